@@ -1,0 +1,133 @@
+#include "sim/pty_line.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <ctime>
+#include <vector>
+
+namespace rv4410::sim {
+
+namespace {
+
+struct SpeedPair {
+  int baud;
+  speed_t speed;
+};
+
+constexpr SpeedPair kSpeeds[] = {
+    {300, B300},     {600, B600},     {1200, B1200},     {2400, B2400},
+    {4800, B4800},   {9600, B9600},   {19200, B19200},   {38400, B38400},
+    {57600, B57600}, {115200, B115200}, {230400, B230400},
+};
+
+// Poll at least this often, so that a stop request is seen promptly.
+constexpr std::int64_t kMaxPollUs = 50'000;
+
+}  // namespace
+
+unsigned BaudToSpeed(int baud) {
+  for (const SpeedPair& pair : kSpeeds) {
+    if (pair.baud == baud) return pair.speed;
+  }
+  return 0;
+}
+
+int SpeedToBaud(unsigned speed) {
+  for (const SpeedPair& pair : kSpeeds) {
+    if (pair.speed == speed) return pair.baud;
+  }
+  return 0;
+}
+
+PtyLine::PtyLine(UnitModel& unit) : unit_(unit) {
+  timespec now{};
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  startNs_ = static_cast<std::int64_t>(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
+}
+
+PtyLine::~PtyLine() {
+  if (slaveKeeper_ >= 0) close(slaveKeeper_);
+  if (master_ >= 0) close(master_);
+}
+
+std::int64_t PtyLine::NowUs() const {
+  timespec now{};
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  std::int64_t ns = static_cast<std::int64_t>(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
+  return (ns - startNs_) / 1000;
+}
+
+bool PtyLine::Create() {
+  int slave = -1;
+  termios raw{};
+  cfmakeraw(&raw);
+  cfsetispeed(&raw, BaudToSpeed(unit_.Speed()));
+  cfsetospeed(&raw, BaudToSpeed(unit_.Speed()));
+  if (openpty(&master_, &slave, nullptr, &raw, nullptr) != 0) return false;
+  char* name = ttyname(slave);
+  slavePath_ = name != nullptr ? name : "";
+  // Our own descriptor on the slave: without it the master reports a hang-up
+  // each time the loader closes its end, and the line would be torn down.
+  slaveKeeper_ = slave;
+  int flags = fcntl(master_, F_GETFL);
+  fcntl(master_, F_SETFL, flags | O_NONBLOCK);
+  return !slavePath_.empty();
+}
+
+int PtyLine::LoaderBaud() const {
+  termios settings{};
+  if (tcgetattr(master_, &settings) != 0) return 0;
+  return SpeedToBaud(cfgetospeed(&settings));
+}
+
+void PtyLine::ReadFromLoader(std::int64_t nowUs) {
+  std::uint8_t buffer[4096];
+  for (;;) {
+    ssize_t got = read(master_, buffer, sizeof buffer);
+    if (got <= 0) return;
+    int baud = LoaderBaud();
+    for (ssize_t i = 0; i < got; ++i) unit_.ReceiveByte(buffer[i], baud, nowUs);
+  }
+}
+
+bool PtyLine::WriteDue(std::int64_t nowUs) {
+  std::vector<std::uint8_t> due;
+  int baud = LoaderBaud();
+  std::uint8_t byte = 0;
+  while (unit_.TakeOutput(nowUs, baud, byte)) due.push_back(byte);
+  std::size_t sent = 0;
+  while (sent < due.size()) {
+    ssize_t wrote = write(master_, due.data() + sent, due.size() - sent);
+    if (wrote < 0 && errno == EAGAIN) {
+      // The loader is not reading and the terminal's buffer is full: what does
+      // not fit is lost, as on a line with nobody listening.
+      return true;
+    }
+    if (wrote < 0 && errno != EINTR) return false;
+    if (wrote > 0) sent += static_cast<std::size_t>(wrote);
+  }
+  return true;
+}
+
+bool PtyLine::Run(const std::atomic<bool>& stop) {
+  while (!stop.load()) {
+    std::int64_t now = NowUs();
+    unit_.AdvanceTo(now);
+    if (!WriteDue(now)) return false;
+    std::int64_t wait = std::clamp<std::int64_t>(unit_.NextEventUs() - now, 0, kMaxPollUs);
+    pollfd fd{master_, POLLIN, 0};
+    timespec timeout{static_cast<time_t>(wait / 1'000'000), static_cast<long>(wait % 1'000'000) * 1000};
+    int ready = ppoll(&fd, 1, &timeout, nullptr);
+    if (ready < 0 && errno != EINTR) return false;
+    if (ready > 0 && (fd.revents & POLLIN) != 0) ReadFromLoader(NowUs());
+  }
+  return true;
+}
+
+}  // namespace rv4410::sim

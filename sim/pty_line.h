@@ -1,0 +1,50 @@
+#pragma once
+// The simulated unit on a pseudo-terminal, in real time. The loader opens the
+// slave path like any serial device; the unit reads on the master, takes the
+// line speed from the slave's settings (the master reports them on Linux),
+// sends its bytes paced at its own speed, and garbles what crosses at
+// mismatched speeds, as a real line would. A pseudo-terminal carries no break.
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+
+#include "sim/unit_model.h"
+
+namespace rv4410::sim {
+
+class PtyLine {
+ public:
+  explicit PtyLine(UnitModel& unit);
+  ~PtyLine();
+  PtyLine(const PtyLine&) = delete;
+  PtyLine& operator=(const PtyLine&) = delete;
+
+  // Creates the pseudo-terminal; false (with errno set) on failure.
+  bool Create();
+  const std::string& SlavePath() const { return slavePath_; }
+
+  // Serves the line until `stop` becomes true (checked at least every 50 ms)
+  // or the master fails. Returns false on an I/O failure.
+  bool Run(const std::atomic<bool>& stop);
+
+  // The speed the loader has set on its end, 0 when unknown.
+  int LoaderBaud() const;
+
+ private:
+  std::int64_t NowUs() const;
+  void ReadFromLoader(std::int64_t nowUs);
+  bool WriteDue(std::int64_t nowUs);
+
+  UnitModel& unit_;
+  int master_ = -1;
+  int slaveKeeper_ = -1;  // keeps the line up while the loader has it closed
+  std::string slavePath_;
+  std::int64_t startNs_ = 0;
+};
+
+// The termios speed constant for `baud`, and back; 0 for speeds without one.
+unsigned BaudToSpeed(int baud);
+int SpeedToBaud(unsigned speed);
+
+}  // namespace rv4410::sim

@@ -1,0 +1,11 @@
+#include "sim/unit_features.h"
+
+namespace rv4410::sim {
+
+void AddUnitFeatures(UnitModel& /*unit*/, const SimOptions& /*options*/) {
+  // The attention handshake is part of the line itself; command families join here.
+}
+
+void FinishUnitFeatures(UnitModel& /*unit*/, const SimOptions& /*options*/) {}
+
+}  // namespace rv4410::sim

@@ -1,0 +1,89 @@
+#include "activity_log/activity_log.h"
+
+#include <cerrno>
+#include <cstring>
+#include <ctime>
+
+namespace rv4410 {
+
+ActivityLog::ActivityLog(Host& host, std::string path) : host_(host), path_(std::move(path)) {}
+
+ActivityLog::~ActivityLog() {
+  if (stream_ != nullptr) std::fclose(stream_);
+}
+
+void ActivityLog::ReportIoError(std::string text) {
+  host_.ShowMessageBox({std::move(text), kIoErrorCaption, BoxIcon::kWarning, BoxButtons::kOk, nullptr});
+}
+
+void ActivityLog::LogOpen() {
+  if (stream_ != nullptr) return;
+  stream_ = std::fopen(path_.c_str(), "a+");
+  if (stream_ == nullptr) ReportIoError(FormatText(kOpenErrorFormat, std::strerror(errno)));
+}
+
+int ActivityLog::LogLine(std::string_view text) {
+  if (stream_ == nullptr) return 0;
+  std::fwrite(text.data(), 1, text.size(), stream_);
+  std::fputc('\n', stream_);
+  int flushed = std::fflush(stream_);
+  // The stream buffers, so a failed write shows at the latest when flushed.
+  if (std::ferror(stream_)) {
+    int error = errno;
+    std::clearerr(stream_);
+    ReportIoError(FormatText(kWriteErrorFormat, std::strerror(error)));
+  }
+  return flushed;
+}
+
+void ActivityLog::LogClose() {
+  if (stream_ == nullptr) return;
+  int result = std::fclose(stream_);
+  stream_ = nullptr;
+  if (result != 0) ReportIoError(FormatText(kCloseErrorFormat, std::strerror(errno)));
+}
+
+void ActivityLog::AppendToWindow(std::string_view text) {
+  if (window_ == nullptr) return;
+  if (window_->TextLength() > kLogWindowLimit) {
+    int cut = window_->LineStart(kLogTrimLines);
+    // Fewer lines than that in so much text: all of it goes.
+    window_->RemoveLeading(cut < 0 ? window_->TextLength() : cut);
+  }
+  window_->Append(text);
+}
+
+int ActivityLog::LogPrintf(const char* format, ...) {
+  std::va_list args;
+  va_start(args, format);
+  std::string text = FormatTextV(format, args);
+  va_end(args);
+  AppendToWindow(text);
+  return LogLine(text);
+}
+
+void ActivityLog::LogWindowAttach(LogWindow* window) {
+  window_ = window;
+  if (window_ != nullptr) window_->SetLogFont(kLogFontFamily, kLogFontHeight);
+}
+
+void ActivityLog::LogWindowDetach() {
+  if (window_ != nullptr) window_->ClearLogFont();
+  window_ = nullptr;
+}
+
+void ActivityLog::LogBanner() {
+  static const std::string kRule(73, '=');
+  LogLine("\r\n\r\n");
+  LogLine(kRule);
+  LogLine(kRule);
+  std::time_t now = host_.WallClock();
+  std::tm local{};
+  localtime_r(&now, &local);
+  char stamp[32] = {};
+  // asctime's layout: "Www Mmm dd hh:mm:ss yyyy\n".
+  std::strftime(stamp, sizeof stamp, "%a %b %e %H:%M:%S %Y\n", &local);
+  LogLine(std::string("The current date and time are: ") + stamp);
+}
+
+}  // namespace rv4410

@@ -1,0 +1,63 @@
+#pragma once
+// The host layer: everything the loader's logic needs of the platform. The
+// logic reaches the operating system and the user only through these calls,
+// so that it runs unchanged on the Qt host, on a virtual host in tests and,
+// later, on a headless command-line host.
+
+#include <cstdint>
+#include <ctime>
+#include <string>
+
+namespace rv4410 {
+
+class SerialDevice;
+
+enum class BoxIcon { kNone, kError, kWarning, kInformation };
+enum class BoxButtons { kOk, kOkCancel, kYesNo };
+enum class BoxAnswer { kOk, kCancel, kYes, kNo };
+enum class CursorShape { kArrow, kWait, kAppStarting };
+
+// An opaque reference to the page window that owns a box; null for a box
+// without owner. Only the host that created the page knows what it is.
+using WindowRef = const void*;
+
+// One modal question or notice. Every box blocks the whole program until
+// it is answered ("task-modal").
+struct MessageBoxRequest {
+  std::string text;
+  std::string caption;
+  BoxIcon icon = BoxIcon::kNone;
+  BoxButtons buttons = BoxButtons::kOk;
+  WindowRef owner = nullptr;
+};
+
+class Host {
+ public:
+  virtual ~Host() = default;
+
+  // Monotonic milliseconds. 64 bits, so a deadline computed as now + N never wraps.
+  virtual std::int64_t TickCount() = 0;
+
+  // Runs the user events that are pending now; never blocks.
+  virtual void PumpMessages() = 0;
+
+  // Sleeps until serial input arrives, a user event is pending, or the tick
+  // count reaches `deadline`, whichever comes first; runs the pending user
+  // events before returning. Returns at once when the deadline has passed.
+  // Callers loop: while (!condition && TickCount() < deadline) WaitForEvent(deadline).
+  virtual void WaitForEvent(std::int64_t deadline) = 0;
+
+  // Shows a modal box and returns the button pressed.
+  virtual BoxAnswer ShowMessageBox(const MessageBoxRequest& request) = 0;
+
+  virtual void Beep() = 0;
+  virtual void SetCursor(CursorShape shape) = 0;
+
+  // Wall-clock time, for the log banner and the map database's validity dates.
+  virtual std::time_t WallClock() = 0;
+
+  // The one serial device of this host.
+  virtual SerialDevice& Serial() = 0;
+};
+
+}  // namespace rv4410

@@ -1,0 +1,31 @@
+#pragma once
+// The user still chooses "COM1" to "COM4". On Windows the name is the device.
+// Elsewhere RV4410_COM1 .. RV4410_COM4 name a device path when set; otherwise
+// COMn is the n-th serial device found, USB adapters first, then built-in ports.
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace rv4410 {
+
+inline constexpr int kPortNameCount = 4;
+
+struct FoundPort {
+  std::string path;  // e.g. "/dev/ttyUSB0"
+  bool usb = false;  // USB adapter (has a USB vendor id, or a ttyUSB/ttyACM name)
+};
+
+// The order in which found devices take the names COM1, COM2, ...: USB adapters
+// first, then built-in ports, each group sorted by path.
+std::vector<FoundPort> OrderFoundPorts(std::vector<FoundPort> ports);
+
+// The number n of "COMn" (1..4), or nothing for any other name.
+std::optional<int> PortNumber(const std::string& portName);
+
+// The device path that `portName` reaches, given the environment override (may
+// be null or empty) and the ordered devices found; empty when it reaches none.
+std::string ResolvePortPath(const std::string& portName, const char* environmentOverride,
+                            const std::vector<FoundPort>& orderedPorts);
+
+}  // namespace rv4410

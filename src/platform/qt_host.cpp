@@ -1,0 +1,88 @@
+#include "platform/qt_host.h"
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QMessageBox>
+#include <QTimer>
+#include <QWidget>
+
+namespace rv4410 {
+
+QtHost::QtHost() { clock_.start(); }
+
+std::int64_t QtHost::TickCount() { return clock_.elapsed(); }
+
+void QtHost::PumpMessages() { QCoreApplication::processEvents(QEventLoop::AllEvents); }
+
+void QtHost::WaitForEvent(std::int64_t deadline) {
+  std::int64_t remaining = deadline - TickCount();
+  if (remaining <= 0) {
+    PumpMessages();
+    return;
+  }
+  // A precise timer: Qt's default coarse timers may fire up to 5% early,
+  // which would cut a 5000 ms reply wait short by 250 ms.
+  QTimer wake;
+  wake.setSingleShot(true);
+  wake.setTimerType(Qt::PreciseTimer);
+  wake.start(static_cast<int>(std::min<std::int64_t>(remaining, 24 * 3600 * 1000)));
+  // Sleeps until an event arrives: serial input (the port's read notifier),
+  // a user action, or the timer; then runs what is pending.
+  QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+}
+
+BoxAnswer QtHost::ShowMessageBox(const MessageBoxRequest& request) {
+  QMessageBox::Icon icon = QMessageBox::NoIcon;
+  switch (request.icon) {
+    case BoxIcon::kError:
+      icon = QMessageBox::Critical;
+      break;
+    case BoxIcon::kWarning:
+      icon = QMessageBox::Warning;
+      break;
+    case BoxIcon::kInformation:
+      icon = QMessageBox::Information;
+      break;
+    case BoxIcon::kNone:
+      break;
+  }
+  QMessageBox::StandardButtons buttons = QMessageBox::Ok;
+  if (request.buttons == BoxButtons::kYesNo) buttons = QMessageBox::Yes | QMessageBox::No;
+  if (request.buttons == BoxButtons::kOkCancel) buttons = QMessageBox::Ok | QMessageBox::Cancel;
+
+  auto* owner = static_cast<QWidget*>(const_cast<void*>(request.owner));
+  QMessageBox box(icon, QString::fromStdString(request.caption),
+                  QString::fromStdString(request.text), buttons, owner);
+  // Task-modal: the whole program waits for the answer.
+  box.setWindowModality(Qt::ApplicationModal);
+  switch (box.exec()) {
+    case QMessageBox::Yes:
+      return BoxAnswer::kYes;
+    case QMessageBox::No:
+      return BoxAnswer::kNo;
+    case QMessageBox::Cancel:
+      return BoxAnswer::kCancel;
+    default:
+      break;
+  }
+  if (request.buttons == BoxButtons::kYesNo) return BoxAnswer::kNo;  // closed with Escape
+  if (request.buttons == BoxButtons::kOkCancel && box.clickedButton() == nullptr) {
+    return BoxAnswer::kCancel;
+  }
+  return BoxAnswer::kOk;
+}
+
+void QtHost::Beep() { QApplication::beep(); }
+
+void QtHost::SetCursor(CursorShape shape) {
+  if (cursorOverridden_) QApplication::restoreOverrideCursor();
+  cursorOverridden_ = false;
+  if (shape == CursorShape::kArrow) return;
+  QApplication::setOverrideCursor(shape == CursorShape::kWait ? Qt::WaitCursor : Qt::BusyCursor);
+  cursorOverridden_ = true;
+}
+
+std::time_t QtHost::WallClock() { return std::time(nullptr); }
+
+}  // namespace rv4410

@@ -1,0 +1,17 @@
+#pragma once
+// COM1..COM4 on this machine: the environment overrides and the serial devices found.
+
+#include <string>
+#include <vector>
+
+#include "platform/port_names.h"
+
+namespace rv4410 {
+
+// The device path that `portName` reaches now; empty when it reaches none.
+std::string ResolvePortName(const std::string& portName);
+
+// The serial devices found, in the order in which they take COM1, COM2, ...
+std::vector<FoundPort> FindSerialPorts();
+
+}  // namespace rv4410

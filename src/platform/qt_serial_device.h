@@ -1,0 +1,38 @@
+#pragma once
+// The serial device over QSerialPort: native COM ports on Windows, termios with
+// exclusive locking (TIOCEXCL and a lock file) elsewhere.
+
+#include <QObject>
+#include <QSerialPort>
+#include <memory>
+
+#include "platform/serial_device.h"
+
+namespace rv4410 {
+
+class QtSerialDevice : public QObject, public SerialDevice {
+  Q_OBJECT
+ public:
+  QtSerialDevice();
+  ~QtSerialDevice() override;
+
+  bool Open(const std::string& portName, int baud) override;
+  void Close() override;
+  bool IsOpen() const override;
+  std::size_t Write(const std::uint8_t* data, std::size_t count) override;
+  std::size_t BytesWaiting() override;
+  std::size_t Read(std::uint8_t* data, std::size_t count) override;
+  void SetBreak(bool on) override;
+  void Purge() override;
+
+  // The device path the last Open reached, for the log and the dialogs.
+  const std::string& DevicePath() const { return devicePath_; }
+
+ private:
+  void OnError(QSerialPort::SerialPortError error);
+
+  std::unique_ptr<QSerialPort> port_;
+  std::string devicePath_;
+};
+
+}  // namespace rv4410

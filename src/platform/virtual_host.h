@@ -1,0 +1,85 @@
+#pragma once
+// The host of the tests: a virtual clock that moves only when the logic waits,
+// an in-memory serial device, user events scheduled by the test, and message
+// boxes answered by the test. Every box shown is recorded; a box the test did
+// not answer is recorded as unexpected, which the test fixtures treat as a
+// failure.
+
+#include <cstdint>
+#include <ctime>
+#include <deque>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "platform/host.h"
+#include "platform/virtual_serial_device.h"
+
+namespace rv4410 {
+
+class VirtualHost : public Host {
+ public:
+  VirtualHost();
+
+  std::int64_t TickCount() override;
+  void PumpMessages() override;
+  void WaitForEvent(std::int64_t deadline) override;
+  BoxAnswer ShowMessageBox(const MessageBoxRequest& request) override;
+  void Beep() override { ++beeps_; }
+  void SetCursor(CursorShape shape) override { cursor_ = shape; }
+  std::time_t WallClock() override { return wallClock_ + static_cast<std::time_t>(nowUs_ / 1'000'000); }
+  SerialDevice& Serial() override { return device_; }
+
+  VirtualSerialDevice& Device() { return device_; }
+  std::int64_t NowUs() const { return nowUs_; }
+
+  // A user event (a click, a posted command) that runs at `tickMs`, when the
+  // logic next pumps messages or waits at or after that time.
+  void At(std::int64_t tickMs, std::function<void()> event);
+  // A user event that runs every `periodMs` from now, as long as it returns true.
+  void Every(std::int64_t periodMs, std::function<bool()> event);
+
+  // Answers for the next boxes, in order. A handler, when set, answers instead
+  // of the queue (and may schedule events or look at the request).
+  void AnswerNextBox(BoxAnswer answer) { answers_.push_back(answer); }
+  void SetBoxHandler(std::function<BoxAnswer(const MessageBoxRequest&)> handler) {
+    boxHandler_ = std::move(handler);
+  }
+  const std::vector<MessageBoxRequest>& ShownBoxes() const { return shownBoxes_; }
+  const std::vector<MessageBoxRequest>& UnexpectedBoxes() const { return unexpectedBoxes_; }
+  void ClearShownBoxes() { shownBoxes_.clear(); }
+
+  void SetWallClock(std::time_t start) { wallClock_ = start; }
+  CursorShape Cursor() const { return cursor_; }
+  int Beeps() const { return beeps_; }
+
+  // Lets the simulated world run without the logic waiting (between operations).
+  void RunFor(std::int64_t ms);
+
+ private:
+  struct Event {
+    std::int64_t atUs;
+    std::uint64_t order;
+    std::function<void()> run;
+  };
+
+  void AdvanceTo(std::int64_t us);
+  bool RunOneDueEvent();
+  std::int64_t NextUserEventUs() const;
+  void NoteIdleTurn();
+
+  VirtualSerialDevice device_;
+  std::int64_t nowUs_ = 0;
+  std::time_t wallClock_ = 0;
+  std::vector<Event> events_;
+  std::uint64_t eventOrder_ = 0;
+  std::deque<BoxAnswer> answers_;
+  std::function<BoxAnswer(const MessageBoxRequest&)> boxHandler_;
+  std::vector<MessageBoxRequest> shownBoxes_;
+  std::vector<MessageBoxRequest> unexpectedBoxes_;
+  CursorShape cursor_ = CursorShape::kArrow;
+  int beeps_ = 0;
+  std::uint64_t turnsWithoutTime_ = 0;
+};
+
+}  // namespace rv4410

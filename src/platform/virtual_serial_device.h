@@ -1,0 +1,98 @@
+#pragma once
+// An in-memory serial device for tests, in virtual time. Bytes written leave at
+// the line rate of the open speed and reach the far end (a VirtualPeer, such as
+// the simulated unit) when their last bit has been sent; bytes from the far end
+// wait in a bounded input queue. Nothing here sleeps: the virtual host moves the
+// clock.
+
+#include <cstdint>
+#include <deque>
+#include <limits>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "platform/serial_device.h"
+
+namespace rv4410 {
+
+inline constexpr std::int64_t kNever = std::numeric_limits<std::int64_t>::max();
+
+// Microseconds one character takes on the line at `baud` (start, 8 data, stop bit).
+std::int64_t CharacterTimeUs(int baud);
+
+// The far end of an in-memory line.
+class VirtualPeer {
+ public:
+  virtual ~VirtualPeer() = default;
+  // A byte that has fully arrived at `atUs`, sent by the loader at `baud`.
+  virtual void ReceiveByte(std::uint8_t byte, int baud, std::int64_t atUs) = 0;
+  // The loader held the line in break from `fromUs` to `toUs`.
+  virtual void ReceiveBreak(std::int64_t fromUs, std::int64_t toUs) = 0;
+  // Lets the far end run up to `nowUs`.
+  virtual void AdvanceTo(std::int64_t nowUs) = 0;
+  // The next time the far end has something to do or a byte arriving; kNever when idle.
+  virtual std::int64_t NextEventUs() const = 0;
+  // The next byte from the far end that has fully arrived by `untilUs`, as a
+  // receiver set to `loaderBaud` sees it (garbled when the speeds differ).
+  virtual bool TakeByte(std::int64_t untilUs, int loaderBaud, std::uint8_t& byte) = 0;
+};
+
+class VirtualSerialDevice : public SerialDevice {
+ public:
+  VirtualSerialDevice() = default;
+
+  void AttachPeer(VirtualPeer* peer) { peer_ = peer; }
+
+  // Knobs: which names exist, and speeds at which the driver rejects the settings.
+  void SetPortPresent(const std::string& portName, bool present);
+  void SetBaudRejected(int baud, bool rejected);
+  // Another program holds the port: every open fails as a busy device does.
+  void SetHeldElsewhere(bool held) { heldElsewhere_ = held; }
+
+  bool Open(const std::string& portName, int baud) override;
+  void Close() override;
+  bool IsOpen() const override { return open_; }
+  std::size_t Write(const std::uint8_t* data, std::size_t count) override;
+  std::size_t BytesWaiting() override;
+  std::size_t Read(std::uint8_t* data, std::size_t count) override;
+  void SetBreak(bool on) override;
+  void Purge() override;
+
+  // Virtual time, driven by the VirtualHost.
+  void AdvanceTo(std::int64_t nowUs);
+  std::int64_t NextEventUs() const;
+
+  // What a test may look at.
+  int Baud() const { return baud_; }
+  const std::string& PortName() const { return portName_; }
+  const std::vector<int>& OpenedBauds() const { return openedBauds_; }
+  int BreakCount() const { return breakCount_; }
+  std::size_t DroppedInputBytes() const { return droppedInput_; }
+
+ private:
+  struct InFlight {
+    std::uint8_t byte;
+    int baud;
+    std::int64_t arrivesUs;
+  };
+
+  VirtualPeer* peer_ = nullptr;
+  std::int64_t nowUs_ = 0;
+  bool open_ = false;
+  bool heldElsewhere_ = false;
+  int baud_ = 9600;
+  std::string portName_;
+  std::set<std::string> missingPorts_;
+  std::set<int> rejectedBauds_;
+  std::deque<InFlight> output_;  // written, not yet at the far end
+  std::int64_t lineFreeUs_ = 0;  // when the last queued byte finishes leaving
+  std::deque<std::uint8_t> input_;
+  std::size_t droppedInput_ = 0;
+  bool breakOn_ = false;
+  std::int64_t breakFromUs_ = 0;
+  int breakCount_ = 0;
+  std::vector<int> openedBauds_;
+};
+
+}  // namespace rv4410

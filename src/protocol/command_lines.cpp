@@ -1,0 +1,125 @@
+#include "protocol/command_lines.h"
+
+#include <cstring>
+#include <string>
+
+#include "protocol/page_results.h"
+
+namespace rv4410 {
+
+namespace {
+
+constexpr std::int64_t kDrainTimeoutMs = 50;
+constexpr std::int64_t kAttemptTimeoutMs = 100;
+constexpr int kFirstStep = 1;
+constexpr int kLastStep = 11;
+constexpr int kStepTo1200 = 6;
+constexpr int kStepTo9600 = 8;
+
+bool StartsWithOk(const char* reply) { return reply[0] == 'O' && reply[1] == 'K'; }
+
+void ReopenAt(RunState& run, int baud) {
+  SerialClose(run.link);
+  run.settings.baudRate = baud;
+  SerialOpen(run.link);
+}
+
+void EndTransferPage(RunState& run, int result) {
+  if (run.transferPage != nullptr) run.transferPage->EndPage(result);
+}
+
+}  // namespace
+
+int SendLine(RunState& run, const char* format, ...) {
+  std::va_list args;
+  va_start(args, format);
+  std::string text = FormatTextV(format, args);
+  va_end(args);
+  for (char c : text) SerialWriteByte(run.link, static_cast<std::uint8_t>(c));
+  return 1;
+}
+
+int ReceiveLine(RunState& run, char* buffer, std::int64_t timeoutMs) {
+  Host& host = run.host;
+  std::int64_t deadline = host.TickCount() + timeoutMs;
+  buffer[0] = '\0';
+
+  int c = -1;
+  for (;;) {
+    c = SerialReadByte(run.link);
+    if (c == '\r') break;
+    if (run.CancelRequested) return -1;
+    if (c >= 33) break;
+    if (host.TickCount() >= deadline) break;
+    // With no port a read fails at once; sleep instead of spinning to the deadline.
+    if (c < 0 && !run.link.open) host.WaitForEvent(deadline);
+  }
+  // Reaching the deadline is a timeout, also for a character that came too late.
+  if (host.TickCount() >= deadline) return -1;
+
+  int length = 0;
+  while (c >= 0 && c != '\r' && c != '\n') {
+    buffer[length++] = static_cast<char>(c);
+    // Characters beyond the limit stay queued and start the next line.
+    if (length == kReplyMaxLength) break;
+    c = SerialReadByte(run.link);
+  }
+  buffer[length] = '\0';
+  return length;
+}
+
+int WaitForOk(RunState& run, int withBreak) {
+  ReplyBuffer reply{};
+  ReceiveLine(run, reply.data(), kDrainTimeoutMs);
+
+  int step = withBreak == 1 ? 0 : kFirstStep;
+  for (;;) {
+    reply[0] = '\0';
+    if (step == 0) {
+      SerialSendBreak(run.link);
+    } else if (step == kStepTo1200) {
+      ReopenAt(run, 1200);
+    } else if (step == kStepTo9600) {
+      SerialSendBreak(run.link);
+      ReopenAt(run, 9600);
+    }
+    step = step >= kLastStep ? kFirstStep : step + 1;
+
+    for (int i = 0; i < kCancelCharactersPerAttempt; ++i) {
+      SerialWriteByte(run.link, kCancelCharacter);
+      PumpMessages(run.link);
+    }
+    ReceiveLine(run, reply.data(), kAttemptTimeoutMs);
+    if (run.CancelRequested) break;
+    if (StartsWithOk(reply.data())) break;
+  }
+  return run.CancelRequested ? 1 : 0;
+}
+
+int AskRetryAfterError(RunState& run, const char* message) {
+  run.log.LogLine(std::string("Error:") + message);
+  BoxAnswer answer = run.host.ShowMessageBox(
+      {message, kErrorCaption, BoxIcon::kError, BoxButtons::kYesNo, nullptr});
+  if (answer != BoxAnswer::kYes) return 0;
+  run.host.ShowMessageBox(
+      {kResetUnitNote, kNoteCaption, BoxIcon::kInformation, BoxButtons::kOk, nullptr});
+  return 1;
+}
+
+int CheckReply(RunState& run, const char* reply, int result, const char* expected,
+               const char* message) {
+  if (result < 0) {
+    SerialClose(run.link);
+    int again = AskRetryAfterError(run, kOperationTimedOut);
+    EndTransferPage(run, again == 1 ? kPageTryAgain : kPageLeave);
+    return 1;
+  }
+  run.log.LogPrintf("Unit sent '%s'\r\n", reply);
+  if (std::strncmp(reply, expected, 2) == 0) return 0;
+  SerialClose(run.link);
+  int again = AskRetryAfterError(run, message);
+  EndTransferPage(run, again == 1 ? kPageTryAgain : kPageLeave);
+  return 1;
+}
+
+}  // namespace rv4410

@@ -1,0 +1,35 @@
+#pragma once
+// The run-wide state of the loader below the data files: the host, the log,
+// the settings, the serial link and the flags of the unit protocol. One is
+// created at start-up and handed to every operation; a test creates a fresh one.
+
+#include <string>
+
+#include "activity_log/activity_log.h"
+#include "platform/host.h"
+#include "protocol/transfer_page.h"
+#include "serial/loader_settings.h"
+#include "serial/serial_link.h"
+
+namespace rv4410 {
+
+struct RunState {
+  explicit RunState(Host& host, std::string logPath = kLogFileName)
+      : host(host), log(host, std::move(logPath)), link(host, settings) {}
+  RunState(const RunState&) = delete;
+  RunState& operator=(const RunState&) = delete;
+
+  Host& host;
+  ActivityLog log;
+  LoaderSettings settings;
+  SerialLink link;
+
+  // Set when the user ends the waiting or transfer page; every exchange in
+  // progress notices it at its next check and returns quietly.
+  bool CancelRequested = false;
+
+  // The transfer page while it is shown, so that CheckReply can end it.
+  TransferPage* transferPage = nullptr;
+};
+
+}  // namespace rv4410

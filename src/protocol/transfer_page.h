@@ -1,0 +1,26 @@
+#pragma once
+// What the protocol and the uploads need of the transfer page. The Qt dialog in
+// wizard/ implements it; tests use a recording page.
+
+#include <string_view>
+
+#include "platform/host.h"
+
+namespace rv4410 {
+
+// The page's status fields.
+inline constexpr int kStatusField1032 = 1032;
+inline constexpr int kStatusField1033 = 1033;
+
+class TransferPage {
+ public:
+  virtual ~TransferPage() = default;
+  // Ends the page with `result` (the page closes when control returns to it).
+  virtual void EndPage(int result) = 0;
+  // Writes one of the one-line status fields (1032 or 1033).
+  virtual void SetStatusText(int field, std::string_view text) = 0;
+  // The page window, as owner of the boxes the page shows.
+  virtual WindowRef Window() const = 0;
+};
+
+}  // namespace rv4410

@@ -1,0 +1,53 @@
+#pragma once
+// The one serial port. Every wait here sleeps on the host until input, a user
+// event or its deadline, and lets user events run: a page's Cancel, Back or
+// close may close the port in the middle of any of these operations, which
+// therefore check for an open port and tolerate its disappearing.
+
+#include <cstdint>
+#include <memory>
+
+#include "platform/host.h"
+#include "serial/loader_settings.h"
+
+namespace rv4410 {
+
+// Per-byte deadline of reads and writes.
+inline constexpr std::int64_t kByteTimeoutMs = 40;
+inline constexpr std::int64_t kBreakMs = 100;
+inline constexpr std::size_t kIoBufferSize = 16;
+
+inline constexpr const char* kSerialInitErrorCaption = "Serial Init Error";
+inline constexpr const char* kAllocationErrorFormat = "Allocation Error\n Code: %d";
+
+struct SerialLink {
+  SerialLink(Host& host, LoaderSettings& settings) : host(host), settings(settings) {}
+
+  Host& host;
+  LoaderSettings& settings;
+  bool open = false;
+  // Holds the single byte of every read and write; obtained once per run.
+  std::unique_ptr<std::uint8_t[]> ioBuffer;
+};
+
+// Opens the port named in the settings at their baud rate (8N1, exclusive) and
+// discards anything queued. 1 when open, 0 on failure (no port open, nothing shown).
+int SerialOpen(SerialLink& link);
+// 1 when a port was open and is now closed, 0 when none was open.
+int SerialClose(SerialLink& link);
+// Sends one byte, trying for up to 40 ms; a byte the port will not take is dropped.
+void SerialWriteByte(SerialLink& link, std::uint8_t byte);
+// The next received byte (0..255), or -1 when no port is open (at once) or
+// nothing arrived within 40 ms.
+int SerialReadByte(SerialLink& link);
+// Holds the line in break for 100 ms (only the wait remains with no port open).
+void SerialSendBreak(SerialLink& link);
+// Clears line errors and discards everything queued in both directions.
+void SerialPurge(SerialLink& link);
+// Runs the user events pending now; never blocks.
+void PumpMessages(SerialLink& link);
+// Obtains the 16-byte scratch buffer; reports "Serial Init Error" on failure.
+void IoBufferAlloc(SerialLink& link);
+void IoBufferFree(SerialLink& link);
+
+}  // namespace rv4410
