@@ -6,7 +6,9 @@ InMemoryLine::InMemoryLine(VirtualHost& host, UnitModel& unit) : host_(host), un
   host_.Device().AttachPeer(this);
 }
 
-InMemoryLine::~InMemoryLine() { host_.Device().AttachPeer(nullptr); }
+InMemoryLine::~InMemoryLine() {
+  host_.Device().AttachPeer(nullptr);
+}
 
 void InMemoryLine::ReceiveByte(std::uint8_t byte, int baud, std::int64_t atUs) {
   unit_.ReceiveByte(byte, baud, atUs);
@@ -16,9 +18,13 @@ void InMemoryLine::ReceiveBreak(std::int64_t fromUs, std::int64_t toUs) {
   unit_.ReceiveBreak(fromUs, toUs);
 }
 
-void InMemoryLine::AdvanceTo(std::int64_t nowUs) { unit_.AdvanceTo(nowUs); }
+void InMemoryLine::AdvanceTo(std::int64_t nowUs) {
+  unit_.AdvanceTo(nowUs);
+}
 
-std::int64_t InMemoryLine::NextEventUs() const { return unit_.NextEventUs(); }
+std::int64_t InMemoryLine::NextEventUs() const {
+  return unit_.NextEventUs();
+}
 
 bool InMemoryLine::TakeByte(std::int64_t untilUs, int loaderBaud, std::uint8_t& byte) {
   return unit_.TakeOutput(untilUs, loaderBaud, byte);

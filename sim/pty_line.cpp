@@ -21,8 +21,8 @@ struct SpeedPair {
 };
 
 constexpr SpeedPair kSpeeds[] = {
-    {300, B300},     {600, B600},     {1200, B1200},     {2400, B2400},
-    {4800, B4800},   {9600, B9600},   {19200, B19200},   {38400, B38400},
+    {300, B300},     {600, B600},       {1200, B1200},     {2400, B2400},
+    {4800, B4800},   {9600, B9600},     {19200, B19200},   {38400, B38400},
     {57600, B57600}, {115200, B115200}, {230400, B230400},
 };
 
@@ -122,7 +122,8 @@ bool PtyLine::Run(const std::atomic<bool>& stop) {
     if (!WriteDue(now)) return false;
     std::int64_t wait = std::clamp<std::int64_t>(unit_.NextEventUs() - now, 0, kMaxPollUs);
     pollfd fd{master_, POLLIN, 0};
-    timespec timeout{static_cast<time_t>(wait / 1'000'000), static_cast<long>(wait % 1'000'000) * 1000};
+    timespec timeout{static_cast<time_t>(wait / 1'000'000),
+                     static_cast<long>(wait % 1'000'000) * 1000};
     int ready = ppoll(&fd, 1, &timeout, nullptr);
     if (ready < 0 && errno != EINTR) return false;
     if (ready > 0 && (fd.revents & POLLIN) != 0) ReadFromLoader(NowUs());

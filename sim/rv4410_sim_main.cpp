@@ -13,7 +13,9 @@ namespace {
 
 std::atomic<bool> stopRequested{false};
 
-void RequestStop(int) { stopRequested.store(true); }
+void RequestStop(int) {
+  stopRequested.store(true);
+}
 
 }  // namespace
 

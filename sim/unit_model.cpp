@@ -130,7 +130,9 @@ bool UnitModel::TakeOutput(std::int64_t untilUs, int receiverBaud, std::uint8_t&
   return true;
 }
 
-void UnitModel::Send(std::string_view text) { SendAt(nowUs_ + knobs_.replyDelayUs, text); }
+void UnitModel::Send(std::string_view text) {
+  SendAt(nowUs_ + knobs_.replyDelayUs, text);
+}
 
 void UnitModel::SendAt(std::int64_t atUs, std::string_view text) {
   if (knobs_.silent) return;
@@ -142,7 +144,9 @@ void UnitModel::SendAt(std::int64_t atUs, std::string_view text) {
   outputFreeUs_ = leaves;
 }
 
-std::int64_t UnitModel::OutputDoneUs() const { return std::max(outputFreeUs_, nowUs_); }
+std::int64_t UnitModel::OutputDoneUs() const {
+  return std::max(outputFreeUs_, nowUs_);
+}
 
 void UnitModel::At(std::int64_t atUs, std::function<void()> action) {
   timers_.push_back({atUs, timerOrder_++, std::move(action)});

@@ -13,7 +13,8 @@ ActivityLog::~ActivityLog() {
 }
 
 void ActivityLog::ReportIoError(std::string text) {
-  host_.ShowMessageBox({std::move(text), kIoErrorCaption, BoxIcon::kWarning, BoxButtons::kOk, nullptr});
+  host_.ShowMessageBox(
+      {std::move(text), kIoErrorCaption, BoxIcon::kWarning, BoxButtons::kOk, nullptr});
 }
 
 void ActivityLog::LogOpen() {

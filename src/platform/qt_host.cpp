@@ -9,11 +9,17 @@
 
 namespace rv4410 {
 
-QtHost::QtHost() { clock_.start(); }
+QtHost::QtHost() {
+  clock_.start();
+}
 
-std::int64_t QtHost::TickCount() { return clock_.elapsed(); }
+std::int64_t QtHost::TickCount() {
+  return clock_.elapsed();
+}
 
-void QtHost::PumpMessages() { QCoreApplication::processEvents(QEventLoop::AllEvents); }
+void QtHost::PumpMessages() {
+  QCoreApplication::processEvents(QEventLoop::AllEvents);
+}
 
 void QtHost::WaitForEvent(std::int64_t deadline) {
   std::int64_t remaining = deadline - TickCount();
@@ -73,7 +79,9 @@ BoxAnswer QtHost::ShowMessageBox(const MessageBoxRequest& request) {
   return BoxAnswer::kOk;
 }
 
-void QtHost::Beep() { QApplication::beep(); }
+void QtHost::Beep() {
+  QApplication::beep();
+}
 
 void QtHost::SetCursor(CursorShape shape) {
   if (cursorOverridden_) QApplication::restoreOverrideCursor();
@@ -83,6 +91,8 @@ void QtHost::SetCursor(CursorShape shape) {
   cursorOverridden_ = true;
 }
 
-std::time_t QtHost::WallClock() { return std::time(nullptr); }
+std::time_t QtHost::WallClock() {
+  return std::time(nullptr);
+}
 
 }  // namespace rv4410

@@ -8,7 +8,9 @@ QtSerialDevice::QtSerialDevice() : port_(std::make_unique<QSerialPort>()) {
   connect(port_.get(), &QSerialPort::errorOccurred, this, &QtSerialDevice::OnError);
 }
 
-QtSerialDevice::~QtSerialDevice() { Close(); }
+QtSerialDevice::~QtSerialDevice() {
+  Close();
+}
 
 bool QtSerialDevice::Open(const std::string& portName, int baud) {
   if (port_->isOpen()) return false;
@@ -33,7 +35,9 @@ void QtSerialDevice::Close() {
   if (port_->isOpen()) port_->close();
 }
 
-bool QtSerialDevice::IsOpen() const { return port_->isOpen(); }
+bool QtSerialDevice::IsOpen() const {
+  return port_->isOpen();
+}
 
 std::size_t QtSerialDevice::Write(const std::uint8_t* data, std::size_t count) {
   if (!port_->isOpen()) return 0;

@@ -27,7 +27,9 @@ class VirtualHost : public Host {
   BoxAnswer ShowMessageBox(const MessageBoxRequest& request) override;
   void Beep() override { ++beeps_; }
   void SetCursor(CursorShape shape) override { cursor_ = shape; }
-  std::time_t WallClock() override { return wallClock_ + static_cast<std::time_t>(nowUs_ / 1'000'000); }
+  std::time_t WallClock() override {
+    return wallClock_ + static_cast<std::time_t>(nowUs_ / 1'000'000);
+  }
   SerialDevice& Serial() override { return device_; }
 
   VirtualSerialDevice& Device() { return device_; }

@@ -55,7 +55,9 @@ std::size_t VirtualSerialDevice::Write(const std::uint8_t* data, std::size_t cou
   return taken;
 }
 
-std::size_t VirtualSerialDevice::BytesWaiting() { return open_ ? input_.size() : 0; }
+std::size_t VirtualSerialDevice::BytesWaiting() {
+  return open_ ? input_.size() : 0;
+}
 
 std::size_t VirtualSerialDevice::Read(std::uint8_t* data, std::size_t count) {
   if (!open_) return 0;

@@ -16,7 +16,9 @@ constexpr int kLastStep = 11;
 constexpr int kStepTo1200 = 6;
 constexpr int kStepTo9600 = 8;
 
-bool StartsWithOk(const char* reply) { return reply[0] == 'O' && reply[1] == 'K'; }
+bool StartsWithOk(const char* reply) {
+  return reply[0] == 'O' && reply[1] == 'K';
+}
 
 void ReopenAt(RunState& run, int baud) {
   SerialClose(run.link);

@@ -86,7 +86,9 @@ void SerialPurge(SerialLink& link) {
   if (PortOpen(link)) link.host.Serial().Purge();
 }
 
-void PumpMessages(SerialLink& link) { link.host.PumpMessages(); }
+void PumpMessages(SerialLink& link) {
+  link.host.PumpMessages();
+}
 
 void IoBufferAlloc(SerialLink& link) {
   if (link.ioBuffer) return;
@@ -97,6 +99,8 @@ void IoBufferAlloc(SerialLink& link) {
   }
 }
 
-void IoBufferFree(SerialLink& link) { link.ioBuffer.reset(); }
+void IoBufferFree(SerialLink& link) {
+  link.ioBuffer.reset();
+}
 
 }  // namespace rv4410

@@ -47,6 +47,8 @@ void LogWindowWidget::SetLogFont(const char* family, int pixelHeight) {
   setFont(logFont);
 }
 
-void LogWindowWidget::ClearLogFont() { setFont(defaultFont_); }
+void LogWindowWidget::ClearLogFont() {
+  setFont(defaultFont_);
+}
 
 }  // namespace rv4410

@@ -45,7 +45,9 @@ SimProcess::SimProcess(const std::vector<std::string>& arguments) {
   path_ = line;
 }
 
-SimProcess::~SimProcess() { Stop(); }
+SimProcess::~SimProcess() {
+  Stop();
+}
 
 void SimProcess::BindTo(const std::string& portName) const {
   setenv(("RV4410_" + portName).c_str(), path_.c_str(), 1);

@@ -25,8 +25,12 @@ sim::UnitModel& VirtualUnitTest::StartUnit(sim::LineKnobs knobs) {
   return *unit;
 }
 
-void VirtualUnitTest::OpenPort() { ASSERT_EQ(SerialOpen(run.link), 1); }
+void VirtualUnitTest::OpenPort() {
+  ASSERT_EQ(SerialOpen(run.link), 1);
+}
 
-std::string VirtualUnitTest::LogText() const { return ReadFile(dir.File("Loader.LOG")); }
+std::string VirtualUnitTest::LogText() const {
+  return ReadFile(dir.File("Loader.LOG"));
+}
 
 }  // namespace rv4410::test
