@@ -29,8 +29,8 @@ bool SendStaged(RunState& run, const std::uint8_t* bytes, int count, std::int64_
 int SendBlock(RunState& run, std::uint8_t type, const std::uint8_t* data, int length,
               std::uint32_t address) {
   if (!run.link.open) return kSendBlockNoPort;
-  if (length > kMaxBlockLength) return kSendBlockTooLong;
-  if (length < 0) length = 0;
+  // A negative length is a caller's slip: refuse it as unsendable rather than send an empty block.
+  if (length > kMaxBlockLength || length < 0) return kSendBlockTooLong;
 
   SerialWriteByte(run.link, kFrameStart);
   SerialWriteByte(run.link, type);

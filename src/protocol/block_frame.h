@@ -27,7 +27,7 @@ inline constexpr int kSendBlockTooLong = -2;
 inline constexpr int kSendBlockDeadline = -3;
 
 // Sends one frame; does not wait for the unit's answer. 0 when sent completely;
-// -1 no port (nothing sent); -2 length above 4096 (nothing sent); -3 a sending
+// -1 no port (nothing sent); -2 length above 4096 or negative (nothing sent); -3 a sending
 // deadline passed (the frame is incomplete).
 int SendBlock(RunState& run, std::uint8_t type, const std::uint8_t* data, int length,
               std::uint32_t address);
