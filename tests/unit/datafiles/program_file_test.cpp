@@ -1,0 +1,240 @@
+#include "datafiles/program_file.h"
+
+#include <gtest/gtest.h>
+
+#include "support/image_builders.h"
+#include "support/virtual_unit_fixture.h"
+
+namespace rv4410 {
+namespace {
+
+using test::Bytes;
+using test::ChecksumLayout;
+using test::ProgramImageSpec;
+
+class ProgramFileTest : public test::VirtualUnitTest {
+ protected:
+  int ReadText(const std::string& text) {
+    test::WriteFile(path, text);
+    return ReadProgramFile(run, files, path.c_str());
+  }
+  Bytes Image() const {
+    return Bytes(files.loadedImage.Data(), files.loadedImage.Data() + files.loadedImage.Size());
+  }
+  // The image after its 16-byte header.
+  Bytes Tail() const {
+    Bytes image = Image();
+    return Bytes(image.begin() + 16, image.end());
+  }
+  // Reads `image` as a file and checks it; the read must succeed.
+  bool ReadAndCheck(const Bytes& image) {
+    EXPECT_EQ(ReadText(test::HexText(image)), static_cast<int>(image.size()));
+    return CheckProgramImage(run, files.loadedImage, path.c_str());
+  }
+  void ExpectOneError(const std::string& text, const std::string& caption = "Error") {
+    ASSERT_EQ(host.ShownBoxes().size(), 1u);
+    EXPECT_EQ(host.ShownBoxes()[0].text, text);
+    EXPECT_EQ(host.ShownBoxes()[0].caption, caption);
+    EXPECT_EQ(host.ShownBoxes()[0].icon, BoxIcon::kError);
+    EXPECT_EQ(host.ShownBoxes()[0].buttons, BoxButtons::kOk);
+    EXPECT_NE(LogText().find(text + "\n"), std::string::npos);
+  }
+
+  std::string path = dir.File("program.hex");
+  DataFiles files;
+};
+
+// A header of 16 bytes saying `length`, as hex text.
+std::string HeaderSaying(std::int32_t length) {
+  Bytes header(16, 0xAB);
+  test::PutBig32(header, 8, static_cast<std::uint32_t>(length));
+  return test::HexText(header);
+}
+
+TEST_F(ProgramFileTest, InertLettersTakeAPositionAndALoneLastDigitKeepsItsValue) {
+  // "5G" and "G5" give 05; "0x" makes a byte of its own; a final lone digit stays 0x0C.
+  std::string text = HeaderSaying(24) + "5G G5 0x12 zz 7 C";
+  ASSERT_EQ(ReadText(text), 24);
+  Bytes image = Image();
+  Bytes tail(image.begin() + 16, image.end());
+  EXPECT_EQ(tail, (Bytes{0x05, 0x05, 0x00, 0x12, 0x00, 0x7C, 0x00, 0x00}));
+  ASSERT_EQ(ReadText(HeaderSaying(20) + "9"), 20);
+  EXPECT_EQ(Image()[16], 0x09);
+}
+
+TEST_F(ProgramFileTest, CaseAndSeparatorsAnywhereMakeNoDifference) {
+  Bytes image = test::BuildProgramImage({});
+  std::string plain = test::HexText(image, 1u << 30);
+  std::string messy;
+  for (std::size_t i = 0; i < plain.size(); ++i) {
+    char c = plain[i];
+    messy += i % 3 == 0 ? static_cast<char>(std::tolower(c)) : c;
+    messy += i % 5 == 0 ? " \t" : (i % 7 == 0 ? "\r\n:-," : "");
+    if (i % 11 == 0) messy += '\xC3';
+  }
+  ASSERT_EQ(ReadText(messy), static_cast<int>(image.size()));
+  EXPECT_EQ(Image(), image);
+  EXPECT_EQ(LogText().find("Read Program file...\n" + path + "\n") != std::string::npos, true);
+}
+
+TEST_F(ProgramFileTest, HeaderLengthDecidesTheImage) {
+  // Exactly 16 bytes: byte 16 never begins.
+  EXPECT_EQ(ReadText(HeaderSaying(40)), -1);
+  EXPECT_TRUE(host.ShownBoxes().empty());
+  EXPECT_FALSE(files.loadedImage.HasBuffer());
+
+  // Sixteen is a whole image; what follows is not read.
+  ASSERT_EQ(ReadText(HeaderSaying(16) + "0102"), 16);
+  EXPECT_EQ(Image().size(), 16u);
+
+  // Short of the header's length: padded with zeros. Digits after it: ignored.
+  ASSERT_EQ(ReadText(HeaderSaying(20) + "11 22"), 20);
+  EXPECT_EQ(Tail(), (Bytes{0x11, 0x22, 0, 0}));
+  ASSERT_EQ(ReadText(HeaderSaying(18) + "11 22 33 44"), 18);
+  EXPECT_EQ(Tail(), (Bytes{0x11, 0x22}));
+  EXPECT_TRUE(host.ShownBoxes().empty());
+}
+
+TEST_F(ProgramFileTest, HeaderBelowSixteenIsInvalidAndKeepsTheSlot) {
+  ASSERT_EQ(ReadText(HeaderSaying(18) + "1122"), 18);
+  for (std::int32_t length : {0, 15, static_cast<std::int32_t>(0x80000001u)}) {
+    host.AnswerNextBox(BoxAnswer::kOk);
+    EXPECT_EQ(ReadText(HeaderSaying(length) + "00"), -1);
+    ExpectOneError(FormatText("Invalid header (says %d bytes)", length));
+    host.ClearShownBoxes();
+    EXPECT_EQ(Image().size(), 18u);
+  }
+  EXPECT_NE(LogText().find("Invalid header (says -2147483647 bytes)\n"), std::string::npos);
+}
+
+TEST_F(ProgramFileTest, UnopenableFileFailsQuietly) {
+  EXPECT_EQ(ReadProgramFile(run, files, dir.File("absent.hex").c_str()), -1);
+  EXPECT_TRUE(host.ShownBoxes().empty());
+}
+
+TEST_F(ProgramFileTest, ImageTooLargeForMemoryIsReportedAndEmptiesTheSlot) {
+  ASSERT_EQ(ReadText(HeaderSaying(18) + "1122"), 18);
+  files.loadedImage.allocationLimit = 1 << 20;
+  host.AnswerNextBox(BoxAnswer::kOk);
+  EXPECT_EQ(ReadText(HeaderSaying((1 << 20) + 1) + "00"), -1);
+  ExpectOneError("Could not allocate 1048577 bytes.");
+  EXPECT_FALSE(files.loadedImage.HasBuffer());
+}
+
+TEST_F(ProgramFileTest, BothLayoutsPassTheirChecks) {
+  for (ChecksumLayout layout :
+       {ChecksumLayout::kNewer, ChecksumLayout::kOlder, ChecksumLayout::kOlderFallback}) {
+    ProgramImageSpec spec;
+    spec.layout = layout;
+    spec.length = 3000;
+    spec.olderEnd = layout == ChecksumLayout::kNewer ? 0 : 2000;
+    EXPECT_TRUE(ReadAndCheck(test::BuildProgramImage(spec))) << static_cast<int>(layout);
+    spec.controlBlockCrc = false;  // an absent block check is not made
+    EXPECT_TRUE(ReadAndCheck(test::BuildProgramImage(spec))) << static_cast<int>(layout);
+  }
+  EXPECT_TRUE(host.ShownBoxes().empty());
+}
+
+TEST_F(ProgramFileTest, LoaderVersionWordIsRefusedWhenPresent) {
+  for (std::uint32_t version : {0u, 0xFFFFFFFFu}) {
+    ProgramImageSpec spec;
+    spec.loaderVersion = version;
+    EXPECT_TRUE(ReadAndCheck(test::BuildProgramImage(spec)));
+  }
+  for (std::uint32_t version : {1u, 0x80000000u}) {
+    ProgramImageSpec spec;
+    spec.loaderVersion = version;
+    host.AnswerNextBox(BoxAnswer::kOk);
+    EXPECT_FALSE(ReadAndCheck(test::BuildProgramImage(spec)));
+    ExpectOneError("Cannot load this program file", "Loader Version Error");
+    host.ClearShownBoxes();
+  }
+}
+
+TEST_F(ProgramFileTest, OlderLayoutTakesOffset224OnlyWhen212IsAbsent) {
+  ProgramImageSpec spec;
+  spec.layout = ChecksumLayout::kOlderFallback;
+  Bytes image = test::BuildProgramImage(spec);
+  // A wrong value at 224 is not looked at while 212 holds the right one.
+  Bytes with212 = image;
+  test::PutBig32(with212, 212, test::GetBig32(image, 224));
+  test::PutBig32(with212, 224, 0x12345678u);
+  test::SealControlBlock(with212);
+  EXPECT_TRUE(ReadAndCheck(with212));
+  // With 212 absent, 224 is used: a wrong value there fails.
+  Bytes wrong224 = image;
+  test::PutBig32(wrong224, 224, 0x12345678u);
+  test::SealControlBlock(wrong224);
+  host.AnswerNextBox(BoxAnswer::kOk);
+  EXPECT_FALSE(ReadAndCheck(wrong224));
+  ExpectOneError("File '" + path + "' has CRC Error.");
+}
+
+TEST_F(ProgramFileTest, EmptyOlderRangeExpectsAllOnes) {
+  ProgramImageSpec spec;
+  spec.layout = ChecksumLayout::kOlder;
+  spec.olderEnd = 200;  // at or below 256: nothing to check
+  Bytes image = test::BuildProgramImage(spec);
+  EXPECT_EQ(test::GetBig32(image, 212), 0xFFFFFFFFu);
+  test::PutBig32(image, 212, 0);  // absent, and 224 says all ones
+  test::PutBig32(image, 224, 0xFFFFFFFFu);
+  test::SealControlBlock(image);
+  EXPECT_TRUE(ReadAndCheck(image));
+}
+
+TEST_F(ProgramFileTest, OlderEndBeyondTheImageIsACrcError) {
+  ProgramImageSpec spec;
+  spec.layout = ChecksumLayout::kOlder;
+  spec.length = 1024;
+  Bytes image = test::BuildProgramImage(spec);
+  test::PutBig32(image, 16, 1025);
+  test::SealControlBlock(image);
+  host.AnswerNextBox(BoxAnswer::kOk);
+  EXPECT_FALSE(ReadAndCheck(image));
+  ExpectOneError("File '" + path + "' has CRC Error.");
+}
+
+TEST_F(ProgramFileTest, ChangedProgramByteIsACrcErrorWhateverTheLayout) {
+  for (ChecksumLayout layout : {ChecksumLayout::kNewer, ChecksumLayout::kOlder}) {
+    ProgramImageSpec spec;
+    spec.layout = layout;
+    Bytes image = test::BuildProgramImage(spec);
+    image[700] ^= 0x01;
+    host.AnswerNextBox(BoxAnswer::kOk);
+    EXPECT_FALSE(ReadAndCheck(image));
+    ExpectOneError("File '" + path + "' has CRC Error.");
+    host.ClearShownBoxes();
+  }
+}
+
+TEST_F(ProgramFileTest, TruncatedFileIsPaddedAndFailsItsCrc) {
+  Bytes image = test::BuildProgramImage({});
+  Bytes half(image.begin(), image.begin() + 600);
+  ASSERT_EQ(ReadText(test::HexText(half)), static_cast<int>(image.size()));
+  EXPECT_EQ(Image()[600], 0);
+  host.AnswerNextBox(BoxAnswer::kOk);
+  EXPECT_FALSE(CheckProgramImage(run, files.loadedImage, path.c_str()));
+}
+
+// Byte 251, the last of the loader-version word, is outside the block check:
+// a check over 252 bytes (or 250) does not match, one over 251 does.
+TEST_F(ProgramFileTest, ControlBlockCheckCoversOffsets0To250Only) {
+  Bytes image = test::BuildProgramImage({});
+  EXPECT_TRUE(ReadAndCheck(image));
+  for (std::size_t covered : {250u, 252u}) {
+    Bytes other = image;
+    test::PutBig32(other, 252, test::ReferenceCrc(other.data(), covered));
+    host.AnswerNextBox(BoxAnswer::kOk);
+    EXPECT_FALSE(ReadAndCheck(other)) << covered;
+    ExpectOneError("File '" + path + "' Control Block CRC Error.");
+    host.ClearShownBoxes();
+  }
+  Bytes changed100 = image;
+  changed100[100] ^= 0x01;
+  host.AnswerNextBox(BoxAnswer::kOk);
+  EXPECT_FALSE(ReadAndCheck(changed100));
+  ExpectOneError("File '" + path + "' Control Block CRC Error.");
+}
+
+}  // namespace
+}  // namespace rv4410
