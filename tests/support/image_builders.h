@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <ctime>
 #include <string>
 #include <vector>
 
@@ -65,5 +66,8 @@ Bytes BuildMapFile(const MapFileSpec& spec);
 // Rewrites the trailing CRC after a test changed bytes.
 void ResealMapFile(Bytes& file);
 std::string AsString(const Bytes& bytes);
+
+// Noon, local time, on day `dayOfYear` (from 1) of `year`.
+std::time_t LocalNoon(int year, int dayOfYear);
 
 }  // namespace rv4410::test

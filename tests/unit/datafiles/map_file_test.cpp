@@ -1,0 +1,275 @@
+#include "datafiles/map_file.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "datafiles/ordinal_date.h"
+#include "support/image_builders.h"
+#include "support/virtual_unit_fixture.h"
+
+namespace rv4410 {
+namespace {
+
+using test::Bytes;
+using test::MapFileSpec;
+
+// Today, for every test here: 10 April 2026, day 100.
+constexpr OrdinalDate kToday = 26100;
+
+class MapFileTest : public test::VirtualUnitTest {
+ protected:
+  MapFileTest() {
+    host.SetWallClock(test::LocalNoon(2026, 100));
+    // Notices are acknowledged; the date warnings get warningAnswer.
+    host.SetBoxHandler([this](const MessageBoxRequest& box) {
+      return box.buttons == BoxButtons::kOkCancel ? warningAnswer : BoxAnswer::kOk;
+    });
+  }
+
+  int Read(const Bytes& file) {
+    test::WriteFile(path, test::AsString(file));
+    return ReadMapFile(run, files, path.c_str());
+  }
+  static MapFileSpec WithData(std::size_t length, std::uint32_t seed = 11) {
+    MapFileSpec spec;
+    spec.data = test::PatternBytes(length, seed);
+    return spec;
+  }
+  std::vector<std::string> Captions() const {
+    std::vector<std::string> captions;
+    for (const auto& box : host.ShownBoxes()) captions.push_back(box.caption);
+    return captions;
+  }
+  // The last box is the only failure shown, with this text and caption.
+  void ExpectFailure(const std::string& text, const std::string& caption) {
+    ASSERT_FALSE(host.ShownBoxes().empty());
+    const MessageBoxRequest& box = host.ShownBoxes().back();
+    EXPECT_EQ(box.text, text);
+    EXPECT_EQ(box.caption, caption);
+    EXPECT_EQ(box.icon, BoxIcon::kError);
+    EXPECT_EQ(box.buttons, BoxButtons::kOk);
+    EXPECT_NE(LogText().find(text + "\n"), std::string::npos);
+  }
+  // The read error (1) to (7) of a read that came up short.
+  std::string ShortRead(int which) const {
+    std::string place = " on File " + path + " (" + std::to_string(which) + ")";
+    return (which <= 4 ? "0 -- " : "(0) ") + std::string(std::strerror(0)) + place;
+  }
+
+  std::string path = dir.File("map.bin");
+  DataFiles files;
+  BoxAnswer warningAnswer = BoxAnswer::kOk;
+};
+
+TEST_F(MapFileTest, ReadsImageHeaderAndControlBlock) {
+  MapFileSpec spec = WithData(5000);
+  spec.furtherBytes = 300;
+  spec.featureMask = 0x24;
+  Bytes file = test::BuildMapFile(spec);
+  ASSERT_EQ(Read(file), 5000);
+
+  const LoadedImage& image = files.loadedImage;
+  EXPECT_EQ(Bytes(image.Data(), image.Data() + image.Size()), spec.data);
+  EXPECT_EQ(image.length, 5000);
+  EXPECT_EQ(files.mapHeader.FeatureMask(), 0x24u);
+  EXPECT_EQ(files.mapHeader.DataLength(), 5000u);
+  EXPECT_EQ(files.mapHeader.TotalLength(), file.size());
+  Bytes block(files.mapControlBlock.bytes.begin(), files.mapControlBlock.bytes.end());
+  Bytes expected(file.begin() + 64, file.begin() + 320);
+  test::PutBig32(expected, 244, 5000);
+  // The data CRC covers the map data alone.
+  test::PutBig32(expected, 248, test::ReferenceCrc(spec.data.data(), spec.data.size()));
+  EXPECT_EQ(block, expected);
+
+  ASSERT_EQ(host.ShownBoxes().size(), 1u);
+  const MessageBoxRequest& caution = host.ShownBoxes()[0];
+  std::string text =
+      "Map Data Valid in Date Range below ONLY \n\n    Effective Date 01-JAN-26 \n"
+      "    Expiration Date 31-DEC-79";
+  EXPECT_EQ(caution.text, text);
+  EXPECT_EQ(caution.caption, "Caution");
+  EXPECT_EQ(caution.icon, BoxIcon::kWarning);
+  EXPECT_EQ(caution.buttons, BoxButtons::kOk);
+  EXPECT_NE(LogText().find(text + "\n"), std::string::npos);
+}
+
+TEST_F(MapFileTest, FurtherBytesOfAnyCountAreReadAndChecked) {
+  for (std::size_t further : {0u, 1u, 255u, 256u, 257u, 512u, 1000u}) {
+    MapFileSpec spec = WithData(700);
+    spec.furtherBytes = further;
+    EXPECT_EQ(Read(test::BuildMapFile(spec)), 700) << further;
+  }
+}
+
+TEST_F(MapFileTest, EmptyMapGivesAnAllOnesDataCrc) {
+  ASSERT_EQ(Read(test::BuildMapFile(MapFileSpec{})), 0);
+  EXPECT_EQ(files.loadedImage.Size(), 0u);
+  EXPECT_EQ(files.mapControlBlock.Word(244), 0u);
+  EXPECT_EQ(files.mapControlBlock.Word(248), 0xFFFFFFFFu);
+}
+
+TEST_F(MapFileTest, FormatOtherThanOneIsRefusedBeforeAnyDateBox) {
+  MapFileSpec spec = WithData(10);
+  spec.format = 2;
+  EXPECT_EQ(Read(test::BuildMapFile(spec)), -1);
+  ASSERT_EQ(host.ShownBoxes().size(), 1u);
+  ExpectFailure("Map File Format Conflict 2", "Error");
+}
+
+TEST_F(MapFileTest, ValidityPeriodIncludesBothOfItsDays) {
+  MapFileSpec spec = WithData(10);
+  spec.effectiveDate = kToday;
+  spec.expirationDate = kToday;
+  EXPECT_EQ(Read(test::BuildMapFile(spec)), 10);
+  EXPECT_EQ(Captions(), std::vector<std::string>{"Caution"});
+}
+
+TEST_F(MapFileTest, OneDayOutsideThePeriodWarns) {
+  MapFileSpec early = WithData(10);
+  early.effectiveDate = kToday + 1;
+  EXPECT_EQ(Read(test::BuildMapFile(early)), 10);
+  ASSERT_EQ(host.ShownBoxes().size(), 2u);
+  const MessageBoxRequest& notYet = host.ShownBoxes()[1];
+  EXPECT_EQ(notYet.text, "   Map Data is NOT YET Valid   \n\n   Will be Valid on 11-APR-26\n ");
+  EXPECT_EQ(notYet.caption, "Cancel to Quit, OK to Continue");
+  EXPECT_EQ(notYet.icon, BoxIcon::kError);
+  EXPECT_EQ(notYet.buttons, BoxButtons::kOkCancel);
+  EXPECT_EQ(LogText().find("NOT YET"), std::string::npos);
+
+  host.ClearShownBoxes();
+  MapFileSpec late = WithData(10);
+  late.expirationDate = kToday - 1;
+  EXPECT_EQ(Read(test::BuildMapFile(late)), 10);
+  ASSERT_EQ(host.ShownBoxes().size(), 2u);
+  EXPECT_EQ(host.ShownBoxes()[1].text,
+            "   Map Data ALREADY Expired   \n\n   Expiration Date 09-APR-26\n ");
+  EXPECT_EQ(LogText().find("ALREADY"), std::string::npos);
+}
+
+TEST_F(MapFileTest, TwoDigitYearsBefore80AreThisCentury) {
+  MapFileSpec spec = WithData(10);
+  spec.effectiveDate = 26001;
+  spec.expirationDate = 99365;  // 31 December 1999
+  EXPECT_EQ(Read(test::BuildMapFile(spec)), 10);
+  ASSERT_EQ(host.ShownBoxes().size(), 2u);
+  EXPECT_EQ(host.ShownBoxes()[1].text,
+            "   Map Data ALREADY Expired   \n\n   Expiration Date 31-DEC-99\n ");
+}
+
+TEST_F(MapFileTest, BothWarningsComeInOrderAndCancelAtEitherQuits) {
+  MapFileSpec spec = WithData(10);
+  spec.effectiveDate = 27001;
+  spec.expirationDate = 25001;
+  Bytes file = test::BuildMapFile(spec);
+  EXPECT_EQ(Read(file), 10);
+  EXPECT_EQ(Captions(), (std::vector<std::string>{"Caution", "Cancel to Quit, OK to Continue",
+                                                  "Cancel to Quit, OK to Continue"}));
+  EXPECT_NE(host.ShownBoxes()[1].text.find("NOT YET"), std::string::npos);
+  EXPECT_NE(host.ShownBoxes()[2].text.find("ALREADY"), std::string::npos);
+
+  // Cancel at the first warning: nothing more is read or shown.
+  DataFiles fresh;
+  host.ClearShownBoxes();
+  warningAnswer = BoxAnswer::kCancel;
+  test::WriteFile(path, test::AsString(file));
+  EXPECT_EQ(ReadMapFile(run, fresh, path.c_str()), -1);
+  EXPECT_EQ(host.ShownBoxes().size(), 2u);
+  EXPECT_EQ(fresh.mapControlBlock.Word(0), 0u);
+  EXPECT_FALSE(fresh.loadedImage.HasBuffer());
+
+  // Cancel at the second.
+  host.ClearShownBoxes();
+  int warnings = 0;
+  host.SetBoxHandler([&warnings](const MessageBoxRequest& box) {
+    if (box.buttons != BoxButtons::kOkCancel) return BoxAnswer::kOk;
+    return ++warnings == 1 ? BoxAnswer::kOk : BoxAnswer::kCancel;
+  });
+  EXPECT_EQ(ReadMapFile(run, fresh, path.c_str()), -1);
+  EXPECT_EQ(host.ShownBoxes().size(), 3u);
+  EXPECT_FALSE(fresh.loadedImage.HasBuffer());
+}
+
+TEST_F(MapFileTest, FileCutShortFailsAtTheReadItEndsIn) {
+  MapFileSpec spec = WithData(1000);
+  spec.furtherBytes = 300;  // one whole chunk and a last one of 44
+  Bytes file = test::BuildMapFile(spec);
+  struct Cut {
+    std::size_t keep;
+    int which;
+    const char* caption;
+  };
+  std::size_t trailerAt = 320 + 1000;
+  std::size_t furtherAt = trailerAt + 1028;
+  for (const Cut& cut :
+       {Cut{63, 1, "Read Error"}, Cut{64 + 255, 2, "Read Error"}, Cut{320 + 999, 3, "Read Error"},
+        Cut{trailerAt + 1027, 4, "Read Error"}, Cut{furtherAt + 255, 5, "Error"},
+        Cut{furtherAt + 299, 6, "Error"}, Cut{file.size() - 1, 7, "Read Error"}}) {
+    host.ClearShownBoxes();
+    EXPECT_EQ(Read(Bytes(file.begin(), file.begin() + static_cast<long>(cut.keep))), -1);
+    ExpectFailure(ShortRead(cut.which), cut.caption);
+  }
+  EXPECT_EQ(ShortRead(7), "(0) Success on File " + path + " (7)");
+}
+
+// R = T - L - 1352 wraps round: the reader takes chunks until the file ends.
+TEST_F(MapFileTest, TotalBelowTheFixedPartsFailsInTheFurtherBytes) {
+  MapFileSpec spec = WithData(600);
+  spec.furtherBytes = 700;
+  spec.overrideTotalLength = true;
+  spec.totalLength = 600 + 1000;
+  EXPECT_EQ(Read(test::BuildMapFile(spec)), -1);
+  ExpectFailure(ShortRead(5), "Error");
+}
+
+TEST_F(MapFileTest, AnyChangedByteIsACrcError) {
+  MapFileSpec spec = WithData(2000);
+  spec.furtherBytes = 100;
+  Bytes file = test::BuildMapFile(spec);
+  for (std::size_t at : {std::size_t{4}, std::size_t{63}, std::size_t{64}, std::size_t{319},
+                         std::size_t{320}, std::size_t{2319}, std::size_t{2320}, file.size() - 5}) {
+    Bytes changed = file;
+    changed[at] ^= 0x08;
+    host.ClearShownBoxes();
+    EXPECT_EQ(Read(changed), -1) << at;
+    ExpectFailure("CRC Error on File " + path, "Error");
+  }
+  Bytes storedCrc = file;
+  storedCrc.back() ^= 0x01;
+  EXPECT_EQ(Read(storedCrc), -1);
+}
+
+TEST_F(MapFileTest, StoredCrcIsLittleEndian) {
+  Bytes file = test::BuildMapFile(WithData(64));
+  std::uint32_t crc = test::ReferenceCrc(file.data(), file.size() - 4);
+  EXPECT_EQ(file[file.size() - 4], static_cast<std::uint8_t>(crc));
+  EXPECT_EQ(Read(file), 64);
+}
+
+// A damaged header that claims gigabytes of data must not take them.
+TEST_F(MapFileTest, DataLengthBeyondTheFileFailsWithoutTakingMemory) {
+  files.loadedImage.allocationLimit = 1 << 20;
+  for (std::uint32_t length : {0xFFFFFFFFu, 0x80000000u, 2000u + 1028u + 4u + 1u}) {
+    MapFileSpec spec = WithData(2000);
+    spec.overrideDataLength = true;
+    spec.dataLength = length;
+    host.ClearShownBoxes();
+    EXPECT_EQ(Read(test::BuildMapFile(spec)), -1);
+    ExpectFailure(ShortRead(3), "Read Error");
+  }
+}
+
+TEST_F(MapFileTest, DataThatCannotBeAllocatedIsReported) {
+  files.loadedImage.allocationLimit = 4999;
+  EXPECT_EQ(Read(test::BuildMapFile(WithData(5000))), -1);
+  ExpectFailure("Could not allocate 5000 bytes.", "Error");
+  EXPECT_FALSE(files.loadedImage.HasBuffer());
+}
+
+TEST_F(MapFileTest, UnopenableFileFailsQuietly) {
+  EXPECT_EQ(ReadMapFile(run, files, dir.File("absent.bin").c_str()), -1);
+  EXPECT_TRUE(host.ShownBoxes().empty());
+}
+
+}  // namespace
+}  // namespace rv4410
