@@ -3,6 +3,7 @@
 #include <sys/types.h>
 #include <algorithm>
 #include <array>
+#include <cstdint>
 #include <cstring>
 #include <optional>
 
@@ -151,7 +152,9 @@ class MapFileReader {
       image.Release();
       return ReadError(3);
     }
-    if (!image.Allocate(length)) {
+    // The result is a signed length: data of 2 GB or more is as unobtainable
+    // as it was to the 32-bit loader this file format was made for.
+    if (length > static_cast<std::uint32_t>(INT32_MAX) || !image.Allocate(length)) {
       std::string text = FormatText(kCouldNotAllocateFormat, static_cast<int>(length));
       Show(text, kErrorCaption, BoxIcon::kError, BoxButtons::kOk);
       run_.log.LogLine(text);
