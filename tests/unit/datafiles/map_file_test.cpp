@@ -266,6 +266,15 @@ TEST_F(MapFileTest, DataThatCannotBeAllocatedIsReported) {
   EXPECT_FALSE(files.loadedImage.HasBuffer());
 }
 
+TEST_F(MapFileTest, MapImageReplacesAProgramImageInTheSlot) {
+  ASSERT_TRUE(files.loadedImage.Allocate(4096));
+  files.loadedImage.Data()[0] = 0xAA;
+  MapFileSpec spec = WithData(3);
+  ASSERT_EQ(Read(test::BuildMapFile(spec)), 3);
+  EXPECT_EQ(files.loadedImage.Size(), 3u);
+  EXPECT_EQ(Bytes(files.loadedImage.Data(), files.loadedImage.Data() + 3), spec.data);
+}
+
 TEST_F(MapFileTest, UnopenableFileFailsQuietly) {
   EXPECT_EQ(ReadMapFile(run, files, dir.File("absent.bin").c_str()), -1);
   EXPECT_TRUE(host.ShownBoxes().empty());

@@ -207,6 +207,15 @@ TEST_F(ProgramFileTest, ChangedProgramByteIsACrcErrorWhateverTheLayout) {
   }
 }
 
+// The setup page checks only images of 256 bytes or more; a shorter one
+// holds no control block to read the fields from.
+TEST_F(ProgramFileTest, ImageShorterThanAControlBlockFailsTheCheck) {
+  ASSERT_EQ(ReadText(HeaderSaying(100) + "00"), 100);
+  host.AnswerNextBox(BoxAnswer::kOk);
+  EXPECT_FALSE(CheckProgramImage(run, files.loadedImage, path.c_str()));
+  ExpectOneError("File '" + path + "' has CRC Error.");
+}
+
 TEST_F(ProgramFileTest, TruncatedFileIsPaddedAndFailsItsCrc) {
   Bytes image = test::BuildProgramImage({});
   Bytes half(image.begin(), image.begin() + 600);
