@@ -8,6 +8,7 @@
 #include "platform/qt_host.h"
 #include "protocol/command_lines.h"
 #include "protocol/transfer_setup.h"
+#include "protocol/unit_detection.h"
 #include "support/sim_process.h"
 #include "support/temp_dir.h"
 #include "support/virtual_unit_fixture.h"
@@ -49,6 +50,25 @@ TEST(TransferSetupEndToEnd, SettlesAtTheCablesTopSpeedAndTheUnitHoldsTheControlB
   ASSERT_EQ(held.size(), block.size());
   EXPECT_TRUE(std::equal(block.begin(), block.end(), held.begin(),
                          [](std::uint8_t a, char b) { return a == static_cast<std::uint8_t>(b); }));
+  SerialClose(run.link);
+}
+
+TEST(UnitDetectionEndToEnd, UnitAt1200BaudIsFoundAndItsLowerCaseLinedReplyDecoded) {
+  TempDir dir;
+  SimProcess sim({"--speed", "1200", "--id-lower-case", "--id-line-length", "40", "--id-spaces",
+                  "--map-area-start", "0x100000", "--map-area-end", "0x300000"});
+  ASSERT_TRUE(sim.Started());
+  sim.BindTo("COM1");
+
+  QtHost host;
+  RunState run(host, dir.File("Loader.LOG"));
+  ASSERT_EQ(SerialOpen(run.link), 1);
+  ASSERT_EQ(WaitForOk(run, 0), 0);
+  EXPECT_EQ(run.settings.baudRate, 1200);
+  EXPECT_EQ(QueryUnit(run), 0);
+  EXPECT_TRUE(run.UnitInfoValid);
+  EXPECT_EQ(run.unitInfo.MapAreaStart(), 0x100000u);
+  EXPECT_EQ(run.unitInfo.MapAreaEnd(), 0x300000u);
   SerialClose(run.link);
 }
 

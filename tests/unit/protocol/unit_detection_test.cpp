@@ -227,6 +227,14 @@ TEST_F(UnitDetectionTest, DigitsBeyondTheRecordAreCheckedButNeverStored) {
   EXPECT_FALSE(run.UnitInfoValid);
 }
 
+TEST_F(UnitDetectionTest, QueryWithoutAPortWaitsOutItsStartLimit) {
+  StartIdentifyingUnit();
+  std::int64_t start = host.TickCount();
+  EXPECT_EQ(QueryUnit(run), 1);
+  EXPECT_EQ(host.TickCount() - start, kQueryStartMs);
+  EXPECT_EQ(identification->Queries(), 0);
+}
+
 TEST_F(UnitDetectionTest, PunctuationInTheReplyEndsIt) {
   auto record = sim::IdentificationRecord({});
   std::string hex = HexOf(record.data(), record.size());
