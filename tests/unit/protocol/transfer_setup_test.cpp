@@ -71,7 +71,7 @@ class TransferSetupTest : public VirtualUnitTest {
     return *speeds;
   }
 
-  int Setup(int mapMode = 0) {
+  int RunSetup(int mapMode = 0) {
     OpenPort();
     return SetupTransfer(run, page, mapMode, block.data());
   }
@@ -87,7 +87,7 @@ class TransferSetupTest : public VirtualUnitTest {
 
 TEST_F(TransferSetupTest, UnitAt115200GetsOneOfEachAndTheStatusShowsTheSpeed) {
   StartSpeedUnit();
-  EXPECT_EQ(Setup(), 0);
+  EXPECT_EQ(RunSetup(), 0);
 
   EXPECT_EQ(SpeedCommands(UnitCommands()), std::vector<std::string>{"BR 115200"});
   EXPECT_EQ(std::count(UnitCommands().begin(), UnitCommands().end(), "P"), 1);
@@ -120,7 +120,7 @@ TEST_F(TransferSetupTest, UnitAt115200GetsOneOfEachAndTheStatusShowsTheSpeed) {
 
 TEST_F(TransferSetupTest, MapModeSendsMAndProgramModeSendsP) {
   StartSpeedUnit();
-  EXPECT_EQ(Setup(1), 0);
+  EXPECT_EQ(RunSetup(1), 0);
   EXPECT_EQ(speeds->LoadMode(), 'M');
   EXPECT_EQ(std::count(UnitCommands().begin(), UnitCommands().end(), "P"), 0);
   EXPECT_NE(LogText().find("Setting map load mode\r\n"), std::string::npos);
@@ -131,7 +131,7 @@ TEST_F(TransferSetupTest, CableThatFailsAbove38400FallsBackTwiceWithABreakEachTi
   sim::LineKnobs cable;
   cable.cableMaxBaud = 38400;
   StartSpeedUnit({}, cable);
-  EXPECT_EQ(Setup(), 0);
+  EXPECT_EQ(RunSetup(), 0);
 
   EXPECT_EQ(SpeedCommands(UnitCommands()),
             (std::vector<std::string>{"BR 115200", "BR 57600", "BR 38400"}));
@@ -152,7 +152,7 @@ TEST_F(TransferSetupTest, UnitIgnoringTheLoadModeGetsFiveSpeedCommandsAndFails) 
   sim::SpeedKnobs knobs;
   knobs.ignoreLoadMode = true;
   StartSpeedUnit(knobs);
-  EXPECT_EQ(Setup(), 1);
+  EXPECT_EQ(RunSetup(), 1);
 
   std::vector<std::string> sent = SpeedCommands(UnitCommands());
   ASSERT_EQ(sent.size(), 5u);
@@ -169,7 +169,7 @@ TEST_F(TransferSetupTest, UnitIgnoringTheLoadModeGetsFiveSpeedCommandsAndFails) 
 TEST_F(TransferSetupTest, PortThatCannotReopenAtASpeedActsLikeAMissingReply) {
   StartSpeedUnit();
   host.Device().SetBaudRejected(115200, true);
-  EXPECT_EQ(Setup(), 0);
+  EXPECT_EQ(RunSetup(), 0);
   EXPECT_EQ(SpeedCommands(UnitCommands()), (std::vector<std::string>{"BR 115200", "BR 57600"}));
   EXPECT_EQ(Occurrences(LogText(), "Trying lower baud rate\r\n"), 1);
   EXPECT_EQ(unit->Breaks(), 1);
@@ -182,7 +182,7 @@ TEST_F(TransferSetupTest, RefusedFirstSpeedCommandAsksAtOnceAndTriesNoOtherSpeed
   knobs.refuseSpeed = true;
   StartSpeedUnit(knobs);
   host.AnswerNextBox(BoxAnswer::kNo);
-  EXPECT_EQ(Setup(), 1);
+  EXPECT_EQ(RunSetup(), 1);
 
   EXPECT_EQ(SpeedCommands(UnitCommands()), std::vector<std::string>{"BR 115200"});
   ASSERT_EQ(host.ShownBoxes().size(), 1u);
@@ -198,7 +198,7 @@ TEST_F(TransferSetupTest, UnansweredSpeedCommandAsksOperationTimedOutAndYesTries
   StartSpeedUnit({}, silent);
   host.AnswerNextBox(BoxAnswer::kYes);
   host.AnswerNextBox(BoxAnswer::kOk);
-  EXPECT_EQ(Setup(), 1);
+  EXPECT_EQ(RunSetup(), 1);
   ASSERT_EQ(host.ShownBoxes().size(), 2u);
   EXPECT_EQ(host.ShownBoxes()[0].text, kOperationTimedOut);
   EXPECT_EQ(host.ShownBoxes()[1].text, kResetUnitNote);
@@ -213,7 +213,7 @@ TEST_F(TransferSetupTest, ControlBlockThatCannotBeSentIsReportedAndRetriedAfterR
   unit->Make<CommandTrigger>("P", [this] { host.Device().SetBaudRejected(115200, true); });
   speeds = &unit->Make<sim::SpeedAndModesFeature>(sim::SpeedKnobs{});
   host.AnswerNextBox(BoxAnswer::kOk);
-  EXPECT_EQ(Setup(), 0);
+  EXPECT_EQ(RunSetup(), 0);
 
   ASSERT_EQ(host.ShownBoxes().size(), 1u);
   const MessageBoxRequest& box = host.ShownBoxes()[0];
@@ -246,7 +246,7 @@ TEST_F(TransferSetupTest, DamagedControlBlockReplyFallsBackLikeAMissingOne) {
   StartUnit();
   unit->Make<RejectFirstFrame>();
   speeds = &unit->Make<sim::SpeedAndModesFeature>(sim::SpeedKnobs{});
-  EXPECT_EQ(Setup(), 0);
+  EXPECT_EQ(RunSetup(), 0);
   EXPECT_NE(LogText().find("Unit sent 'ERROR data check'\r\n\nTrying lower baud rate\r\n"),
             std::string::npos);
   EXPECT_EQ(run.settings.baudRate, 57600);
@@ -261,7 +261,7 @@ TEST_F(TransferSetupTest, CancelWhileWaitingForTheLoadModeReplyClosesThePort) {
     run.CancelRequested = true;
     SerialClose(run.link);
   });
-  EXPECT_EQ(Setup(), 1);
+  EXPECT_EQ(RunSetup(), 1);
   EXPECT_FALSE(run.link.open);
   EXPECT_EQ(SpeedCommands(UnitCommands()).size(), 1u);
   EXPECT_TRUE(host.ShownBoxes().empty());
@@ -278,7 +278,7 @@ TEST_F(TransferSetupTest, CancelDuringAFallBackHandshakeStopsThere) {
     run.CancelRequested = true;
     SerialClose(run.link);
   });
-  EXPECT_EQ(Setup(), 1);
+  EXPECT_EQ(RunSetup(), 1);
   EXPECT_FALSE(run.link.open);
   EXPECT_EQ(SpeedCommands(UnitCommands()).size(), 1u);
   EXPECT_EQ(LogText().find("Trying lower baud rate"), std::string::npos);
