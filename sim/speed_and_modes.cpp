@@ -76,19 +76,24 @@ void SpeedAndModesFeature::FrameDone(UnitModel& unit) {
   unit.Release();
   const DecodedFrame& frame = decoder_.Frame();
   frames_.push_back(frame);
-  if (frame.type != kControlFrameType) {
-    unit.Send("ERROR frame type\r\n");
-  } else if (!frame.dataCheckOk) {
-    unit.Send("ERROR data check\r\n");
-  } else if (frame.data.size() != kControlBlockBytes || frame.address != 0) {
-    unit.Send("ERROR control block\r\n");
-  } else {
-    controlBlock_ = frame.data;
-    ++controlBlocks_;
-    SaveControlBlock();
-    unit.Send("OK\r\n");
-  }
+  unit.Send(FrameReply(unit, frame));
   ArmQuietReturn(unit);
+}
+
+std::string SpeedAndModesFeature::FrameReply(UnitModel& unit, const DecodedFrame& frame) {
+  auto handler = frameHandlers_.find(frame.type);
+  if (frame.type != kControlFrameType && handler == frameHandlers_.end()) {
+    return "ERROR frame type\r\n";
+  }
+  if (!frame.dataCheckOk) return "ERROR data check\r\n";
+  if (frame.type != kControlFrameType) return handler->second(unit, frame);
+  if (frame.data.size() != kControlBlockBytes || frame.address != 0) {
+    return "ERROR control block\r\n";
+  }
+  controlBlock_ = frame.data;
+  ++controlBlocks_;
+  SaveControlBlock();
+  return "OK\r\n";
 }
 
 void SpeedAndModesFeature::SaveControlBlock() const {

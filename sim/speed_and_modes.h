@@ -6,6 +6,8 @@
 // pseudo-terminal), a quiet spell without a valid command does the same.
 
 #include <cstdint>
+#include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -25,6 +27,9 @@ struct SpeedKnobs {
   std::string stateDir;
 };
 
+// Takes a checked frame of another type than "C" and returns the reply line.
+using FrameHandler = std::function<std::string(UnitModel&, const DecodedFrame&)>;
+
 class SpeedAndModesFeature : public UnitFeature {
  public:
   explicit SpeedAndModesFeature(SpeedKnobs knobs) : knobs_(std::move(knobs)) {}
@@ -34,6 +39,13 @@ class SpeedAndModesFeature : public UnitFeature {
   void OnCapturedByte(UnitModel& unit, std::uint8_t byte) override;
   void OnCaptureIdle(UnitModel& unit) override;
   void OnBreak(UnitModel& unit) override;
+
+  // Frames of `type` (data blocks, say) go to `handler` once both checks
+  // passed, and its reply is sent (none when empty); without a handler they
+  // are answered with an error line.
+  void HandleFrames(std::uint8_t type, FrameHandler handler) {
+    frameHandlers_[type] = std::move(handler);
+  }
 
   SpeedKnobs& Knobs() { return knobs_; }
   // 'P', 'M', or 0 before any load-mode command.
@@ -47,6 +59,7 @@ class SpeedAndModesFeature : public UnitFeature {
  private:
   bool SpeedCommand(UnitModel& unit, std::string_view argument);
   void FrameDone(UnitModel& unit);
+  std::string FrameReply(UnitModel& unit, const DecodedFrame& frame);
   void SaveControlBlock() const;
   void ArmQuietReturn(UnitModel& unit);
   void QuietCheck(UnitModel& unit, std::uint64_t generation);
@@ -58,6 +71,7 @@ class SpeedAndModesFeature : public UnitFeature {
   std::vector<std::uint8_t> controlBlock_;
   int controlBlocks_ = 0;
   std::vector<DecodedFrame> frames_;
+  std::map<std::uint8_t, FrameHandler> frameHandlers_;
   std::uint64_t quietGeneration_ = 0;
   std::size_t commandsSeen_ = 0;
   int attentionsSeen_ = 0;

@@ -110,6 +110,25 @@ TEST_F(SimSpeedTest, ControlFrameIsCheckedStoredAndAnswered) {
   EXPECT_EQ(feature->Frames().size(), 4u);
 }
 
+TEST_F(SimSpeedTest, OtherFrameTypesGoToTheirHandlerOnceChecked) {
+  Feature();
+  std::vector<sim::DecodedFrame> handled;
+  feature->HandleFrames(0x44, [&](sim::UnitModel&, const sim::DecodedFrame& frame) {
+    handled.push_back(frame);
+    return std::string("OK\r\n");
+  });
+  std::vector<std::uint8_t> data(1024, 0x10);
+  line.Send(Frame(0x44, data, 0x400), 9600);
+  EXPECT_EQ(line.Receive(50, 9600), "OK\r\n");
+  ASSERT_EQ(handled.size(), 1u);
+  EXPECT_EQ(handled[0].address, 0x400u);
+  EXPECT_EQ(handled[0].data, data);
+  line.Send(Frame(0x44, data, 0x800, true), 9600);
+  EXPECT_EQ(line.Receive(50, 9600), "ERROR data check\r\n");
+  EXPECT_EQ(handled.size(), 1u);
+  EXPECT_EQ(feature->ControlBlocks(), 0);
+}
+
 TEST_F(SimSpeedTest, DamagedHeaderIsAnsweredOnceTheSenderStops) {
   Feature();
   std::string frame = Frame(0x43, Block());
