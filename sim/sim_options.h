@@ -5,12 +5,14 @@
 #include <string>
 #include <vector>
 
+#include "sim/configuration_exchange.h"
 #include "sim/unit_model.h"
 
 namespace rv4410::sim {
 
 struct SimOptions {
   LineKnobs line;
+  ConfigurationKnobs configuration;
   bool help = false;
 };
 
