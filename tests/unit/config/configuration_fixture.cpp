@@ -7,6 +7,7 @@ namespace rv4410::test {
 sim::ConfigurationExchange& ConfigurationTest::StartConfiguredUnit(const Knobs& knobs) {
   sim::ConfigurationKnobs set;
   if (knobs) knobs(set);
+  SerialClose(run.link);
   StartUnit();
   exchange = &unit->Make<sim::ConfigurationExchange>(set);
   run.settings.configFile = configPath;
