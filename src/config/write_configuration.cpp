@@ -42,7 +42,26 @@ bool StartExchange(RunState& run) {
   return checked;
 }
 
+// Names the character at `position` that makes `line` no parameter line.
+void DropLine(RunState& run, const std::string& line, std::size_t position) {
+  auto code = static_cast<unsigned char>(line[position]);
+  // A zero byte would end the message text early; its code still names it.
+  char shown = code == 0 ? '?' : static_cast<char>(code);
+  std::string text = FormatText(kIgnoringParameterFormat, line.c_str(), shown,
+                                static_cast<int>(code), static_cast<int>(position));
+  Warn(run, text, kParameterCharacterErrorCaption);
+  run.log.LogLine(text);
+}
+
+// `start` holds the first 254 characters of a longer line. A character
+// outside the set there (say, the carriage returns of a file with CR-only
+// line ends) says more about the trouble than the length does.
 void DropTooLongLine(RunState& run, const std::string& start) {
+  LineCheck check = CheckParameterLine(start);
+  if (check.fault == LineFault::kInvalidCharacter) {
+    DropLine(run, start, check.position);
+    return;
+  }
   std::string text =
       FormatText(kLineTooLongFormat, start.c_str(), static_cast<int>(kParameterLineLimit));
   Warn(run, text, kParameterCharacterErrorCaption);
@@ -54,13 +73,7 @@ void DropTooLongLine(RunState& run, const std::string& start) {
 bool PrepareLine(RunState& run, std::string& line) {
   LineCheck check = CheckParameterLine(line);
   if (!check.Passed()) {
-    auto code = static_cast<unsigned char>(line[check.position]);
-    // A zero byte would end the message text early; its code still names it.
-    char shown = code == 0 ? '?' : static_cast<char>(code);
-    std::string text = FormatText(kIgnoringParameterFormat, line.c_str(), shown,
-                                  static_cast<int>(code), static_cast<int>(check.position));
-    Warn(run, text, kParameterCharacterErrorCaption);
-    run.log.LogLine(text);
+    DropLine(run, line, check.position);
     return false;
   }
 

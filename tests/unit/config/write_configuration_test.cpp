@@ -208,5 +208,20 @@ TEST_F(WriteConfigurationTest, MalformedFilesAreDroppedLineByLineWithClearMessag
   EXPECT_EQ(SentAfter("WP"), (std::vector<std::string>{kHdg, ""}));
 }
 
+TEST_F(WriteConfigurationTest, FileWithCarriageReturnLineEndsIsOneLineNamingTheFirstReturn) {
+  StartConfiguredUnit([](auto& k) { k.checkedExchange = false; });
+  std::string file;
+  for (int i = 0; i < 20; ++i) file += kHdg + "\r";
+  WriteConfigFile(file);
+  host.AnswerNextBox(BoxAnswer::kOk);
+
+  EXPECT_EQ(Write(), kWriteSent);
+
+  ASSERT_EQ(host.ShownBoxes().size(), 1u);
+  EXPECT_NE(host.ShownBoxes()[0].text.find("Invalid character found. '\r'(13)#26"),
+            std::string::npos);
+  EXPECT_EQ(SentAfter("WP"), (std::vector<std::string>{""}));
+}
+
 }  // namespace
 }  // namespace rv4410
