@@ -174,6 +174,21 @@ TEST_F(ReadConfigurationTest, EveryRestartShowsItsBox) {
   EXPECT_EQ(FileLines().size(), 138u);
 }
 
+TEST_F(ReadConfigurationTest, PageEndedDuringTheRestartWarningSendsNoNewRequest) {
+  StartConfiguredUnit([](auto& k) {
+    k.checkedExchange = false;
+    k.damagedLine = 3;
+  });
+  host.SetBoxHandler([this](const MessageBoxRequest&) {
+    run.CancelRequested = true;
+    SerialClose(run.link);
+    return BoxAnswer::kOk;
+  });
+  EXPECT_EQ(ReadConfiguration(run), kReadStopped);
+  EXPECT_EQ(host.ShownBoxes().size(), 1u);
+  EXPECT_EQ(Received("RP"), 1);
+}
+
 TEST_F(ReadConfigurationTest, UnitStoppingMidLineEndsAfterOneRestartWithoutALine) {
   StartConfiguredUnit([](auto& k) {
     k.checkedExchange = false;
