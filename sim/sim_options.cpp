@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 
 namespace rv4410::sim {
@@ -25,6 +26,21 @@ bool ParseUint32(const std::string& text, std::uint32_t& value) {
   unsigned long long parsed = std::strtoull(text.c_str(), &end, 0);
   if (errno != 0 || end == nullptr || *end != '\0' || parsed > 0xFFFFFFFFull) return false;
   value = static_cast<std::uint32_t>(parsed);
+  return true;
+}
+
+// Sets `target` from a line number or count of at least 0.
+bool SetCount(const std::string& text, int& target) {
+  long value = 0;
+  if (!ParseInt(text, 0, 1000000, value)) return false;
+  target = static_cast<int>(value);
+  return true;
+}
+
+bool Readable(const std::string& path) {
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  if (file == nullptr) return false;
+  std::fclose(file);
   return true;
 }
 
@@ -109,6 +125,56 @@ const std::vector<SimOption>& SimOptionTable() {
       {"--state-dir", "DIR", "folder where the unit keeps what it received",
        [](SimOptions& o, const std::string& v) {
          o.speeds.stateDir = v;
+         return !v.empty();
+       }},
+      // The configuration exchanges.
+      {"--no-checked-exchange", nullptr, "leave RX and WX unanswered (plain exchanges only)",
+       [](SimOptions& o, const std::string&) {
+         o.configuration.checkedExchange = false;
+         return true;
+       }},
+      {"--damage-line", "N", "send parameter line N (from 0) damaged (see --damage-*)",
+       [](SimOptions& o, const std::string& v) {
+         return SetCount(v, o.configuration.damagedLine);
+       }},
+      {"--damage-attempts", "M", "damage that line in the first M reads (default 1)",
+       [](SimOptions& o, const std::string& v) {
+         return SetCount(v, o.configuration.damagedAttempts);
+       }},
+      {"--damage-kind", "KIND", "char (an invalid character) or value (bad value field)",
+       [](SimOptions& o, const std::string& v) {
+         if (v != "char" && v != "value") return false;
+         o.configuration.damage =
+             v == "char" ? LineDamage::kInvalidCharacter : LineDamage::kBadValueField;
+         return true;
+       }},
+      {"--wrong-check-line", "N", "send line N of a checked read with a wrong check character",
+       [](SimOptions& o, const std::string& v) {
+         return SetCount(v, o.configuration.wrongCheckLine);
+       }},
+      {"--wrong-check-sends", "M", "...on its first M sends (default 1; 3 sends at most)",
+       [](SimOptions& o, const std::string& v) {
+         return SetCount(v, o.configuration.wrongCheckSends);
+       }},
+      {"--silent-after-lines", "N", "fall silent after N lines of a read",
+       [](SimOptions& o, const std::string& v) {
+         return SetCount(v, o.configuration.silentAfterLines);
+       }},
+      {"--cut-line", "N", "stop in the middle of line N of a read",
+       [](SimOptions& o, const std::string& v) { return SetCount(v, o.configuration.cutLine); }},
+      {"--never-ack-writes", nullptr, "never answer the lines of a checked write",
+       [](SimOptions& o, const std::string&) {
+         o.configuration.neverAckWrites = true;
+         return true;
+       }},
+      {"--params-in", "FILE", "start with the parameter list of this configuration file",
+       [](SimOptions& o, const std::string& v) {
+         o.configuration.paramsIn = v;
+         return Readable(v);
+       }},
+      {"--params-out", "FILE", "save the parameter list to this file when the unit stops",
+       [](SimOptions& o, const std::string& v) {
+         o.configuration.paramsOut = v;
          return !v.empty();
        }},
   };

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "sim/configuration_exchange.h"
 #include "sim/identification.h"
 #include "sim/speed_and_modes.h"
 #include "sim/unit_model.h"
@@ -25,6 +26,7 @@ struct SimOptions {
   LineKnobs line;
   IdentificationKnobs identification;
   SpeedKnobs speeds = PtySpeedKnobs();
+  ConfigurationKnobs configuration;
   bool help = false;
 };
 

@@ -72,6 +72,15 @@ class UnitModel {
     return static_cast<Feature&>(Add(std::make_unique<Feature>(std::forward<Args>(args)...)));
   }
 
+  // The first feature of type `Feature`, or nullptr.
+  template <typename Feature>
+  Feature* Find() const {
+    for (const auto& feature : features_) {
+      if (auto* found = dynamic_cast<Feature*>(feature.get())) return found;
+    }
+    return nullptr;
+  }
+
   // --- The line, as a transport drives it ---
   void ReceiveByte(std::uint8_t byte, int senderBaud, std::int64_t atUs);
   void ReceiveBreak(std::int64_t fromUs, std::int64_t toUs);
