@@ -60,13 +60,13 @@ std::size_t WriteProgramFile(const std::string& path, std::size_t length) {
   std::vector<std::uint8_t> piece(kMiB);
   std::uint32_t programCrc = 0;
   Crc32Init(programCrc);
-  for (std::size_t at = kControlBlockSize; at < length; at += piece.size()) {
+  for (std::size_t at = kControlBlockBytes; at < length; at += piece.size()) {
     std::size_t count = std::min(piece.size(), length - at);
     FillPattern(piece.data(), at, count);
     Crc32UpdateBytes(programCrc, piece.data(), static_cast<long>(count));
   }
   ControlBlock block;
-  FillPattern(block.data(), 0, kControlBlockSize);
+  FillPattern(block.data(), 0, kControlBlockBytes);
   block.SetWord(kProgramLengthOffset, static_cast<std::uint32_t>(length));
   block.SetWord(kNewerCrcOffset, programCrc);
   block.SetWord(kLoaderVersionOffset, 0);
@@ -83,7 +83,8 @@ std::size_t WriteProgramFile(const std::string& path, std::size_t length) {
     std::size_t count = std::min(piece.size(), length - at);
     if (at == 0) {
       std::copy(block.bytes.begin(), block.bytes.end(), piece.begin());
-      FillPattern(piece.data() + kControlBlockSize, kControlBlockSize, count - kControlBlockSize);
+      FillPattern(piece.data() + kControlBlockBytes, kControlBlockBytes,
+                  count - kControlBlockBytes);
     } else {
       FillPattern(piece.data(), at, count);
     }
@@ -101,7 +102,7 @@ std::size_t WriteProgramFile(const std::string& path, std::size_t length) {
 
 // A map file with `length` bytes of data, written a piece at a time.
 std::size_t WriteMapFile(const std::string& path, std::size_t length) {
-  std::vector<std::uint8_t> bytes(kMapHeaderSize + kControlBlockSize);
+  std::vector<std::uint8_t> bytes(kMapHeaderSize + kControlBlockBytes);
   auto putLittle = [&bytes](std::size_t offset, std::uint32_t value) {
     for (int i = 0; i < 4; ++i)
       bytes[offset + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(value >> (8 * i));

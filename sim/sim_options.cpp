@@ -1,6 +1,8 @@
 #include "sim/sim_options.h"
 
 #include <cerrno>
+#include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 
 namespace rv4410::sim {
@@ -14,6 +16,31 @@ bool ParseInt(const std::string& text, long min, long max, long& value) {
   long parsed = std::strtol(text.c_str(), &end, 10);
   if (errno != 0 || end == nullptr || *end != '\0' || parsed < min || parsed > max) return false;
   value = parsed;
+  return true;
+}
+
+bool ParseUint32(const std::string& text, std::uint32_t& value) {
+  if (text.empty() || text[0] == '-') return false;
+  errno = 0;
+  char* end = nullptr;
+  unsigned long long parsed = std::strtoull(text.c_str(), &end, 0);
+  if (errno != 0 || end == nullptr || *end != '\0' || parsed > 0xFFFFFFFFull) return false;
+  value = static_cast<std::uint32_t>(parsed);
+  return true;
+}
+
+// Sets `target` from a line number or count of at least 0.
+bool SetCount(const std::string& text, int& target) {
+  long value = 0;
+  if (!ParseInt(text, 0, 1000000, value)) return false;
+  target = static_cast<int>(value);
+  return true;
+}
+
+bool Readable(const std::string& path) {
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  if (file == nullptr) return false;
+  std::fclose(file);
   return true;
 }
 
@@ -38,6 +65,117 @@ const std::vector<SimOption>& SimOptionTable() {
          if (!ParseInt(v, 0, 600000, ms)) return false;
          o.line.replyDelayUs = ms * 1000;
          return true;
+       }},
+      {"--cable-max-baud", "BAUD", "the highest speed the cable carries; above it bytes garble",
+       [](SimOptions& o, const std::string& v) {
+         long baud = 0;
+         if (!ParseInt(v, 300, 921600, baud)) return false;
+         o.line.cableMaxBaud = static_cast<int>(baud);
+         return true;
+       }},
+      // Identification ("QP").
+      {"--map-area-start", "N", "identification: start of the map memory",
+       [](SimOptions& o, const std::string& v) {
+         return ParseUint32(v, o.identification.mapAreaStart);
+       }},
+      {"--map-area-end", "N", "identification: end of the map memory",
+       [](SimOptions& o, const std::string& v) {
+         return ParseUint32(v, o.identification.mapAreaEnd);
+       }},
+      {"--map-base", "N", "identification: base of the map addresses",
+       [](SimOptions& o, const std::string& v) {
+         return ParseUint32(v, o.identification.mapBase);
+       }},
+      {"--feature-flags", "N", "identification: capability bits",
+       [](SimOptions& o, const std::string& v) {
+         return ParseUint32(v, o.identification.featureFlags);
+       }},
+      {"--id-lower-case", nullptr, "identification digits in lower case",
+       [](SimOptions& o, const std::string&) { return o.identification.lowerCase = true; }},
+      {"--id-line-length", "N", "identification digits per line (default: one line)",
+       [](SimOptions& o, const std::string& v) {
+         long n = 0;
+         if (!ParseInt(v, 0, 520, n)) return false;
+         o.identification.digitsPerLine = static_cast<int>(n);
+         return true;
+       }},
+      {"--id-spaces", nullptr, "a space after every pair of identification digits",
+       [](SimOptions& o, const std::string&) { return o.identification.spaceBetweenBytes = true; }},
+      {"--no-identification", nullptr, "the unit does not answer \"QP\"",
+       [](SimOptions& o, const std::string&) { return o.identification.absent = true; }},
+      {"--id-damaged-check", nullptr, "one digit of the identification check is wrong",
+       [](SimOptions& o, const std::string&) { return o.identification.damagedCheck = true; }},
+      {"--id-odd-digits", nullptr, "the identification lacks its last digit",
+       [](SimOptions& o, const std::string&) { return o.identification.oddDigits = true; }},
+      {"--id-stops-halfway", nullptr, "the identification stops after half its digits",
+       [](SimOptions& o, const std::string&) { return o.identification.stopsHalfway = true; }},
+      // Speed commands, load modes, control block.
+      {"--refuse-speed", nullptr, "answer every speed command with an error",
+       [](SimOptions& o, const std::string&) { return o.speeds.refuseSpeed = true; }},
+      {"--ignore-load-mode", nullptr, "never answer \"P\" or \"M\"",
+       [](SimOptions& o, const std::string&) { return o.speeds.ignoreLoadMode = true; }},
+      {"--quiet-return-ms", "MS",
+       "back to 9600 baud after this long without a valid command (default 1000; 0: never)",
+       [](SimOptions& o, const std::string& v) {
+         long ms = 0;
+         if (!ParseInt(v, 0, 600000, ms)) return false;
+         o.speeds.quietReturnUs = ms * 1000;
+         return true;
+       }},
+      {"--state-dir", "DIR", "folder where the unit keeps what it received",
+       [](SimOptions& o, const std::string& v) {
+         o.speeds.stateDir = v;
+         return !v.empty();
+       }},
+      // The configuration exchanges.
+      {"--no-checked-exchange", nullptr, "leave RX and WX unanswered (plain exchanges only)",
+       [](SimOptions& o, const std::string&) {
+         o.configuration.checkedExchange = false;
+         return true;
+       }},
+      {"--damage-line", "N", "send parameter line N (from 0) damaged (see --damage-*)",
+       [](SimOptions& o, const std::string& v) {
+         return SetCount(v, o.configuration.damagedLine);
+       }},
+      {"--damage-attempts", "M", "damage that line in the first M reads (default 1)",
+       [](SimOptions& o, const std::string& v) {
+         return SetCount(v, o.configuration.damagedAttempts);
+       }},
+      {"--damage-kind", "KIND", "char (an invalid character) or value (bad value field)",
+       [](SimOptions& o, const std::string& v) {
+         if (v != "char" && v != "value") return false;
+         o.configuration.damage =
+             v == "char" ? LineDamage::kInvalidCharacter : LineDamage::kBadValueField;
+         return true;
+       }},
+      {"--wrong-check-line", "N", "send line N of a checked read with a wrong check character",
+       [](SimOptions& o, const std::string& v) {
+         return SetCount(v, o.configuration.wrongCheckLine);
+       }},
+      {"--wrong-check-sends", "M", "...on its first M sends (default 1; 3 sends at most)",
+       [](SimOptions& o, const std::string& v) {
+         return SetCount(v, o.configuration.wrongCheckSends);
+       }},
+      {"--silent-after-lines", "N", "fall silent after N lines of a read",
+       [](SimOptions& o, const std::string& v) {
+         return SetCount(v, o.configuration.silentAfterLines);
+       }},
+      {"--cut-line", "N", "stop in the middle of line N of a read",
+       [](SimOptions& o, const std::string& v) { return SetCount(v, o.configuration.cutLine); }},
+      {"--never-ack-writes", nullptr, "never answer the lines of a checked write",
+       [](SimOptions& o, const std::string&) {
+         o.configuration.neverAckWrites = true;
+         return true;
+       }},
+      {"--params-in", "FILE", "start with the parameter list of this configuration file",
+       [](SimOptions& o, const std::string& v) {
+         o.configuration.paramsIn = v;
+         return Readable(v);
+       }},
+      {"--params-out", "FILE", "save the parameter list to this file when the unit stops",
+       [](SimOptions& o, const std::string& v) {
+         o.configuration.paramsOut = v;
+         return !v.empty();
        }},
   };
   return kTable;

@@ -5,12 +5,28 @@
 #include <string>
 #include <vector>
 
+#include "sim/configuration_exchange.h"
+#include "sim/identification.h"
+#include "sim/speed_and_modes.h"
 #include "sim/unit_model.h"
 
 namespace rv4410::sim {
 
+// How long the unit on a pseudo-terminal, which carries no break, stays at a
+// new speed without a valid command before it falls back to 9600 baud.
+inline constexpr std::int64_t kPtyQuietReturnUs = 1'000'000;
+
+inline SpeedKnobs PtySpeedKnobs() {
+  SpeedKnobs knobs;
+  knobs.quietReturnUs = kPtyQuietReturnUs;
+  return knobs;
+}
+
 struct SimOptions {
   LineKnobs line;
+  IdentificationKnobs identification;
+  SpeedKnobs speeds = PtySpeedKnobs();
+  ConfigurationKnobs configuration;
   bool help = false;
 };
 

@@ -23,7 +23,7 @@ UnitFeature& UnitModel::Add(std::unique_ptr<UnitFeature> feature) {
 
 void UnitModel::ReceiveByte(std::uint8_t byte, int senderBaud, std::int64_t atUs) {
   AdvanceTo(atUs);
-  if (senderBaud != speed_) {
+  if (senderBaud != speed_ || !CableCarries(senderBaud)) {
     byte = Garbled(byte);
     ++garbledBytes_;
   }
@@ -43,6 +43,10 @@ void UnitModel::ReceiveBreak(std::int64_t /*fromUs*/, std::int64_t toUs) {
   lineOverflow_ = false;
   cans_ = 0;
   for (auto& feature : features_) feature->OnBreak(*this);
+}
+
+bool UnitModel::CableCarries(int baud) const {
+  return knobs_.cableMaxBaud <= 0 || baud <= knobs_.cableMaxBaud;
 }
 
 void UnitModel::CommandByte(std::uint8_t byte) {
@@ -126,7 +130,8 @@ bool UnitModel::TakeOutput(std::int64_t untilUs, int receiverBaud, std::uint8_t&
   if (output_.empty() || output_.front().leavesUs > untilUs) return false;
   Outgoing out = output_.front();
   output_.pop_front();
-  byte = out.baud == receiverBaud ? out.byte : Garbled(out.byte);
+  bool clean = out.baud == receiverBaud && CableCarries(out.baud);
+  byte = clean ? out.byte : Garbled(out.byte);
   return true;
 }
 

@@ -36,6 +36,7 @@ struct LineKnobs {
   int speed = 9600;                  // the speed the unit starts at (and answers at)
   bool silent = false;               // never sends anything
   std::int64_t replyDelayUs = 2000;  // think time before each reply
+  int cableMaxBaud = 0;              // the highest speed the cable carries; 0: any
 };
 
 class UnitModel;
@@ -69,6 +70,15 @@ class UnitModel {
   template <typename Feature, typename... Args>
   Feature& Make(Args&&... args) {
     return static_cast<Feature&>(Add(std::make_unique<Feature>(std::forward<Args>(args)...)));
+  }
+
+  // The first feature of type `Feature`, or nullptr.
+  template <typename Feature>
+  Feature* Find() const {
+    for (const auto& feature : features_) {
+      if (auto* found = dynamic_cast<Feature*>(feature.get())) return found;
+    }
+    return nullptr;
   }
 
   // --- The line, as a transport drives it ---
@@ -120,6 +130,8 @@ class UnitModel {
     std::function<void()> action;
   };
 
+  // Above the cable's highest speed bytes garble both ways.
+  bool CableCarries(int baud) const;
   void CommandByte(std::uint8_t byte);
   void DispatchLine();
   void NoteCaptureActivity();

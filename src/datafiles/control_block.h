@@ -7,9 +7,12 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "protocol/transfer_setup.h"
+
 namespace rv4410 {
 
-inline constexpr std::size_t kControlBlockSize = 256;
+// The transfer set-up's block size, as an unsigned count of bytes.
+inline constexpr std::size_t kControlBlockBytes = static_cast<std::size_t>(kControlBlockSize);
 
 inline std::uint32_t LoadBigEndian32(const std::uint8_t* bytes) {
   return static_cast<std::uint32_t>(bytes[0]) << 24 | static_cast<std::uint32_t>(bytes[1]) << 16 |
@@ -29,7 +32,7 @@ inline std::uint32_t LoadLittleEndian32(const std::uint8_t* bytes) {
 }
 
 struct ControlBlock {
-  std::array<std::uint8_t, kControlBlockSize> bytes{};
+  std::array<std::uint8_t, kControlBlockBytes> bytes{};
 
   // The big-endian word at `offset` (0..252).
   std::uint32_t Word(std::size_t offset) const {

@@ -148,7 +148,7 @@ bool CheckProgramImage(RunState& run, const LoadedImage& image, const char* file
     return false;
   };
   // Too short to hold a control block: nothing here can be trusted.
-  if (size < kControlBlockSize) return crcError();
+  if (size < kControlBlockBytes) return crcError();
 
   if (FieldPresent(word(kLoaderVersionOffset))) {
     ShowError(run, kCannotLoadProgram, kLoaderVersionCaption, owner);
@@ -167,7 +167,7 @@ bool CheckProgramImage(RunState& run, const LoadedImage& image, const char* file
   }
   // An end beyond the image would run the check past the buffer.
   if (end > size) return crcError();
-  if (ProgramCrc(bytes, kControlBlockSize, end) != expected) return crcError();
+  if (ProgramCrc(bytes, kControlBlockBytes, end) != expected) return crcError();
 
   std::uint32_t blockCrc = word(kControlBlockCrcOffset);
   if (FieldPresent(blockCrc) && ProgramCrc(bytes, 0, kControlBlockCheckedBytes) != blockCrc) {

@@ -8,6 +8,7 @@
 #include "activity_log/activity_log.h"
 #include "platform/host.h"
 #include "protocol/transfer_page.h"
+#include "protocol/unit_info.h"
 #include "serial/loader_settings.h"
 #include "serial/serial_link.h"
 
@@ -27,6 +28,12 @@ struct RunState {
   // Set when the user ends the waiting or transfer page; every exchange in
   // progress notices it at its next check and returns quietly.
   bool CancelRequested = false;
+
+  // The unit's identification record and whether the last query delivered it
+  // intact; kept for the transfer page and the uploads. UnitInfoValid is
+  // cleared before every visit to the waiting page.
+  UnitInfo unitInfo;
+  bool UnitInfoValid = false;
 
   // The transfer page while it is shown, so that CheckReply can end it.
   TransferPage* transferPage = nullptr;

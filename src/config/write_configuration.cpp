@@ -1,0 +1,149 @@
+#include "config/write_configuration.h"
+
+#include <cerrno>
+#include <cstring>
+#include <string>
+
+#include "config/exchange_common.h"
+#include "config/parameter_file.h"
+#include "config/parameter_line.h"
+#include "protocol/command_lines.h"
+
+namespace rv4410 {
+
+namespace {
+
+// Lines up to this length name no parameter and get no warning when unknown.
+constexpr std::size_t kShortLineLength = 3;
+
+void Warn(RunState& run, const std::string& text, const char* caption) {
+  run.host.ShowMessageBox({text, caption, BoxIcon::kWarning, BoxButtons::kOk, nullptr});
+}
+
+void ReportOpenFailure(RunState& run, int error) {
+  std::string text =
+      FormatText(kConfigFileOpenErrorFormat, run.settings.configFile.c_str(), std::strerror(error));
+  run.log.LogLine(text);
+  run.host.ShowMessageBox({text, kErrorCaption, BoxIcon::kError, BoxButtons::kOk, nullptr});
+}
+
+// Offers the checked exchange; true when the unit took it. Otherwise the
+// handshake and "WP" have started the plain exchange.
+bool StartExchange(RunState& run) {
+  ReplyBuffer reply{};
+  SendLine(run, "WX\r\n");
+  int n = ReceiveLine(run, reply.data(), kOfferReplyTimeoutMs);
+  bool checked = IsOkReply(reply.data(), n);
+  if (!checked) {
+    WaitForOk(run, 0);
+    SendLine(run, "WP\r\n");
+  }
+  run.log.LogPrintf(kWritingConfiguration);
+  return checked;
+}
+
+// Names the character at `position` that makes `line` no parameter line.
+void DropLine(RunState& run, const std::string& line, std::size_t position) {
+  auto code = static_cast<unsigned char>(line[position]);
+  // A zero byte would end the message text early; its code still names it.
+  char shown = code == 0 ? '?' : static_cast<char>(code);
+  std::string text = FormatText(kIgnoringParameterFormat, line.c_str(), shown,
+                                static_cast<int>(code), static_cast<int>(position));
+  Warn(run, text, kParameterCharacterErrorCaption);
+  run.log.LogLine(text);
+}
+
+// `start` holds the first 254 characters of a longer line. A character
+// outside the set there (say, the carriage returns of a file with CR-only
+// line ends) says more about the trouble than the length does.
+void DropTooLongLine(RunState& run, const std::string& start) {
+  LineCheck check = CheckParameterLine(start);
+  if (check.fault == LineFault::kInvalidCharacter) {
+    DropLine(run, start, check.position);
+    return;
+  }
+  std::string text =
+      FormatText(kLineTooLongFormat, start.c_str(), static_cast<int>(kParameterLineLimit));
+  Warn(run, text, kParameterCharacterErrorCaption);
+  run.log.LogLine(text);
+}
+
+// The form check, the lookup and the limit rule. False when the line is
+// dropped; otherwise `line` is what goes to the unit.
+bool PrepareLine(RunState& run, std::string& line) {
+  LineCheck check = CheckParameterLine(line);
+  if (!check.Passed()) {
+    DropLine(run, line, check.position);
+    return false;
+  }
+
+  const ParameterEntry* entry = FindParameter(line);
+  if (entry == nullptr) {
+    if (line.size() > kShortLineLength) {
+      Warn(run, line, kParameterNameNotFound);
+      run.log.LogLine(kParameterNameNotFound + line);
+    }
+    return true;
+  }
+  if (!entry->HasLimits()) return true;
+  std::int32_t value = ParseParameterValue(line);
+  if (entry->Accepts(value)) return true;
+  std::string name(entry->Name());
+  std::string text = FormatText(kValueChangedFormat, name.c_str(), value, entry->minimum);
+  Warn(run, text, kParameterValueErrorCaption);
+  line = LimitReplacementLine(*entry);
+  run.log.LogLine(text);
+  return true;
+}
+
+void SendPlain(RunState& run, const std::string& line) {
+  SendLine(run, "%s\r\n", line.c_str());
+  run.log.LogPrintf(kParameterLineLogFormat, line.c_str());
+}
+
+void SendChecked(RunState& run, const std::string& line, FailureCounter& failures) {
+  const char c = LineCheckCharacter(line);
+  ReplyBuffer answer{};
+  for (;;) {
+    SendLine(run, kCheckedLineFormat, line.c_str(), c);
+    run.log.LogPrintf(kParameterLineLogFormat, line.c_str());
+    int n = ReceiveLine(run, answer.data(), kLineAnswerTimeoutMs);
+    if (IsOkReply(answer.data(), n)) return;
+    // The counter is shared by all lines; its round may end on this line.
+    if (failures.Note(run, answer.data())) return;
+  }
+}
+
+}  // namespace
+
+int WriteConfiguration(RunState& run) {
+  // Open before saying anything to the unit: an offer followed by an empty
+  // list could leave the unit with no configuration at all.
+  ParameterFileReader file;
+  if (!file.Open(run.settings.configFile)) {
+    ReportOpenFailure(run, errno);
+    return kWriteFileError;
+  }
+  const bool checked = StartExchange(run);
+  FailureCounter failures;
+  std::string line;
+  for (;;) {
+    FileLine status = file.ReadLine(line);
+    if (status == FileLine::kEnd) break;
+    if (status == FileLine::kTooLong) {
+      DropTooLongLine(run, line);
+      continue;
+    }
+    if (!PrepareLine(run, line)) continue;
+    if (checked) {
+      SendChecked(run, line, failures);
+    } else {
+      SendPlain(run, line);
+    }
+  }
+  SendLine(run, kEmptyLine);
+  file.Close();
+  return kWriteSent;
+}
+
+}  // namespace rv4410

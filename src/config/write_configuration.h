@@ -1,0 +1,38 @@
+#pragma once
+// Write Configuration: sends the configuration file named in the settings to
+// the unit, line by line. Each line is checked first: a line of the wrong form
+// is dropped with a warning, an out-of-range value is sent as the parameter's
+// minimum with a warning, and a name the loader does not know is sent after a
+// warning. The checked exchange ("WX") is offered first, the plain one ("WP")
+// follows the handshake otherwise. The file is never changed.
+
+#include "protocol/run_state.h"
+
+namespace rv4410 {
+
+inline constexpr int kWriteSent = 0;  // the list went out; the unit's "OK" is the caller's to read
+inline constexpr int kWriteFileError = -1;  // the file could not be opened: nothing was sent
+
+inline constexpr const char* kWritingConfiguration = "Writing configuration to Unit\r\n";
+inline constexpr const char* kIgnoringParameterFormat =
+    "Ignoring parameter!\n\n%s \n\nInvalid character found. '%c'(%d)#%d";
+inline constexpr const char* kParameterCharacterErrorCaption = "Parameter Character Error ...";
+inline constexpr const char* kValueChangedFormat = "%s value %d \nbeing changed to %d";
+inline constexpr const char* kParameterValueErrorCaption = "Parameter Value Error ...";
+inline constexpr const char* kParameterNameNotFound = "Parameter Name Not Found ...";
+// A line far beyond any parameter line: dropped as a whole rather than sent in pieces.
+inline constexpr const char* kLineTooLongFormat =
+    "Ignoring parameter!\n\n%.40s... \n\nLine longer than %d characters.";
+// The file vanished or became unreadable after the setup page checked it.
+inline constexpr const char* kConfigFileOpenErrorFormat =
+    "Cannot open the configuration file\n%s\n(%s)\n\nNothing was sent to the unit.";
+
+// Needs the port open with the unit at its prompt; leaves the port as it is.
+// Returns kWriteSent once the list and its closing empty line have gone out
+// (the caller then reads the unit's answer to the whole list), or
+// kWriteFileError when the file could not be opened: then nothing at all was
+// sent, the user has been told and the log has it, and the caller must not
+// wait for the unit's answer.
+int WriteConfiguration(RunState& run);
+
+}  // namespace rv4410

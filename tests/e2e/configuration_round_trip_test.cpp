@@ -1,0 +1,78 @@
+// The whole round trip on a real pseudo-terminal: the Qt host and its serial
+// port read the simulated unit's configuration and write it back unchanged.
+
+#include <gtest/gtest.h>
+
+#include "config/read_configuration.h"
+#include "config/write_configuration.h"
+#include "platform/qt_host.h"
+#include "protocol/command_lines.h"
+#include "support/sim_process.h"
+#include "support/temp_dir.h"
+
+namespace rv4410 {
+namespace {
+
+using test::ReadFile;
+using test::SimProcess;
+using test::TempDir;
+using test::WriteFile;
+
+// The unit's list as it starts: a few values set apart from the installed ones,
+// so that the saved list shows the unit's own state, not a default.
+std::string StartingList() {
+  return "ADF-1 Select    0x00000000\r\n"
+         "DG Select       0x00000005\r\n"
+         "LCD Vpos        0x000000AF\r\n"
+         "Lamp Mins  Last 0x0002DA5E\r\n"
+         "Map1 Cat Select  0x00000001\r\n"
+         "Map5 Item Select 0x000000FF\r\n"
+         "HDG             0x00000167\r\n"
+         "Swap Reason     0xFFFFFFFE\r\n";
+}
+
+class ConfigurationRoundTripEndToEnd : public ::testing::TestWithParam<bool> {};
+
+TEST_P(ConfigurationRoundTripEndToEnd, UnitKeepsItsParametersThroughReadAndWrite) {
+  const bool checked = GetParam();
+  TempDir dir;
+  const std::string unitIn = dir.File("unit-in.dat");
+  const std::string unitOut = dir.File("unit-out.dat");
+  WriteFile(unitIn, StartingList());
+  std::vector<std::string> arguments = {"--params-in", unitIn, "--params-out", unitOut};
+  if (!checked) arguments.push_back("--no-checked-exchange");
+  SimProcess sim(arguments);
+  ASSERT_TRUE(sim.Started());
+  sim.BindTo("COM1");
+
+  QtHost host;
+  RunState run(host, dir.File("Loader.LOG"));
+  run.log.LogOpen();
+  run.settings.portName = "COM1";
+  run.settings.configFile = dir.File("param.dat");
+  ASSERT_EQ(SerialOpen(run.link), 1);
+
+  ASSERT_EQ(ReadConfiguration(run), kReadDone);
+  EXPECT_EQ(ReadFile(run.settings.configFile), StartingList());
+  // Every checked line was acknowledged.
+  std::string log = ReadFile(dir.File("Loader.LOG"));
+  EXPECT_EQ(log.find("Unit Sent"), std::string::npos) << log;
+
+  ASSERT_EQ(WriteConfiguration(run), kWriteSent);
+  ReplyBuffer reply{};
+  int n = ReceiveLine(run, reply.data(), 5000);
+  ASSERT_GE(n, 2);
+  EXPECT_EQ(std::string(reply.data(), 2), "OK");
+  SerialClose(run.link);
+  run.log.LogClose();
+
+  sim.Stop();
+  EXPECT_EQ(ReadFile(unitOut), StartingList());
+  EXPECT_EQ(ReadFile(run.settings.configFile), StartingList());
+}
+
+INSTANTIATE_TEST_SUITE_P(CheckedAndPlain, ConfigurationRoundTripEndToEnd, ::testing::Bool(),
+                         [](const auto& info) { return info.param ? "Checked" : "Plain"; });
+
+}  // namespace
+}  // namespace rv4410

@@ -1,0 +1,227 @@
+#include "config/write_configuration.h"
+
+#include <gtest/gtest.h>
+
+#include "config/parameter_line.h"
+#include "configuration_fixture.h"
+
+namespace rv4410 {
+namespace {
+
+using test::AsFile;
+
+class WriteConfigurationTest : public test::ConfigurationTest {
+ protected:
+  // Writes the file and lets the unit take everything that was sent.
+  int Write() {
+    int result = WriteConfiguration(run);
+    host.RunFor(200);
+    return result;
+  }
+  // The command lines the unit got after the exchange started, up to and
+  // including the closing empty line.
+  std::vector<std::string> SentAfter(const std::string& start) const {
+    const std::vector<std::string>& all = UnitCommands();
+    auto it = std::find(all.begin(), all.end(), start);
+    if (it == all.end()) return {};
+    return std::vector<std::string>(it + 1, all.end());
+  }
+  static std::string Checked(const std::string& line) {
+    return line + " " + LineCheckCharacter(line);
+  }
+};
+
+const std::string kDgSelect9 = "DG Select       0x00000009";
+const std::string kHdg = "HDG             0x0000010E";
+
+TEST_F(WriteConfigurationTest, LinesWithinLimitsGoOutUnchangedWithoutABox) {
+  StartConfiguredUnit();
+  std::vector<std::string> lines = {"ADF-1 Select    0x00000001", "Map1 Item Select 0x00000003",
+                                    "Swap Reason     0xFFFFFFFF", "LCD Vpos        0x000000FF"};
+  WriteConfigFile(AsFile(lines));
+
+  EXPECT_EQ(Write(), kWriteSent);
+
+  std::vector<std::string> expected;
+  for (const std::string& line : lines) expected.push_back(Checked(line));
+  expected.push_back("");
+  EXPECT_EQ(SentAfter("WX"), expected);
+  EXPECT_EQ(exchange->WrittenLines(), lines);
+  EXPECT_EQ(exchange->CompletedWrites(), 1);
+  EXPECT_TRUE(host.ShownBoxes().empty());
+  EXPECT_EQ(LogCount("Writing configuration to Unit\r\n"), 1);
+}
+
+TEST_F(WriteConfigurationTest, ValueOutsideItsLimitsIsSentAsTheMinimumAndTheFileKept) {
+  StartConfiguredUnit();
+  std::string file = AsFile({kDgSelect9, "LCD Xright      0x000001F4", kHdg});
+  WriteConfigFile(file);
+  host.AnswerNextBox(BoxAnswer::kOk);
+  host.AnswerNextBox(BoxAnswer::kOk);
+
+  EXPECT_EQ(Write(), kWriteSent);
+
+  ASSERT_EQ(host.ShownBoxes().size(), 2u);
+  EXPECT_EQ(host.ShownBoxes()[0].text, "DG Select       value 9 \nbeing changed to 0");
+  EXPECT_EQ(host.ShownBoxes()[0].caption, "Parameter Value Error ...");
+  EXPECT_EQ(host.ShownBoxes()[0].icon, BoxIcon::kWarning);
+  EXPECT_EQ(host.ShownBoxes()[1].text, "LCD Xright      value 500 \nbeing changed to 430");
+  // The minimum, whichever limit was crossed.
+  EXPECT_EQ(
+      exchange->WrittenLines(),
+      (std::vector<std::string>{"DG Select       0x00000000", "LCD Xright      0x000001AE", kHdg}));
+  EXPECT_EQ(FileText(), file);
+  EXPECT_EQ(LogCount("DG Select       value 9 \nbeing changed to 0\n"), 1);
+}
+
+TEST_F(WriteConfigurationTest, UnknownNameIsSentAfterOneBoxShortLinesWithout) {
+  StartConfiguredUnit([](auto& k) { k.checkedExchange = false; });
+  const std::string newer = "Gizmo Select    0x00000002";
+  WriteConfigFile(AsFile({newer, "ABC", kHdg}));
+  host.AnswerNextBox(BoxAnswer::kOk);
+
+  EXPECT_EQ(Write(), kWriteSent);
+
+  ASSERT_EQ(host.ShownBoxes().size(), 1u);
+  EXPECT_EQ(host.ShownBoxes()[0].text, newer);
+  EXPECT_EQ(host.ShownBoxes()[0].caption, "Parameter Name Not Found ...");
+  EXPECT_EQ(LogCount("Parameter Name Not Found ..." + newer + "\n"), 1);
+  EXPECT_EQ(SentAfter("WP"), (std::vector<std::string>{newer, "ABC", kHdg, ""}));
+}
+
+TEST_F(WriteConfigurationTest, EmptyLineIsSentPlainAndChecked) {
+  StartConfiguredUnit([](auto& k) { k.checkedExchange = false; });
+  WriteConfigFile(AsFile({kHdg, "", kHdg}));
+  EXPECT_EQ(Write(), kWriteSent);
+  // In the plain exchange it reads as the end of the list.
+  EXPECT_EQ(SentAfter("WP"), (std::vector<std::string>{kHdg, "", kHdg, ""}));
+
+  StartConfiguredUnit();
+  WriteConfigFile(AsFile({kHdg, "", kHdg}));
+  EXPECT_EQ(Write(), kWriteSent);
+  EXPECT_EQ(SentAfter("WX"), (std::vector<std::string>{Checked(kHdg), " 0", Checked(kHdg), ""}));
+  EXPECT_TRUE(host.ShownBoxes().empty());
+}
+
+TEST_F(WriteConfigurationTest, LineOfTheWrongFormIsDroppedNamingTheCharacter) {
+  StartConfiguredUnit([](auto& k) { k.checkedExchange = false; });
+  WriteConfigFile(AsFile({"HDG\t            0x0000010E", "HDG             0x0000010", kHdg}));
+  host.AnswerNextBox(BoxAnswer::kOk);
+  host.AnswerNextBox(BoxAnswer::kOk);
+
+  EXPECT_EQ(Write(), kWriteSent);
+
+  ASSERT_EQ(host.ShownBoxes().size(), 2u);
+  const std::string tab =
+      "Ignoring parameter!\n\nHDG\t            0x0000010E \n\nInvalid character found. '\t'(9)#3";
+  EXPECT_EQ(host.ShownBoxes()[0].text, tab);
+  EXPECT_EQ(host.ShownBoxes()[0].caption, "Parameter Character Error ...");
+  // "0x" and seven digits: the "0" should stand at position 15.
+  EXPECT_EQ(
+      host.ShownBoxes()[1].text,
+      "Ignoring parameter!\n\nHDG             0x0000010 \n\nInvalid character found. ' '(32)#15");
+  EXPECT_EQ(LogCount(tab + "\n"), 1);
+  EXPECT_EQ(SentAfter("WP"), (std::vector<std::string>{kHdg, ""}));
+}
+
+TEST_F(WriteConfigurationTest, SilentUnitGetsEveryLineFiveTimes) {
+  StartConfiguredUnit([](auto& k) { k.neverAckWrites = true; });
+  WriteConfigFile(AsFile({kHdg, kDgSelect9.substr(0, 16) + "0x00000001"}));
+
+  EXPECT_EQ(Write(), kWriteSent);
+
+  EXPECT_EQ(Received(Checked(kHdg)), 5);
+  EXPECT_EQ(Received(Checked("DG Select       0x00000001")), 5);
+  EXPECT_EQ(LogCount("Unit Sent ''\r\n"), 10);
+  EXPECT_EQ(LogCount("max retries exhausted\r\n"), 2);
+  EXPECT_EQ(UnitCommands().back(), "");
+}
+
+TEST_F(WriteConfigurationTest, RepetitionsAreCountedOverAllLines) {
+  // The first line needs three sends; the next has two repetitions left.
+  StartConfiguredUnit([](auto& k) { k.unansweredWriteSends = {1, 2, 4, 5, 6}; });
+  const std::string second = "CRS             0x0000005B";
+  WriteConfigFile(AsFile({kHdg, second, kHdg}));
+
+  EXPECT_EQ(Write(), kWriteSent);
+
+  EXPECT_EQ(Received(Checked(kHdg)), 3 + 1);
+  EXPECT_EQ(Received(Checked(second)), 3);
+  EXPECT_EQ(LogCount("max retries exhausted\r\n"), 1);
+}
+
+TEST_F(WriteConfigurationTest, ListEndsWithAnEmptyLineEvenWhenEveryLineWasDropped) {
+  StartConfiguredUnit();
+  WriteConfigFile(AsFile({"HDG.", "A_B"}));
+  host.SetBoxHandler([](const MessageBoxRequest&) { return BoxAnswer::kOk; });
+  EXPECT_EQ(Write(), kWriteSent);
+  EXPECT_EQ(SentAfter("WX"), (std::vector<std::string>{""}));
+  EXPECT_EQ(exchange->CompletedWrites(), 1);
+
+  WriteConfigFile("");
+  EXPECT_EQ(Write(), kWriteSent);
+  EXPECT_EQ(exchange->CompletedWrites(), 2);
+}
+
+TEST_F(WriteConfigurationTest, LastLineWithoutNewlineIsSentWhole) {
+  StartConfiguredUnit([](auto& k) { k.checkedExchange = false; });
+  WriteConfigFile(kHdg + "\n" + kHdg);
+  EXPECT_EQ(Write(), kWriteSent);
+  EXPECT_EQ(SentAfter("WP"), (std::vector<std::string>{kHdg, kHdg, ""}));
+  EXPECT_TRUE(host.ShownBoxes().empty());
+}
+
+TEST_F(WriteConfigurationTest, FileThatCannotBeOpenedSendsNothing) {
+  StartConfiguredUnit();
+  run.settings.configFile = dir.File("gone/param.dat");
+  host.AnswerNextBox(BoxAnswer::kOk);
+
+  EXPECT_EQ(Write(), kWriteFileError);
+
+  EXPECT_TRUE(UnitCommands().empty());
+  ASSERT_EQ(host.ShownBoxes().size(), 1u);
+  const MessageBoxRequest& box = host.ShownBoxes()[0];
+  EXPECT_NE(box.text.find(run.settings.configFile), std::string::npos);
+  EXPECT_NE(box.text.find("No such file or directory"), std::string::npos);
+  EXPECT_EQ(box.caption, "Error");
+  EXPECT_EQ(box.icon, BoxIcon::kError);
+  EXPECT_EQ(LogCount(box.text + "\n"), 1);
+}
+
+TEST_F(WriteConfigurationTest, MalformedFilesAreDroppedLineByLineWithClearMessages) {
+  StartConfiguredUnit([](auto& k) { k.checkedExchange = false; });
+  std::string binary("HDG\0\xff            0x00000001", 26);
+  // CR-only line ends make one line; a 10,000-character line is dropped whole.
+  WriteConfigFile(binary + "\n" + std::string(10000, 'A') + "\r\n" + kHdg + "\r" + kHdg + "\r\n" +
+                  kHdg + "\n");
+  host.SetBoxHandler([](const MessageBoxRequest&) { return BoxAnswer::kOk; });
+
+  EXPECT_EQ(Write(), kWriteSent);
+
+  ASSERT_EQ(host.ShownBoxes().size(), 3u);
+  EXPECT_EQ(host.ShownBoxes()[0].text,
+            "Ignoring parameter!\n\nHDG \n\nInvalid character found. '?'(0)#3");
+  EXPECT_NE(host.ShownBoxes()[1].text.find("Line longer than 254 characters."), std::string::npos);
+  EXPECT_EQ(host.ShownBoxes()[1].caption, "Parameter Character Error ...");
+  EXPECT_EQ(host.ShownBoxes()[2].text, "Ignoring parameter!\n\n" + kHdg + "\r" + kHdg +
+                                           " \n\nInvalid character found. '\r'(13)#26");
+  EXPECT_EQ(SentAfter("WP"), (std::vector<std::string>{kHdg, ""}));
+}
+
+TEST_F(WriteConfigurationTest, FileWithCarriageReturnLineEndsIsOneLineNamingTheFirstReturn) {
+  StartConfiguredUnit([](auto& k) { k.checkedExchange = false; });
+  std::string file;
+  for (int i = 0; i < 20; ++i) file += kHdg + "\r";
+  WriteConfigFile(file);
+  host.AnswerNextBox(BoxAnswer::kOk);
+
+  EXPECT_EQ(Write(), kWriteSent);
+
+  ASSERT_EQ(host.ShownBoxes().size(), 1u);
+  EXPECT_NE(host.ShownBoxes()[0].text.find("Invalid character found. '\r'(13)#26"),
+            std::string::npos);
+  EXPECT_EQ(SentAfter("WP"), (std::vector<std::string>{""}));
+}
+
+}  // namespace
+}  // namespace rv4410
