@@ -282,3 +282,18 @@ TEST_F(MapFileTest, UnopenableFileFailsQuietly) {
 
 }  // namespace
 }  // namespace rv4410
+
+namespace rv4410 {
+namespace {
+
+TEST_F(MapFileTest, HeaderGivesTheUnitCheckItsFeatureMaskAndLength) {
+  MapFileSpec spec = WithData(1000);
+  spec.featureMask = 0x24;
+  ASSERT_EQ(Read(test::BuildMapFile(spec)), 1000);
+  MapRequirement requirement = files.mapHeader.Requirement();
+  EXPECT_EQ(requirement.featureMask, 0x24u);
+  EXPECT_EQ(requirement.dataLength, 1000u);
+}
+
+}  // namespace
+}  // namespace rv4410
