@@ -36,6 +36,7 @@ void QtHost::WaitForEvent(std::int64_t deadline) {
   // Sleeps until an event arrives: serial input (the port's read notifier),
   // a user action, or the timer; then runs what is pending.
   QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+  ++wakeups_;
 }
 
 BoxAnswer QtHost::ShowMessageBox(const MessageBoxRequest& request) {

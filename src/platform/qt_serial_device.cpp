@@ -2,6 +2,10 @@
 
 #include "platform/qt_port_names.h"
 
+#if defined(Q_OS_UNIX)
+#include <poll.h>
+#endif
+
 namespace rv4410 {
 
 QtSerialDevice::QtSerialDevice() : port_(std::make_unique<QSerialPort>()) {
@@ -77,11 +81,28 @@ void QtSerialDevice::Purge() {
   port_->clear(QSerialPort::AllDirections);
 }
 
+bool QtSerialDevice::LineHungUp() const {
+#if defined(Q_OS_UNIX)
+  pollfd fd{static_cast<int>(port_->handle()), POLLIN, 0};
+  if (fd.fd < 0) return true;
+  return poll(&fd, 1, 0) > 0 && (fd.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
+#else
+  return false;
+#endif
+}
+
 void QtSerialDevice::OnError(QSerialPort::SerialPortError error) {
-  // After a hang-up Qt 6.4 reports ResourceError again on every event loop
-  // turn until the port is closed; close it on the first report. The logic
-  // then sees a closed port and its reads fail at once.
-  if (error == QSerialPort::ResourceError && port_->isOpen()) port_->close();
+  if (error == QSerialPort::NoError) return;
+  ++errorReports_;
+  if (!port_->isOpen()) return;
+  // After a hang-up Qt 6.4 reports the failed read again on every event loop
+  // turn until the port is closed: ResourceError when the read failed with
+  // EIO, ReadError when it returned end-of-file. Close the port on the first
+  // report; the logic then sees a closed port and its reads fail at once.
+  bool gone =
+      error == QSerialPort::ResourceError ||
+      ((error == QSerialPort::ReadError || error == QSerialPort::WriteError) && LineHungUp());
+  if (gone) port_->close();
 }
 
 }  // namespace rv4410

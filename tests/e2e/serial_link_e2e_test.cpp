@@ -1,0 +1,179 @@
+// The serial link and command lines over the real QSerialPort, against
+// rv4410-sim on a pseudo-terminal, in real time.
+
+#include <gtest/gtest.h>
+
+#include <QElapsedTimer>
+#include <QTimer>
+#include <string>
+
+#include "platform/qt_host.h"
+#include "platform/qt_serial_device.h"
+#include "protocol/command_lines.h"
+#include "protocol/run_state.h"
+#include "support/sim_process.h"
+#include "support/temp_dir.h"
+
+namespace rv4410::test {
+namespace {
+
+// Five cancel characters: the attention request the unit answers with "OK".
+constexpr const char* kAttention = "\x18\x18\x18\x18\x18";
+
+class SerialLinkE2eTest : public ::testing::Test {
+ protected:
+  SerialLinkE2eTest() : run(host, dir.File("Loader.LOG")) {}
+  ~SerialLinkE2eTest() override { SerialClose(run.link); }
+
+  // Starts a simulator with `arguments` and makes "COM1" reach it.
+  SimProcess& StartSim(const std::vector<std::string>& arguments) {
+    sim = std::make_unique<SimProcess>(arguments);
+    EXPECT_TRUE(sim->Started()) << "rv4410-sim did not print its terminal";
+    sim->BindTo("COM1");
+    return *sim;
+  }
+
+  // A handshake that never finds the unit would run for ever: cancel it after
+  // `ms` so that the test fails instead of hanging.
+  void CancelAfter(int ms) {
+    watchdog.setSingleShot(true);
+    QObject::connect(&watchdog, &QTimer::timeout, [this] { run.CancelRequested = true; });
+    watchdog.start(ms);
+  }
+
+  TempDir dir;
+  QtHost host;
+  RunState run;
+  std::unique_ptr<SimProcess> sim;
+  QTimer watchdog;
+};
+
+TEST_F(SerialLinkE2eTest, HandshakeFindsUnitThatAnswersOnlyAt1200AndStaysThere) {
+  StartSim({"--speed", "1200"});
+  run.settings.baudRate = 9600;
+  ASSERT_EQ(SerialOpen(run.link), 1);
+  CancelAfter(10000);
+
+  QElapsedTimer elapsed;
+  elapsed.start();
+  EXPECT_EQ(WaitForOk(run, 0), 0);
+  // Five attempts at 9600 are garbled; the sixth reopens at 1200 and is answered.
+  EXPECT_FALSE(run.CancelRequested) << "no OK within 10 s";
+  EXPECT_LT(elapsed.elapsed(), 3000);
+  EXPECT_EQ(run.settings.baudRate, 1200);
+  EXPECT_TRUE(run.link.open);
+  EXPECT_TRUE(host.Device().IsOpen());
+  EXPECT_EQ(host.Device().DevicePath(), sim->Path());
+
+  // The port really is at 1200: the unit answers there at once.
+  SendLine(run, "%s", kAttention);
+  ReplyBuffer reply{};
+  EXPECT_EQ(ReceiveLine(run, reply.data(), 500), 2);
+  EXPECT_STREQ(reply.data(), "OK");
+}
+
+TEST_F(SerialLinkE2eTest, SecondOpenOfTheSameDeviceFailsWhileTheFirstHoldsIt) {
+  StartSim({});
+  ASSERT_EQ(SerialOpen(run.link), 1);
+
+  // Root ignores TIOCEXCL; QSerialPort's lock file is what keeps the port ours.
+  QtSerialDevice second;
+  EXPECT_FALSE(second.Open("COM1", 9600));
+  EXPECT_FALSE(second.IsOpen());
+
+  EXPECT_EQ(SerialClose(run.link), 1);
+  EXPECT_TRUE(second.Open("COM1", 9600));
+  // And now the first one is the one kept out.
+  EXPECT_EQ(SerialOpen(run.link), 0);
+  second.Close();
+  EXPECT_EQ(SerialOpen(run.link), 1);
+}
+
+TEST_F(SerialLinkE2eTest, SimulatorEndingDuringReceiveTimesOutQuietlyWithPortClosed) {
+  StartSim({"--silent"});
+  ASSERT_EQ(SerialOpen(run.link), 1);
+  QTimer::singleShot(300, [this] { sim->Stop(); });
+
+  QElapsedTimer elapsed;
+  elapsed.start();
+  std::int64_t wakeupsBefore = host.Wakeups();
+  ReplyBuffer reply{};
+  EXPECT_EQ(ReceiveLine(run, reply.data(), 1500), -1);
+  std::int64_t waited = elapsed.elapsed();
+  EXPECT_GE(waited, 1500);
+  EXPECT_LT(waited, 1700);
+
+  // The hang-up closed the port: reads fail at once, and it counts as closed.
+  EXPECT_FALSE(host.Device().IsOpen());
+  elapsed.restart();
+  EXPECT_EQ(SerialReadByte(run.link), -1);
+  EXPECT_LT(elapsed.elapsed(), 5);
+  EXPECT_FALSE(run.link.open);
+  EXPECT_EQ(SerialClose(run.link), 0);
+
+  // No storm: the hang-up is reported a few times, and the wait slept. Reads
+  // of 40 ms make about 8 wakeups before the hang-up; one long sleep after it.
+  EXPECT_GE(host.Device().ErrorReports(), 1);
+  EXPECT_LE(host.Device().ErrorReports(), 3);
+  EXPECT_LT(host.Wakeups() - wakeupsBefore, 50);
+}
+
+TEST_F(SerialLinkE2eTest, CommandLineExchangeAtTheUnitsSpeedIsPacedByTheLine) {
+  StartSim({"--speed", "1200"});
+  run.settings.baudRate = 1200;
+  ASSERT_EQ(SerialOpen(run.link), 1);
+
+  QElapsedTimer elapsed;
+  elapsed.start();
+  EXPECT_EQ(SendLine(run, "%s", kAttention), 1);
+  ReplyBuffer reply{};
+  EXPECT_EQ(ReceiveLine(run, reply.data(), 500), 2);
+  EXPECT_STREQ(reply.data(), "OK");
+  // "OK\r" takes three characters of 8.3 ms at 1200 baud before the line ends.
+  EXPECT_GE(elapsed.elapsed(), 25);
+  // The line feed behind it is skipped by the next receive, which then times out.
+  EXPECT_EQ(ReceiveLine(run, reply.data(), 100), -1);
+}
+
+TEST_F(SerialLinkE2eTest, UnitAtAnotherSpeedIsNotFoundWhileLoaderStaysAtItsSpeed) {
+  StartSim({"--speed", "9600"});
+  run.settings.baudRate = 19200;
+  ASSERT_EQ(SerialOpen(run.link), 1);
+
+  // The unit hears the cancel characters garbled and never answers.
+  ReplyBuffer reply{};
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    SendLine(run, "%s", kAttention);
+    EXPECT_EQ(ReceiveLine(run, reply.data(), 100), -1);
+  }
+
+  // At its own speed it answers.
+  SerialClose(run.link);
+  run.settings.baudRate = 9600;
+  ASSERT_EQ(SerialOpen(run.link), 1);
+  SendLine(run, "%s", kAttention);
+  EXPECT_EQ(ReceiveLine(run, reply.data(), 500), 2);
+  EXPECT_STREQ(reply.data(), "OK");
+}
+
+TEST_F(SerialLinkE2eTest, ReplySentAtAnotherSpeedArrivesGarbled) {
+  StartSim({"--speed", "9600", "--reply-delay-ms", "300"});
+  run.settings.baudRate = 9600;
+  ASSERT_EQ(SerialOpen(run.link), 1);
+  SendLine(run, "%s", kAttention);
+  // Change speed before the unit's reply leaves: it reaches a receiver at
+  // 19200 and arrives as bytes with nothing of "OK\r\n" in them.
+  SerialClose(run.link);
+  run.settings.baudRate = 19200;
+  ASSERT_EQ(SerialOpen(run.link), 1);
+
+  ReplyBuffer reply{};
+  int length = ReceiveLine(run, reply.data(), 1000);
+  ASSERT_EQ(length, 4);
+  for (int i = 0; i < length; ++i) {
+    EXPECT_GE(static_cast<unsigned char>(reply[i]), 0x80) << "byte " << i;
+  }
+}
+
+}  // namespace
+}  // namespace rv4410::test
