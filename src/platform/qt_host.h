@@ -32,6 +32,7 @@ class QtHost : public Host {
   QtSerialDevice device_;
   bool cursorOverridden_ = false;
   std::int64_t wakeups_ = 0;
+  std::int64_t lastPumpNs_ = -1'000'000'000;  // when user events last ran
 };
 
 }  // namespace rv4410

@@ -8,6 +8,13 @@
 
 namespace rv4410 {
 
+namespace {
+
+// Queued output beyond this is handed to the system at once.
+constexpr qint64 kWriteChunk = 256;
+
+}  // namespace
+
 QtSerialDevice::QtSerialDevice() : port_(std::make_unique<QSerialPort>()) {
   connect(port_.get(), &QSerialPort::errorOccurred, this, &QtSerialDevice::OnError);
 }
@@ -36,6 +43,9 @@ bool QtSerialDevice::Open(const std::string& portName, int baud) {
 }
 
 void QtSerialDevice::Close() {
+  if (!port_->isOpen()) return;
+  // Closing drops what Qt still holds; the last bytes of a command count.
+  port_->flush();
   if (port_->isOpen()) port_->close();
 }
 
@@ -52,9 +62,12 @@ std::size_t QtSerialDevice::Write(const std::uint8_t* data, std::size_t count) {
   }
   qint64 length = std::min(room, static_cast<qint64>(count));
   qint64 written = port_->write(reinterpret_cast<const char*>(data), length);
-  // Hand the bytes to the operating system now rather than at the next event
-  // loop turn, so that a byte written is a byte on its way.
-  if (port_->isOpen()) port_->flush();
+  // Qt's buffer plays the driver's output queue. Handing each byte to the
+  // system on its own would cost a system call per byte and hold a pseudo-
+  // terminal far below the line rates in use; the event loop passes the queue
+  // on at its next turn, which every wait and every byte operation makes
+  // within a millisecond. A long run goes out in chunks meanwhile.
+  if (port_->isOpen() && port_->bytesToWrite() >= kWriteChunk) port_->flush();
   return written > 0 ? static_cast<std::size_t>(written) : 0;
 }
 
@@ -72,6 +85,9 @@ std::size_t QtSerialDevice::Read(std::uint8_t* data, std::size_t count) {
 
 void QtSerialDevice::SetBreak(bool on) {
   // A pseudo-terminal has no break; the request then fails and the wait remains.
+  if (!port_->isOpen()) return;
+  // What was written before the break goes before it.
+  if (on) port_->flush();
   if (port_->isOpen()) port_->setBreakEnabled(on);
 }
 
@@ -96,13 +112,12 @@ void QtSerialDevice::OnError(QSerialPort::SerialPortError error) {
   ++errorReports_;
   if (!port_->isOpen()) return;
   // After a hang-up Qt 6.4 reports the failed read again on every event loop
-  // turn until the port is closed: ResourceError when the read failed with
-  // EIO, ReadError when it returned end-of-file. Close the port on the first
-  // report; the logic then sees a closed port and its reads fail at once.
-  bool gone =
-      error == QSerialPort::ResourceError ||
-      ((error == QSerialPort::ReadError || error == QSerialPort::WriteError) && LineHungUp());
-  if (gone) port_->close();
+  // turn until the port is closed (ResourceError when the read failed with
+  // EIO, ReadError when it met end-of-file): close the port on the first
+  // report, and the logic then sees a closed port whose reads fail at once.
+  // The same reports also stand for passing troubles (a full output queue
+  // gives ResourceError with EAGAIN), so the line itself decides.
+  if (LineHungUp()) port_->close();
 }
 
 }  // namespace rv4410

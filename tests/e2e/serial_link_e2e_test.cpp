@@ -72,6 +72,29 @@ TEST_F(SerialLinkE2eTest, HandshakeFindsUnitThatAnswersOnlyAt1200AndStaysThere) 
   EXPECT_STREQ(reply.data(), "OK");
 }
 
+TEST_F(SerialLinkE2eTest, HandshakeWithBreakFindsUnitOnTerminalThatCarriesNoBreak) {
+  StartSim({});
+  ASSERT_EQ(SerialOpen(run.link), 1);
+  CancelAfter(5000);
+  EXPECT_EQ(WaitForOk(run, 1), 0);
+  EXPECT_FALSE(run.CancelRequested);
+  EXPECT_EQ(run.settings.baudRate, 9600);
+  EXPECT_TRUE(host.Device().IsOpen());
+  EXPECT_EQ(host.Device().ErrorReports(), 0);
+}
+
+TEST_F(SerialLinkE2eTest, BytesWrittenJustBeforeCloseStillReachTheUnit) {
+  // The reply waits long enough for the port to be closed and reopened first.
+  StartSim({"--reply-delay-ms", "200"});
+  ASSERT_EQ(SerialOpen(run.link), 1);
+  SendLine(run, "%s", kAttention);
+  SerialClose(run.link);
+  ASSERT_EQ(SerialOpen(run.link), 1);
+  ReplyBuffer reply{};
+  EXPECT_EQ(ReceiveLine(run, reply.data(), 1000), 2);
+  EXPECT_STREQ(reply.data(), "OK");
+}
+
 TEST_F(SerialLinkE2eTest, SecondOpenOfTheSameDeviceFailsWhileTheFirstHoldsIt) {
   StartSim({});
   ASSERT_EQ(SerialOpen(run.link), 1);
