@@ -5,7 +5,7 @@
 //   - latency from a user event posted during a wait to the wait returning;
 //   - bytes per second SendLine hands to a pseudo-terminal that nothing paces.
 // Prints each figure with its target; exits 1 when a target is missed.
-// `--quick` shortens every measurement (for a smoke run).
+// `--quick` (or RV4410_BENCH_QUICK=1) shortens every measurement for a smoke run.
 
 #include <fcntl.h>
 #include <poll.h>
@@ -278,7 +278,10 @@ int main(int argc, char** argv) {
   setenv("QT_QPA_PLATFORM", "offscreen", 0);
   QApplication app(argc, argv);
   Durations durations;
-  if (argc > 1 && std::strcmp(argv[1], "--quick") == 0) durations = {2'000, 1'000, 10, 1'000};
+  const char* quick = std::getenv("RV4410_BENCH_QUICK");
+  if ((argc > 1 && std::strcmp(argv[1], "--quick") == 0) || (quick != nullptr && quick[0] == '1')) {
+    durations = {2'000, 1'000, 10, 1'000};
+  }
 
   HandshakeCpu(durations.handshakeMs);
   ReceiveCpu(durations.receiveMs);
