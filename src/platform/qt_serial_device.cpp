@@ -57,8 +57,13 @@ std::size_t QtSerialDevice::Write(const std::uint8_t* data, std::size_t count) {
   if (!port_->isOpen()) return 0;
   qint64 room = static_cast<qint64>(kDriverQueueSize) - port_->bytesToWrite();
   if (room <= 0) {
+    // Full: hand the system what it takes now and look again. Waiting for the
+    // write notifier instead could take longer than a byte's 40 ms at low
+    // speeds, since the terminal reports room only in chunks.
     port_->flush();
-    return 0;
+    if (!port_->isOpen()) return 0;
+    room = static_cast<qint64>(kDriverQueueSize) - port_->bytesToWrite();
+    if (room <= 0) return 0;
   }
   qint64 length = std::min(room, static_cast<qint64>(count));
   qint64 written = port_->write(reinterpret_cast<const char*>(data), length);
@@ -73,7 +78,8 @@ std::size_t QtSerialDevice::Write(const std::uint8_t* data, std::size_t count) {
 
 std::size_t QtSerialDevice::BytesWaiting() {
   if (!port_->isOpen()) return 0;
-  port_->clearError();
+  // Clearing reports NoError to every listener; do it only when there is one.
+  if (port_->error() != QSerialPort::NoError) port_->clearError();
   return static_cast<std::size_t>(port_->bytesAvailable());
 }
 
