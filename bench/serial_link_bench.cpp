@@ -138,9 +138,10 @@ void ReceiveCpu(int durationMs) {
 }
 
 // Another thread posts a user event at a random point of the handshake's
-// cycle; its handler does what a page's Cancel does. Measured: from the post
-// to WaitForOk returning.
-void CancelLatency(int samples) {
+// cycle; its handler does what a page's Cancel does (sets CancelRequested and
+// closes the port), or with `closesPort` false only sets the flag. Measured:
+// from the post to WaitForOk returning. The targets apply to the page's way.
+void CancelLatency(int samples, bool closesPort) {
   SilentUnitRun silent;
   RunState& run = silent.run;
   QObject receiver;
@@ -157,6 +158,7 @@ void CancelLatency(int samples) {
   Clock::time_point closedAt;
   for (int i = 0; i < samples; ++i) {
     run.CancelRequested = false;
+    SerialClose(run.link);
     silent.Open();
     std::atomic<Clock::rep> postedAt{0};
     int delay = delayMs(random);
@@ -165,10 +167,10 @@ void CancelLatency(int samples) {
       postedAt.store(Clock::now().time_since_epoch().count());
       QMetaObject::invokeMethod(
           &receiver,
-          [&run, &handledAt, &closedAt] {
+          [&run, &handledAt, &closedAt, closesPort] {
             handledAt = Clock::now();
             run.CancelRequested = true;
-            SerialClose(run.link);
+            if (closesPort) SerialClose(run.link);
             closedAt = Clock::now();
           },
           Qt::QueuedConnection);
@@ -184,11 +186,21 @@ void CancelLatency(int samples) {
   }
   std::sort(latencies.begin(), latencies.end());
   double median = latencies[latencies.size() / 2];
-  std::printf("User event posted during WaitForOk, to WaitForOk returning: %d samples\n", samples);
+  std::printf("User event posted during WaitForOk, to WaitForOk returning (%s): %d samples\n",
+              closesPort ? "handler sets CancelRequested and closes the port, as the pages do"
+                         : "handler only sets CancelRequested",
+              samples);
   std::printf(
       "  %-52s %10.2f ms (posted %d ms into the wait; handler ran after %.2f ms,"
-      " its SerialClose took %.2f ms)\n",
+      " then took %.2f ms)\n",
       "worst sample", worst.total, worst.postedAfterMs, worst.dispatch, worst.close);
+  if (!closesPort) {
+    // The open port is polled a byte at a time, 40 ms per poll; the flag is
+    // seen between polls, so this way has no target of its own.
+    std::printf("  %-52s %10.2f ms\n", "median latency", median);
+    std::printf("  %-52s %10.2f ms\n", "maximum latency", worst.total);
+    return;
+  }
   Report("median latency", median, "ms", "<=", kMaxMedianLatencyMs, median <= kMaxMedianLatencyMs);
   Report("maximum latency", worst.total, "ms", "<=", kMaxLatencyMs, worst.total <= kMaxLatencyMs);
 }
@@ -285,7 +297,8 @@ int main(int argc, char** argv) {
 
   HandshakeCpu(durations.handshakeMs);
   ReceiveCpu(durations.receiveMs);
-  CancelLatency(durations.latencySamples);
+  CancelLatency(durations.latencySamples, true);
+  CancelLatency(durations.latencySamples, false);
   SendLineThroughput(durations.throughputMs);
   std::printf(failed ? "bench_serial_link: a target was MISSED\n"
                      : "bench_serial_link: every target met\n");
