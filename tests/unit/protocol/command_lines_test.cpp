@@ -1,0 +1,290 @@
+#include "protocol/command_lines.h"
+
+#include <gtest/gtest.h>
+
+#include "protocol/page_results.h"
+#include "support/virtual_unit_fixture.h"
+
+namespace rv4410 {
+namespace {
+
+using test::VirtualUnitTest;
+
+class ReceiveLineTest : public VirtualUnitTest {
+ protected:
+  ReceiveLineTest() {
+    StartUnit();
+    OpenPort();
+  }
+  // The unit sends `bytes` starting at `ms` on the virtual clock.
+  void UnitSendsAt(std::int64_t ms, std::string bytes) { unit->SendAt(ms * 1000, bytes); }
+  std::string Receive(std::int64_t timeoutMs, int* result) {
+    ReplyBuffer reply{};
+    *result = ReceiveLine(run, reply.data(), timeoutMs);
+    return reply.data();
+  }
+};
+
+TEST_F(ReceiveLineTest, OkWithCrLfGivesOkAndItsLineFeedIsSkippedNext) {
+  UnitSendsAt(0, "OK\r\nBegin\r\n");
+  int result = 0;
+  EXPECT_EQ(Receive(500, &result), "OK");
+  EXPECT_EQ(result, 2);
+  EXPECT_EQ(Receive(500, &result), "Begin");
+  EXPECT_EQ(result, 5);
+}
+
+TEST_F(ReceiveLineTest, CarriageReturnFirstIsAnEmptyLineNotATimeout) {
+  UnitSendsAt(0, "\r\n");
+  int result = 0;
+  EXPECT_EQ(Receive(500, &result), "");
+  EXPECT_EQ(result, 0);
+}
+
+TEST_F(ReceiveLineTest, LeadingLineFeedsSpacesAndNulBytesAreSkipped) {
+  UnitSendsAt(0, std::string("\n \0\t\x01  OK go\r", 12));
+  int result = 0;
+  EXPECT_EQ(Receive(500, &result), "OK go");
+  EXPECT_EQ(result, 5);
+}
+
+TEST_F(ReceiveLineTest, HighBytesStartAndJoinALine) {
+  UnitSendsAt(0,
+              "\xFF\x80"
+              "A\r");
+  int result = 0;
+  EXPECT_EQ(Receive(500, &result),
+            "\xFF\x80"
+            "A");
+  EXPECT_EQ(result, 3);
+}
+
+TEST_F(ReceiveLineTest, SilenceIsATimeoutAtTheDeadline) {
+  int result = 0;
+  std::int64_t before = host.TickCount();
+  Receive(500, &result);
+  EXPECT_EQ(result, -1);
+  EXPECT_GE(host.TickCount() - before, 500);
+  EXPECT_LE(host.TickCount() - before, 540);
+}
+
+TEST_F(ReceiveLineTest, LineStartingAfterTheDeadlineIsATimeout) {
+  UnitSendsAt(520, "OK\r\n");
+  int result = 0;
+  Receive(500, &result);
+  EXPECT_EQ(result, -1);
+}
+
+TEST_F(ReceiveLineTest, PauseOfMoreThanFortyMillisecondsCutsTheLine) {
+  UnitSendsAt(0, "Beg");
+  UnitSendsAt(100, "in\r\n");
+  int result = 0;
+  EXPECT_EQ(Receive(500, &result), "Beg");
+  EXPECT_EQ(Receive(500, &result), "in");
+}
+
+TEST_F(ReceiveLineTest, LongLineIsCutAt254WithTheRestQueued) {
+  std::string line(300, 'x');
+  for (std::size_t i = 0; i < line.size(); ++i) line[i] = static_cast<char>('a' + i % 26);
+  UnitSendsAt(0, line + "\r\n");
+  int result = 0;
+  EXPECT_EQ(Receive(2000, &result), line.substr(0, 254));
+  EXPECT_EQ(result, 254);
+  EXPECT_EQ(Receive(2000, &result), line.substr(254));
+  EXPECT_EQ(result, 46);
+}
+
+TEST_F(ReceiveLineTest, CancelWhileWaitingEndsAtTheNextPollEvenWhileSpacesArrive) {
+  // Spaces keep coming every 5 ms; the user cancels at 300 ms.
+  for (int ms = 0; ms < 2000; ms += 5) UnitSendsAt(ms, " ");
+  host.At(300, [this] { run.CancelRequested = true; });
+  int result = 0;
+  Receive(5000, &result);
+  EXPECT_EQ(result, -1);
+  EXPECT_LE(host.TickCount(), 300 + 40);
+}
+
+TEST_F(ReceiveLineTest, CancelDoesNotCutALineAlreadyBeingCollected) {
+  UnitSendsAt(0, "OK");
+  UnitSendsAt(20, " more\r\n");
+  host.At(5, [this] { run.CancelRequested = true; });
+  int result = 0;
+  EXPECT_EQ(Receive(500, &result), "OK more");
+}
+
+TEST_F(ReceiveLineTest, WithoutAPortTheReceiveSleepsToItsDeadline) {
+  SerialClose(run.link);
+  int result = 0;
+  Receive(300, &result);
+  EXPECT_EQ(result, -1);
+  EXPECT_EQ(host.TickCount(), 300);
+}
+
+TEST_F(ReceiveLineTest, SendLineSendsTheFormattedTextAsItIs) {
+  EXPECT_EQ(SendLine(run, "BR %d\r", 115200), 1);
+  EXPECT_EQ(SendLine(run, "BC %X\r\n", 0x1F00u), 1);
+  host.RunFor(50);
+  ASSERT_EQ(UnitCommands().size(), 2u);
+  EXPECT_EQ(UnitCommands()[0], "BR 115200");
+  EXPECT_EQ(UnitCommands()[1], "BC 1F00");
+}
+
+class WaitForOkTest : public VirtualUnitTest {};
+
+TEST_F(WaitForOkTest, UnitAtTheCurrentSpeedAnswersTheFirstAttemptWithoutBreak) {
+  StartUnit();
+  OpenPort();
+  EXPECT_EQ(WaitForOk(run, 0), 0);
+  EXPECT_EQ(unit->Attentions(), 1);
+  EXPECT_EQ(unit->Breaks(), 0);
+  EXPECT_EQ(host.Device().BreakCount(), 0);
+}
+
+TEST_F(WaitForOkTest, WithBreakTheFirstAttemptStartsWithABreak) {
+  StartUnit();
+  OpenPort();
+  EXPECT_EQ(WaitForOk(run, 1), 0);
+  EXPECT_EQ(unit->Breaks(), 1);
+  EXPECT_EQ(unit->Attentions(), 1);
+}
+
+TEST_F(WaitForOkTest, UnitOnlyAt1200IsFoundOnTheSixthOrSeventhAttempt) {
+  StartUnit({.speed = 1200});
+  OpenPort();
+  EXPECT_EQ(WaitForOk(run, 0), 0);
+  // Five cancel characters per attempt; attempts at 9600 reach the unit garbled.
+  std::size_t attempts =
+      (unit->GarbledBytes() + 5 * static_cast<std::size_t>(unit->Attentions())) / 5;
+  EXPECT_GE(attempts, 6u);
+  EXPECT_LE(attempts, 7u);
+  EXPECT_EQ(run.settings.baudRate, 1200);
+  EXPECT_TRUE(run.link.open);
+  EXPECT_EQ(host.Device().Baud(), 1200);
+}
+
+TEST_F(WaitForOkTest, SilentUnitKeepsTryingUntilCancelled) {
+  StartUnit({.silent = true});
+  OpenPort();
+  host.At(5000, [this] {
+    run.CancelRequested = true;
+    SerialClose(run.link);
+  });
+  EXPECT_EQ(WaitForOk(run, 0), 1);
+  EXPECT_GE(host.TickCount(), 5000);
+  EXPECT_LE(host.TickCount(), 5000 + 150);
+  // The speed search came by 1200 and 9600 more than once in five seconds.
+  int reopensAt1200 = 0;
+  for (int baud : host.Device().OpenedBauds()) reopensAt1200 += baud == 1200 ? 1 : 0;
+  EXPECT_GE(reopensAt1200, 3);
+}
+
+TEST_F(WaitForOkTest, FailedReopenLeavesNoPortAndTheAttemptsGoOnWithoutSpinning) {
+  StartUnit({.silent = true});
+  OpenPort();
+  host.Device().SetBaudRejected(1200, true);
+  host.Device().SetBaudRejected(9600, true);
+  host.At(3000, [this] { run.CancelRequested = true; });
+  EXPECT_EQ(WaitForOk(run, 0), 1);
+  EXPECT_FALSE(run.link.open);
+  EXPECT_GE(host.TickCount(), 3000);
+}
+
+TEST_F(WaitForOkTest, SlowUnitIsStillFound) {
+  StartUnit({.replyDelayUs = 60'000});
+  OpenPort();
+  EXPECT_EQ(WaitForOk(run, 0), 0);
+}
+
+TEST_F(WaitForOkTest, OnlyCapitalOkCounts) {
+  StartUnit({.silent = true});
+  OpenPort();
+  sim::UnitModel& talker = *unit;
+  // Replies that must not count, then the real one.
+  talker.MutableKnobs().silent = false;
+  talker.SendAt(60'000, "ok\r\n");
+  talker.SendAt(160'000, "O\r\n");
+  talker.SendAt(260'000, "OKAY then\r\n");
+  talker.MutableKnobs().silent = true;
+  EXPECT_EQ(WaitForOk(run, 0), 0);
+  EXPECT_GE(host.TickCount(), 260);
+  EXPECT_LT(host.TickCount(), 400);
+}
+
+class CheckReplyTest : public VirtualUnitTest {
+ protected:
+  CheckReplyTest() {
+    StartUnit();
+    OpenPort();
+  }
+  // Records whether the port was still open when each box was shown.
+  void AnswerWith(std::vector<BoxAnswer> answers) {
+    host.SetBoxHandler([this, answers, i = std::size_t{0}](const MessageBoxRequest&) mutable {
+      portOpenAtBox.push_back(run.link.open);
+      return i < answers.size() ? answers[i++] : BoxAnswer::kOk;
+    });
+  }
+  std::vector<bool> portOpenAtBox;
+};
+
+TEST_F(CheckReplyTest, MatchingReplyIsLoggedAndAccepted) {
+  EXPECT_EQ(CheckReply(run, "OK done", 7, "OK", kUnitRepliedError), 0);
+  EXPECT_NE(LogText().find("Unit sent 'OK done'\r\n\n"), std::string::npos);
+  EXPECT_TRUE(host.ShownBoxes().empty());
+  EXPECT_FALSE(page.ended);
+  EXPECT_TRUE(run.link.open);
+}
+
+TEST_F(CheckReplyTest, TimeoutAnsweredNoEndsThePageWithZeroAndOneBox) {
+  AnswerWith({BoxAnswer::kNo});
+  EXPECT_EQ(CheckReply(run, "", -1, "OK", kUnitRepliedError), 1);
+  ASSERT_EQ(host.ShownBoxes().size(), 1u);
+  const MessageBoxRequest& box = host.ShownBoxes()[0];
+  EXPECT_EQ(box.text, "Operation timed out\nTry again?");
+  EXPECT_EQ(box.caption, "Error");
+  EXPECT_EQ(box.icon, BoxIcon::kError);
+  EXPECT_EQ(box.buttons, BoxButtons::kYesNo);
+  EXPECT_EQ(box.owner, nullptr);
+  EXPECT_EQ(portOpenAtBox, std::vector<bool>{false});
+  EXPECT_TRUE(page.ended);
+  EXPECT_EQ(page.endResult, kPageLeave);
+  std::string log = LogText();
+  EXPECT_NE(log.find("Error:Operation timed out\nTry again?\n"), std::string::npos);
+  EXPECT_EQ(log.find("Unit sent"), std::string::npos);
+}
+
+TEST_F(CheckReplyTest, WrongReplyAnsweredYesShowsThePowerCycleNoteAndTriesAgain) {
+  AnswerWith({BoxAnswer::kYes, BoxAnswer::kOk});
+  EXPECT_EQ(CheckReply(run, "ERROR bad", 9, "OK", kUnitRepliedError), 1);
+  ASSERT_EQ(host.ShownBoxes().size(), 2u);
+  EXPECT_EQ(host.ShownBoxes()[0].text, "Unit replied with an error\nTry again?");
+  const MessageBoxRequest& note = host.ShownBoxes()[1];
+  EXPECT_EQ(note.text, "Please reset the unit by turning\nits power off then on...");
+  EXPECT_EQ(note.caption, "Note");
+  EXPECT_EQ(note.icon, BoxIcon::kInformation);
+  EXPECT_EQ(note.buttons, BoxButtons::kOk);
+  EXPECT_EQ(portOpenAtBox, (std::vector<bool>{false, false}));
+  EXPECT_EQ(page.endResult, kPageTryAgain);
+  std::string log = LogText();
+  std::size_t sent = log.find("Unit sent 'ERROR bad'\r\n\n");
+  std::size_t error = log.find("Error:Unit replied with an error\nTry again?\n");
+  ASSERT_NE(sent, std::string::npos);
+  ASSERT_NE(error, std::string::npos);
+  EXPECT_LT(sent, error);
+}
+
+TEST_F(CheckReplyTest, OnlyTheFirstTwoCharactersAreCompared) {
+  EXPECT_EQ(CheckReply(run, "OKAY", 4, "OK", kUnitRepliedError), 0);
+  AnswerWith({BoxAnswer::kNo});
+  EXPECT_EQ(CheckReply(run, "O", 1, "OK", kUnitRepliedError), 1);
+  EXPECT_EQ(page.endResult, kPageLeave);
+}
+
+TEST_F(CheckReplyTest, AskRetryReturnsTheAnswer) {
+  AnswerWith({BoxAnswer::kNo, BoxAnswer::kYes, BoxAnswer::kOk});
+  EXPECT_EQ(AskRetryAfterError(run, "Problem\nTry again?"), 0);
+  EXPECT_EQ(AskRetryAfterError(run, "Problem\nTry again?"), 1);
+  EXPECT_EQ(host.ShownBoxes().size(), 3u);
+}
+
+}  // namespace
+}  // namespace rv4410
