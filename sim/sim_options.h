@@ -5,12 +5,14 @@
 #include <string>
 #include <vector>
 
+#include "sim/babble.h"
 #include "sim/unit_model.h"
 
 namespace rv4410::sim {
 
 struct SimOptions {
   LineKnobs line;
+  Babble babble = Babble::kNone;
   bool help = false;
 };
 

@@ -117,18 +117,19 @@ TEST_F(SerialLinkE2eTest, SimulatorEndingDuringReceiveTimesOutQuietlyWithPortClo
   ASSERT_EQ(SerialOpen(run.link), 1);
   QTimer::singleShot(300, [this] { sim->Stop(); });
 
-  QElapsedTimer elapsed;
-  elapsed.start();
+  // Deadlines are on the host's clock; measure on it too.
+  std::int64_t start = host.TickCount();
   std::int64_t wakeupsBefore = host.Wakeups();
   ReplyBuffer reply{};
   EXPECT_EQ(ReceiveLine(run, reply.data(), 1500), -1);
-  std::int64_t waited = elapsed.elapsed();
+  std::int64_t waited = host.TickCount() - start;
   EXPECT_GE(waited, 1500);
   EXPECT_LT(waited, 1700);
 
   // The hang-up closed the port: reads fail at once, and it counts as closed.
   EXPECT_FALSE(host.Device().IsOpen());
-  elapsed.restart();
+  QElapsedTimer elapsed;
+  elapsed.start();
   EXPECT_EQ(SerialReadByte(run.link), -1);
   EXPECT_LT(elapsed.elapsed(), 5);
   EXPECT_FALSE(run.link.open);
@@ -197,6 +198,60 @@ TEST_F(SerialLinkE2eTest, ReplySentAtAnotherSpeedArrivesGarbled) {
   for (int i = 0; i < length; ++i) {
     EXPECT_GE(static_cast<unsigned char>(reply[i]), 0x80) << "byte " << i;
   }
+}
+
+// Bad input from the unit, over the real port: after answering the attention
+// the unit sends what --babble names.
+class BadInputE2eTest : public SerialLinkE2eTest {
+ protected:
+  // Gets the unit's "OK"; what it babbles follows.
+  void StartBabblingUnit(const std::string& kind) {
+    StartSim({"--babble", kind});
+    ASSERT_EQ(SerialOpen(run.link), 1);
+    SendLine(run, "%s", kAttention);
+    ReplyBuffer ok{};
+    ASSERT_EQ(ReceiveLine(run, ok.data(), 500), 2);
+  }
+  ReplyBuffer reply{};
+};
+
+TEST_F(BadInputE2eTest, HighBytesArriveAsThemselvesNeverAsEndOfInput) {
+  StartBabblingUnit("ff");
+  ASSERT_EQ(ReceiveLine(run, reply.data(), 500), 3);
+  EXPECT_EQ(static_cast<unsigned char>(reply[0]), 0xFF);
+  EXPECT_EQ(static_cast<unsigned char>(reply[1]), 0x80);
+  EXPECT_EQ(static_cast<unsigned char>(reply[2]), 0xFF);
+}
+
+TEST_F(BadInputE2eTest, NulBytesSpacesAndLineFeedsBeforeLineAreSkipped) {
+  StartBabblingUnit("nul");
+  EXPECT_EQ(ReceiveLine(run, reply.data(), 500), 5);
+  EXPECT_STREQ(reply.data(), "READY");
+}
+
+TEST_F(BadInputE2eTest, LongLineIsCutAt254AndItsRestIsTheNextLine) {
+  StartBabblingUnit("long-line");
+  EXPECT_EQ(ReceiveLine(run, reply.data(), 1000), kReplyMaxLength);
+  EXPECT_EQ(std::string(reply.data()), std::string(kReplyMaxLength, 'L'));
+  EXPECT_EQ(ReceiveLine(run, reply.data(), 1000), 300 - kReplyMaxLength);
+}
+
+TEST_F(BadInputE2eTest, EndlessSpacesEndInTimeoutAndCancelStillStopsTheWait) {
+  StartBabblingUnit("spaces");
+  std::int64_t start = host.TickCount();
+  EXPECT_EQ(ReceiveLine(run, reply.data(), 300), -1);
+  EXPECT_GE(host.TickCount() - start, 300);
+  EXPECT_LT(host.TickCount() - start, 400);
+
+  // Spaces keep coming, yet the flag is seen at the next byte.
+  QElapsedTimer sinceCancel;
+  QTimer::singleShot(200, [&] {
+    sinceCancel.start();
+    run.CancelRequested = true;
+  });
+  EXPECT_EQ(ReceiveLine(run, reply.data(), 5000), -1);
+  ASSERT_TRUE(sinceCancel.isValid());
+  EXPECT_LT(sinceCancel.elapsed(), 50);
 }
 
 }  // namespace
