@@ -90,7 +90,8 @@ std::size_t QtSerialDevice::Read(std::uint8_t* data, std::size_t count) {
 }
 
 void QtSerialDevice::SetBreak(bool on) {
-  // A pseudo-terminal has no break; the request then fails and the wait remains.
+  // A pseudo-terminal carries no break: there the request does nothing and
+  // only the wait remains.
   if (!port_->isOpen()) return;
   // What was written before the break goes before it.
   if (on) port_->flush();
@@ -103,27 +104,31 @@ void QtSerialDevice::Purge() {
   port_->clear(QSerialPort::AllDirections);
 }
 
-bool QtSerialDevice::LineHungUp() const {
 #if defined(Q_OS_UNIX)
+bool QtSerialDevice::LineHungUp() const {
   pollfd fd{static_cast<int>(port_->handle()), POLLIN, 0};
   if (fd.fd < 0) return true;
   return poll(&fd, 1, 0) > 0 && (fd.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
-#else
-  return false;
-#endif
 }
+#endif
 
 void QtSerialDevice::OnError(QSerialPort::SerialPortError error) {
   if (error == QSerialPort::NoError) return;
   ++errorReports_;
   if (!port_->isOpen()) return;
-  // After a hang-up Qt 6.4 reports the failed read again on every event loop
-  // turn until the port is closed (ResourceError when the read failed with
-  // EIO, ReadError when it met end-of-file): close the port on the first
-  // report, and the logic then sees a closed port whose reads fail at once.
-  // The same reports also stand for passing troubles (a full output queue
-  // gives ResourceError with EAGAIN), so the line itself decides.
-  if (LineHungUp()) port_->close();
+    // After a hang-up Qt 6.4 reports the failed read again on every event loop
+    // turn until the port is closed (ResourceError when the read failed with
+    // EIO, ReadError when it met end-of-file): close the port on the first
+    // report, and the logic then sees a closed port whose reads fail at once.
+    // The same reports also stand for passing troubles (a full output queue
+    // gives ResourceError with EAGAIN), so the line itself decides.
+#if defined(Q_OS_UNIX)
+  bool gone = LineHungUp();
+#else
+  // Windows gives ResourceError only for a device that went away.
+  bool gone = error == QSerialPort::ResourceError;
+#endif
+  if (gone) port_->close();
 }
 
 }  // namespace rv4410

@@ -33,8 +33,10 @@ class QtSerialDevice : public QObject, public SerialDevice {
 
  private:
   void OnError(QSerialPort::SerialPortError error);
+#if defined(Q_OS_UNIX)
   // True when the other end of the line has gone (hang-up or device removed).
   bool LineHungUp() const;
+#endif
 
   std::unique_ptr<QSerialPort> port_;
   std::string devicePath_;
