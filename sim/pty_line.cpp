@@ -28,6 +28,8 @@ constexpr SpeedPair kSpeeds[] = {
 
 // Poll at least this often, so that a stop request is seen promptly.
 constexpr std::int64_t kMaxPollUs = 50'000;
+// The most bytes taken from the loader ahead of the line's pace.
+constexpr std::size_t kIncomingLimit = 4096;
 
 }  // namespace
 
@@ -87,12 +89,26 @@ int PtyLine::LoaderBaud() const {
 }
 
 void PtyLine::ReadFromLoader(std::int64_t nowUs) {
-  std::uint8_t buffer[4096];
-  for (;;) {
-    ssize_t got = read(master_, buffer, sizeof buffer);
+  std::uint8_t buffer[kIncomingLimit];
+  while (incoming_.size() < kIncomingLimit) {
+    ssize_t got = read(master_, buffer, kIncomingLimit - incoming_.size());
     if (got <= 0) return;
     int baud = LoaderBaud();
-    for (ssize_t i = 0; i < got; ++i) unit_.ReceiveByte(buffer[i], baud, nowUs);
+    // A speed the table does not know still takes time on the line (and
+    // arrives garbled, since the unit never runs at it).
+    std::int64_t characterUs = CharacterUs(baud != 0 ? baud : unit_.Speed());
+    for (ssize_t i = 0; i < got; ++i) {
+      inputFreeUs_ = std::max(inputFreeUs_, nowUs) + characterUs;
+      incoming_.push_back({buffer[i], baud, inputFreeUs_});
+    }
+  }
+}
+
+void PtyLine::DeliverDue(std::int64_t nowUs) {
+  while (!incoming_.empty() && incoming_.front().arrivesUs <= nowUs) {
+    const Incoming& in = incoming_.front();
+    unit_.ReceiveByte(in.byte, in.baud, in.arrivesUs);
+    incoming_.pop_front();
   }
 }
 
@@ -118,15 +134,28 @@ bool PtyLine::WriteDue(std::int64_t nowUs) {
 bool PtyLine::Run(const std::atomic<bool>& stop) {
   while (!stop.load()) {
     std::int64_t now = NowUs();
+    DeliverDue(now);
     unit_.AdvanceTo(now);
     if (!WriteDue(now)) return false;
-    std::int64_t wait = std::clamp<std::int64_t>(unit_.NextEventUs() - now, 0, kMaxPollUs);
-    pollfd fd{master_, POLLIN, 0};
+    std::int64_t next = unit_.NextEventUs();
+    if (!incoming_.empty()) next = std::min(next, incoming_.front().arrivesUs);
+    std::int64_t wait = std::clamp<std::int64_t>(next - now, 0, kMaxPollUs);
+    // With the incoming queue full, leave the loader's bytes in the terminal.
+    short events = incoming_.size() < kIncomingLimit ? POLLIN : 0;
+    pollfd fd{master_, events, 0};
     timespec timeout{static_cast<time_t>(wait / 1'000'000),
                      static_cast<long>(wait % 1'000'000) * 1000};
     int ready = ppoll(&fd, 1, &timeout, nullptr);
     if (ready < 0 && errno != EINTR) return false;
-    if (ready > 0 && (fd.revents & POLLIN) != 0) ReadFromLoader(NowUs());
+    if (ready <= 0) continue;
+    if ((fd.revents & (POLLERR | POLLNVAL)) != 0) return false;
+    if ((fd.revents & POLLIN) != 0) {
+      ReadFromLoader(NowUs());
+    } else if ((fd.revents & POLLHUP) != 0) {
+      // No slave end is open (the keeper should prevent it): a hang-up stays
+      // reported, so sleep out the wait instead of polling in a tight loop.
+      nanosleep(&timeout, nullptr);
+    }
   }
   return true;
 }

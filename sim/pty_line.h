@@ -2,11 +2,13 @@
 // The simulated unit on a pseudo-terminal, in real time. The loader opens the
 // slave path like any serial device; the unit reads on the master, takes the
 // line speed from the slave's settings (the master reports them on Linux),
-// sends its bytes paced at its own speed, and garbles what crosses at
-// mismatched speeds, as a real line would. A pseudo-terminal carries no break.
+// receives the loader's bytes paced at that speed and sends its own paced at
+// its own speed, and garbles what crosses at mismatched speeds, as a real line
+// would. A pseudo-terminal carries no break.
 
 #include <atomic>
 #include <cstdint>
+#include <deque>
 #include <string>
 
 #include "sim/unit_model.h"
@@ -32,8 +34,15 @@ class PtyLine {
   int LoaderBaud() const;
 
  private:
+  struct Incoming {
+    std::uint8_t byte;
+    int baud;
+    std::int64_t arrivesUs;  // when its last bit is in, at the loader's speed
+  };
+
   std::int64_t NowUs() const;
   void ReadFromLoader(std::int64_t nowUs);
+  void DeliverDue(std::int64_t nowUs);
   bool WriteDue(std::int64_t nowUs);
 
   UnitModel& unit_;
@@ -41,6 +50,10 @@ class PtyLine {
   int slaveKeeper_ = -1;  // keeps the line up while the loader has it closed
   std::string slavePath_;
   std::int64_t startNs_ = 0;
+  // Bytes read from the loader still crossing the line. Bounded: beyond it
+  // the terminal's own buffer fills and holds the loader back, as a line does.
+  std::deque<Incoming> incoming_;
+  std::int64_t inputFreeUs_ = 0;
 };
 
 // The termios speed constant for `baud`, and back; 0 for speeds without one.

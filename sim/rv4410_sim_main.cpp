@@ -44,6 +44,10 @@ int main(int argc, char** argv) {
   action.sa_handler = RequestStop;
   sigaction(SIGINT, &action, nullptr);
   sigaction(SIGTERM, &action, nullptr);
+  // A closed terminal ends the simulator like Ctrl-C, saving what it holds.
+  sigaction(SIGHUP, &action, nullptr);
+  // Whoever started us may stop reading our output once it has the path.
+  std::signal(SIGPIPE, SIG_IGN);
 
   std::printf("%s\n", line.SlavePath().c_str());
   std::fflush(stdout);

@@ -177,6 +177,11 @@ const std::vector<SimOption>& SimOptionTable() {
          o.configuration.paramsOut = v;
          return !v.empty();
        }},
+      {"--babble", "KIND",
+       "after each OK also send bad input: nul (NUL bytes, spaces and line feeds, then "
+       "\"READY\"), ff (a line of 0xFF 0x80 0xFF), long-line (300 characters), spaces "
+       "(without end)",
+       [](SimOptions& o, const std::string& v) { return ParseBabble(v, o.babble); }},
   };
   return kTable;
 }
@@ -209,15 +214,34 @@ bool ParseSimOptions(int argc, const char* const* argv, SimOptions& options, std
 }
 
 std::string SimHelpText() {
+  constexpr std::size_t kHelpColumn = 29;
+  constexpr std::size_t kWidth = 79;
   std::string text =
       "Usage: rv4410-sim [options]\n"
       "Starts a simulated RV4410 unit on a new pseudo-terminal and prints the\n"
-      "terminal's path on the first line. Ends on SIGINT or SIGTERM.\n\nOptions:\n";
+      "terminal's path on the first line. Ends on SIGINT, SIGTERM or SIGHUP.\n\nOptions:\n";
   for (const SimOption& option : SimOptionTable()) {
-    std::string left = std::string("  ") + option.name;
-    if (option.argument != nullptr) left += std::string(" ") + option.argument;
-    if (left.size() < 28) left.resize(28, ' ');
-    text += left + " " + option.help + "\n";
+    std::string line = std::string("  ") + option.name;
+    if (option.argument != nullptr) line += std::string(" ") + option.argument;
+    // The help words, wrapped under one another at the help column.
+    std::string help = option.help;
+    std::size_t start = 0;
+    while (start < help.size()) {
+      if (line.size() >= kHelpColumn) {
+        text += line + "\n";
+        line.clear();
+      }
+      line.resize(kHelpColumn, ' ');
+      std::size_t end = help.size();
+      if (end - start > kWidth - kHelpColumn) {
+        end = help.rfind(' ', start + (kWidth - kHelpColumn));
+        if (end == std::string::npos || end <= start) end = start + (kWidth - kHelpColumn);
+      }
+      line += help.substr(start, end - start);
+      start = end;
+      while (start < help.size() && help[start] == ' ') ++start;
+    }
+    text += line + "\n";
   }
   return text;
 }

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "sim/babble.h"
 #include "sim/configuration_exchange.h"
 #include "sim/identification.h"
 #include "sim/speed_and_modes.h"
@@ -27,6 +28,7 @@ struct SimOptions {
   IdentificationKnobs identification;
   SpeedKnobs speeds = PtySpeedKnobs();
   ConfigurationKnobs configuration;
+  Babble babble = Babble::kNone;
   bool help = false;
 };
 

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <string>
 
+#include "sim/babble.h"
 #include "sim/configuration_exchange.h"
 #include "sim/identification.h"
 #include "sim/speed_and_modes.h"
@@ -19,6 +20,7 @@ void AddUnitFeatures(UnitModel& unit, const SimOptions& options) {
       !configuration.Store().Load(options.configuration.paramsIn, error)) {
     std::fprintf(stderr, "rv4410-sim: %s; keeping the installed parameters\n", error.c_str());
   }
+  if (options.babble != Babble::kNone) unit.Make<BabbleFeature>(options.babble);
 }
 
 void FinishUnitFeatures(UnitModel& unit, const SimOptions& options) {

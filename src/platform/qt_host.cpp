@@ -9,6 +9,13 @@
 
 namespace rv4410 {
 
+namespace {
+
+// How often PumpMessages lets user events run when called in a tight loop.
+constexpr std::int64_t kPumpIntervalNs = 1'000'000;
+
+}  // namespace
+
 QtHost::QtHost() {
   clock_.start();
 }
@@ -18,6 +25,12 @@ std::int64_t QtHost::TickCount() {
 }
 
 void QtHost::PumpMessages() {
+  // The serial link pumps once per byte it moves. A turn of the event loop
+  // costs system calls, which would hold the line far below its speed; the
+  // window answers at once if user events run every millisecond or so.
+  std::int64_t now = clock_.nsecsElapsed();
+  if (now - lastPumpNs_ < kPumpIntervalNs) return;
+  lastPumpNs_ = now;
   QCoreApplication::processEvents(QEventLoop::AllEvents);
 }
 
@@ -36,6 +49,8 @@ void QtHost::WaitForEvent(std::int64_t deadline) {
   // Sleeps until an event arrives: serial input (the port's read notifier),
   // a user action, or the timer; then runs what is pending.
   QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+  lastPumpNs_ = clock_.nsecsElapsed();
+  ++wakeups_;
 }
 
 BoxAnswer QtHost::ShowMessageBox(const MessageBoxRequest& request) {

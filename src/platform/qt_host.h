@@ -23,11 +23,16 @@ class QtHost : public Host {
   SerialDevice& Serial() override { return device_; }
 
   QtSerialDevice& Device() { return device_; }
+  // How many times WaitForEvent has slept and woken; a test compares it with
+  // the time waited to see that a wait sleeps rather than spins.
+  std::int64_t Wakeups() const { return wakeups_; }
 
  private:
   QElapsedTimer clock_;
   QtSerialDevice device_;
   bool cursorOverridden_ = false;
+  std::int64_t wakeups_ = 0;
+  std::int64_t lastPumpNs_ = -1'000'000'000;  // when user events last ran
 };
 
 }  // namespace rv4410

@@ -2,7 +2,18 @@
 
 #include "platform/qt_port_names.h"
 
+#if defined(Q_OS_UNIX)
+#include <poll.h>
+#endif
+
 namespace rv4410 {
+
+namespace {
+
+// Queued output beyond this is handed to the system at once.
+constexpr qint64 kWriteChunk = 256;
+
+}  // namespace
 
 QtSerialDevice::QtSerialDevice() : port_(std::make_unique<QSerialPort>()) {
   connect(port_.get(), &QSerialPort::errorOccurred, this, &QtSerialDevice::OnError);
@@ -32,6 +43,9 @@ bool QtSerialDevice::Open(const std::string& portName, int baud) {
 }
 
 void QtSerialDevice::Close() {
+  if (!port_->isOpen()) return;
+  // Closing drops what Qt still holds; the last bytes of a command count.
+  port_->flush();
   if (port_->isOpen()) port_->close();
 }
 
@@ -43,20 +57,29 @@ std::size_t QtSerialDevice::Write(const std::uint8_t* data, std::size_t count) {
   if (!port_->isOpen()) return 0;
   qint64 room = static_cast<qint64>(kDriverQueueSize) - port_->bytesToWrite();
   if (room <= 0) {
+    // Full: hand the system what it takes now and look again. Waiting for the
+    // write notifier instead could take longer than a byte's 40 ms at low
+    // speeds, since the terminal reports room only in chunks.
     port_->flush();
-    return 0;
+    if (!port_->isOpen()) return 0;
+    room = static_cast<qint64>(kDriverQueueSize) - port_->bytesToWrite();
+    if (room <= 0) return 0;
   }
   qint64 length = std::min(room, static_cast<qint64>(count));
   qint64 written = port_->write(reinterpret_cast<const char*>(data), length);
-  // Hand the bytes to the operating system now rather than at the next event
-  // loop turn, so that a byte written is a byte on its way.
-  if (port_->isOpen()) port_->flush();
+  // Qt's buffer plays the driver's output queue. Handing each byte to the
+  // system on its own would cost a system call per byte and hold a pseudo-
+  // terminal far below the line rates in use; the event loop passes the queue
+  // on at its next turn, which every wait and every byte operation makes
+  // within a millisecond. A long run goes out in chunks meanwhile.
+  if (port_->isOpen() && port_->bytesToWrite() >= kWriteChunk) port_->flush();
   return written > 0 ? static_cast<std::size_t>(written) : 0;
 }
 
 std::size_t QtSerialDevice::BytesWaiting() {
   if (!port_->isOpen()) return 0;
-  port_->clearError();
+  // Clearing reports NoError to every listener; do it only when there is one.
+  if (port_->error() != QSerialPort::NoError) port_->clearError();
   return static_cast<std::size_t>(port_->bytesAvailable());
 }
 
@@ -67,7 +90,11 @@ std::size_t QtSerialDevice::Read(std::uint8_t* data, std::size_t count) {
 }
 
 void QtSerialDevice::SetBreak(bool on) {
-  // A pseudo-terminal has no break; the request then fails and the wait remains.
+  // A pseudo-terminal carries no break: there the request does nothing and
+  // only the wait remains.
+  if (!port_->isOpen()) return;
+  // What was written before the break goes before it.
+  if (on) port_->flush();
   if (port_->isOpen()) port_->setBreakEnabled(on);
 }
 
@@ -77,11 +104,31 @@ void QtSerialDevice::Purge() {
   port_->clear(QSerialPort::AllDirections);
 }
 
+#if defined(Q_OS_UNIX)
+bool QtSerialDevice::LineHungUp() const {
+  pollfd fd{static_cast<int>(port_->handle()), POLLIN, 0};
+  if (fd.fd < 0) return true;
+  return poll(&fd, 1, 0) > 0 && (fd.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
+}
+#endif
+
 void QtSerialDevice::OnError(QSerialPort::SerialPortError error) {
-  // After a hang-up Qt 6.4 reports ResourceError again on every event loop
-  // turn until the port is closed; close it on the first report. The logic
-  // then sees a closed port and its reads fail at once.
-  if (error == QSerialPort::ResourceError && port_->isOpen()) port_->close();
+  if (error == QSerialPort::NoError) return;
+  ++errorReports_;
+  if (!port_->isOpen()) return;
+    // After a hang-up Qt 6.4 reports the failed read again on every event loop
+    // turn until the port is closed (ResourceError when the read failed with
+    // EIO, ReadError when it met end-of-file): close the port on the first
+    // report, and the logic then sees a closed port whose reads fail at once.
+    // The same reports also stand for passing troubles (a full output queue
+    // gives ResourceError with EAGAIN), so the line itself decides.
+#if defined(Q_OS_UNIX)
+  bool gone = LineHungUp();
+#else
+  // Windows gives ResourceError only for a device that went away.
+  bool gone = error == QSerialPort::ResourceError;
+#endif
+  if (gone) port_->close();
 }
 
 }  // namespace rv4410

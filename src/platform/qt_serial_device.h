@@ -27,12 +27,20 @@ class QtSerialDevice : public QObject, public SerialDevice {
 
   // The device path the last Open reached, for the log and the dialogs.
   const std::string& DevicePath() const { return devicePath_; }
+  // How many errors QSerialPort has reported since construction; lets a test
+  // see that a hang-up is reported a few times, not in a storm.
+  int ErrorReports() const { return errorReports_; }
 
  private:
   void OnError(QSerialPort::SerialPortError error);
+#if defined(Q_OS_UNIX)
+  // True when the other end of the line has gone (hang-up or device removed).
+  bool LineHungUp() const;
+#endif
 
   std::unique_ptr<QSerialPort> port_;
   std::string devicePath_;
+  int errorReports_ = 0;
 };
 
 }  // namespace rv4410

@@ -83,7 +83,8 @@ int WaitForOk(RunState& run, int withBreak) {
       ReopenAt(run, 1200);
     } else if (step == kStepTo9600) {
       SerialSendBreak(run.link);
-      ReopenAt(run, 9600);
+      // A Cancel during the break closed the port; it stays closed.
+      if (!run.CancelRequested) ReopenAt(run, 9600);
     }
     step = step >= kLastStep ? kFirstStep : step + 1;
 

@@ -76,9 +76,11 @@ void SerialSendBreak(SerialLink& link) {
   std::int64_t deadline = host.TickCount() + kBreakMs;
   while (host.TickCount() < deadline) {
     host.PumpMessages();
+    // A page's Cancel closed the port: closing ended the break, and the user
+    // is not kept waiting for the rest of it.
+    if (withPort && !PortOpen(link)) return;
     host.WaitForEvent(deadline);
   }
-  // The port may have been closed meanwhile; closing ended the break then.
   if (withPort && PortOpen(link)) host.Serial().SetBreak(false);
 }
 

@@ -40,7 +40,8 @@ void SerialWriteByte(SerialLink& link, std::uint8_t byte);
 // The next received byte (0..255), or -1 when no port is open (at once) or
 // nothing arrived within 40 ms.
 int SerialReadByte(SerialLink& link);
-// Holds the line in break for 100 ms (only the wait remains with no port open).
+// Holds the line in break for 100 ms (only the wait remains with no port open);
+// ends early when the port is closed meanwhile (a page's Cancel).
 void SerialSendBreak(SerialLink& link);
 // Clears line errors and discards everything queued in both directions.
 void SerialPurge(SerialLink& link);
