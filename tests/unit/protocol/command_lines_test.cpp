@@ -288,3 +288,30 @@ TEST_F(CheckReplyTest, AskRetryReturnsTheAnswer) {
 
 }  // namespace
 }  // namespace rv4410
+
+namespace rv4410 {
+namespace {
+
+TEST_F(WaitForOkTest, CancelDuringTheBreakBeforeTheSwitchTo9600LeavesThePortClosed) {
+  StartUnit({.silent = true});
+  OpenPort();
+  // Seven silent attempts of about 100 ms follow the 50 ms drain; the eighth
+  // starts with its break at about 750 ms.
+  bool cancelledInBreak = false;
+  host.Every(5, [&] {
+    if (host.Device().BreakCount() == 0) return true;
+    cancelledInBreak = true;
+    run.CancelRequested = true;
+    SerialClose(run.link);
+    return false;
+  });
+  EXPECT_EQ(WaitForOk(run, 0), 1);
+  EXPECT_TRUE(cancelledInBreak);
+  EXPECT_FALSE(run.link.open);
+  EXPECT_FALSE(host.Device().IsOpen());
+  // Opened at 9600 by the test and at 1200 by step six; not again at 9600.
+  EXPECT_EQ(host.Device().OpenedBauds(), (std::vector<int>{9600, 1200}));
+}
+
+}  // namespace
+}  // namespace rv4410

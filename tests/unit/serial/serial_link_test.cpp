@@ -156,3 +156,17 @@ TEST_F(SerialLinkTest, ScratchBufferIsObtainedOnceAndFreed) {
 
 }  // namespace
 }  // namespace rv4410
+
+namespace rv4410 {
+namespace {
+
+TEST_F(SerialLinkTest, PortClosedDuringABreakEndsTheWaitAtOnce) {
+  OpenPort();
+  host.At(30, [this] { SerialClose(run.link); });
+  SerialSendBreak(run.link);
+  EXPECT_EQ(host.TickCount(), 30);
+  EXPECT_FALSE(host.Device().IsOpen());
+}
+
+}  // namespace
+}  // namespace rv4410
