@@ -55,11 +55,15 @@ void VirtualHost::At(std::int64_t tickMs, std::function<void()> event) {
 }
 
 void VirtualHost::Every(std::int64_t periodMs, std::function<bool()> event) {
-  auto repeat = std::make_shared<std::function<void()>>();
-  *repeat = [this, periodMs, event = std::move(event), repeat]() {
-    if (event()) At(nowUs_ / 1000 + periodMs, *repeat);
-  };
-  At(nowUs_ / 1000 + periodMs, *repeat);
+  ScheduleRepeat(periodMs, std::make_shared<std::function<bool()>>(std::move(event)));
+}
+
+void VirtualHost::ScheduleRepeat(std::int64_t periodMs,
+                                 std::shared_ptr<std::function<bool()>> event) {
+  // The scheduled call holds the event, never the other way round: no cycle.
+  At(nowUs_ / 1000 + periodMs, [this, periodMs, event] {
+    if ((*event)()) ScheduleRepeat(periodMs, event);
+  });
 }
 
 std::int64_t VirtualHost::NextUserEventUs() const {

@@ -9,6 +9,7 @@
 #include <ctime>
 #include <deque>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -66,6 +67,7 @@ class VirtualHost : public Host {
   };
 
   void AdvanceTo(std::int64_t us);
+  void ScheduleRepeat(std::int64_t periodMs, std::shared_ptr<std::function<bool()>> event);
   bool RunOneDueEvent();
   std::int64_t NextUserEventUs() const;
   void NoteIdleTurn();
