@@ -16,21 +16,19 @@ constexpr int kLastStep = 11;
 constexpr int kStepTo1200 = 6;
 constexpr int kStepTo9600 = 8;
 
-bool StartsWithOk(const char* reply) {
-  return reply[0] == 'O' && reply[1] == 'K';
-}
-
-void ReopenAt(RunState& run, int baud) {
-  SerialClose(run.link);
-  run.settings.baudRate = baud;
-  SerialOpen(run.link);
-}
-
 void EndTransferPage(RunState& run, int result) {
   if (run.transferPage != nullptr) run.transferPage->EndPage(result);
 }
 
 }  // namespace
+
+bool ReplyIsOk(const char* reply) { return reply[0] == 'O' && reply[1] == 'K'; }
+
+int ReopenSerialAt(RunState& run, int baud) {
+  SerialClose(run.link);
+  run.settings.baudRate = baud;
+  return SerialOpen(run.link);
+}
 
 int SendLine(RunState& run, const char* format, ...) {
   std::va_list args;
@@ -80,11 +78,11 @@ int WaitForOk(RunState& run, int withBreak) {
     if (step == 0) {
       SerialSendBreak(run.link);
     } else if (step == kStepTo1200) {
-      ReopenAt(run, 1200);
+      ReopenSerialAt(run, 1200);
     } else if (step == kStepTo9600) {
       SerialSendBreak(run.link);
       // A Cancel during the break closed the port; it stays closed.
-      if (!run.CancelRequested) ReopenAt(run, 9600);
+      if (!run.CancelRequested) ReopenSerialAt(run, 9600);
     }
     step = step >= kLastStep ? kFirstStep : step + 1;
 
@@ -94,7 +92,7 @@ int WaitForOk(RunState& run, int withBreak) {
     }
     ReceiveLine(run, reply.data(), kAttemptTimeoutMs);
     if (run.CancelRequested) break;
-    if (StartsWithOk(reply.data())) break;
+    if (ReplyIsOk(reply.data())) break;
   }
   return run.CancelRequested ? 1 : 0;
 }

@@ -47,6 +47,13 @@ int WaitForOk(RunState& run, int withBreak);
 int CheckReply(RunState& run, const char* reply, int result, const char* expected,
                const char* message);
 
+// True when the reply's first two characters are "OK" (what follows does not matter).
+bool ReplyIsOk(const char* reply);
+
+// Closes the port, stores `baud` in the settings and opens the port again at
+// it. The speed stays in the settings for later opens. 1 when open, 0 if not.
+int ReopenSerialAt(RunState& run, int baud);
+
 // Logs "Error:" and the message, asks it with Yes and No; on Yes shows the
 // power-cycle note. 1 for Yes (try again), 0 for No.
 int AskRetryAfterError(RunState& run, const char* message);

@@ -10,22 +10,12 @@ namespace rv4410 {
 
 namespace {
 
-bool StartsWithOk(const char* reply) {
-  return reply[0] == 'O' && reply[1] == 'K';
-}
-
 // A reply awaited after a speed change: on a timeout the buffer says so, for
 // the log line of a fall-back.
 int ReceiveReplyAfterSwitch(RunState& run, ReplyBuffer& reply, std::int64_t timeoutMs) {
   int result = ReceiveLine(run, reply.data(), timeoutMs);
   if (result < 0) std::strncpy(reply.data(), kNoResponse, reply.size());
   return result;
-}
-
-void ReopenAt(RunState& run, int baud) {
-  SerialClose(run.link);
-  run.settings.baudRate = baud;
-  SerialOpen(run.link);
 }
 
 void Pause(RunState& run, std::int64_t ms) {
@@ -44,7 +34,7 @@ bool SelectLoadMode(RunState& run, int mapMode, ReplyBuffer& reply) {
     run.log.LogPrintf(kSettingProgramLoadMode);
   }
   int result = ReceiveReplyAfterSwitch(run, reply, kLoadModeReplyMs);
-  return result >= 0 && StartsWithOk(reply.data());
+  return result >= 0 && ReplyIsOk(reply.data());
 }
 
 void ShowSpeed(RunState& run, TransferPage& page, int baud) {
@@ -83,7 +73,7 @@ int SetupTransfer(RunState& run, TransferPage& page, int mapMode,
     if (CheckReply(run, reply.data(), result, "OK", kUnitRepliedError) == 1) return 1;
 
     Pause(run, kSpeedSwitchPauseMs);
-    ReopenAt(run, entry.baud);
+    ReopenSerialAt(run, entry.baud);
 
     bool modeSet = SelectLoadMode(run, mapMode, reply);
     if (run.CancelRequested) {
@@ -96,7 +86,7 @@ int SetupTransfer(RunState& run, TransferPage& page, int mapMode,
       if (SendBlock(run, kControlBlockType, controlBlock, kControlBlockSize, kControlBlockAddress) <
           0) {
         ReportControlBlockWriteError(run);
-        ReopenAt(run, kResyncBaud);
+        ReopenSerialAt(run, kResyncBaud);
         if (WaitForOk(run, 1) == 1) return 1;
         run.log.LogPrintf(kRetrying);
         continue;  // the same speed again
@@ -107,13 +97,13 @@ int SetupTransfer(RunState& run, TransferPage& page, int mapMode,
         SerialClose(run.link);
         return 1;
       }
-      if (result >= 0 && StartsWithOk(reply.data())) return 0;
+      if (result >= 0 && ReplyIsOk(reply.data())) return 0;
     }
 
     // The new speed failed: find the unit again at 9600 and try the next lower one.
     if (index + 1 == BaudTable.size()) return 1;
     ++index;
-    ReopenAt(run, kResyncBaud);
+    ReopenSerialAt(run, kResyncBaud);
     if (WaitForOk(run, 1) == 1) return 1;
     run.log.LogPrintf(kUnitSentFormat, reply.data());
     run.log.LogPrintf(kTryingLowerBaudRate);
