@@ -53,13 +53,13 @@ int main(int argc, char** argv) {
   for (auto layout : {test::ChecksumLayout::kNewer, test::ChecksumLayout::kOlder,
                       test::ChecksumLayout::kOlderFallback}) {
     for (std::size_t length : {256u, 300u, 900u}) {
-      test::ProgramImageSpec spec;
-      spec.layout = layout;
-      spec.length = length;
-      spec.olderEnd =
+      test::ProgramImageSpec plan;
+      plan.layout = layout;
+      plan.length = length;
+      plan.olderEnd =
           layout == test::ChecksumLayout::kNewer ? 0 : static_cast<std::uint32_t>(length - 10);
-      spec.seed = static_cast<std::uint32_t>(++n);
-      Put(program, "image" + std::to_string(n), test::HexText(test::BuildProgramImage(spec)));
+      plan.seed = static_cast<std::uint32_t>(++n);
+      Put(program, "image" + std::to_string(n), test::HexText(test::BuildProgramImage(plan)));
     }
   }
   Put(program, "letters", "00000000 00000000 0x0000010G 5G G5 zz 7 C\n12");
@@ -67,13 +67,13 @@ int main(int argc, char** argv) {
   std::filesystem::path map = root / "map_file";
   for (std::size_t length : {0u, 1u, 100u}) {
     for (std::size_t further : {0u, 300u}) {
-      test::MapFileSpec spec;
-      spec.data = test::PatternBytes(length, static_cast<std::uint32_t>(length + further));
-      spec.furtherBytes = further;
-      spec.effectiveDate = further == 0 ? 26001 : 99001;
-      spec.expirationDate = further == 0 ? 79365 : 99365;
+      test::MapFileSpec plan;
+      plan.data = test::PatternBytes(length, static_cast<std::uint32_t>(length + further));
+      plan.furtherBytes = further;
+      plan.effectiveDate = further == 0 ? 26001 : 99001;
+      plan.expirationDate = further == 0 ? 79365 : 99365;
       Put(map, "map" + std::to_string(length) + "_" + std::to_string(further),
-          test::AsString(test::BuildMapFile(spec)));
+          test::AsString(test::BuildMapFile(plan)));
     }
   }
 

@@ -37,14 +37,14 @@ void PutLittle32(Bytes& bytes, std::size_t offset, std::uint32_t value) {
     bytes.at(offset + static_cast<std::size_t>(i)) = static_cast<std::uint8_t>(value >> (8 * i));
 }
 
-Bytes BuildProgramImage(const ProgramImageSpec& spec) {
-  Bytes image = PatternBytes(spec.length, spec.seed);
-  PutBig32(image, 8, static_cast<std::uint32_t>(spec.length));
-  PutBig32(image, 248, spec.loaderVersion);
-  std::uint32_t end = spec.olderEnd != 0 ? spec.olderEnd : static_cast<std::uint32_t>(spec.length);
-  std::size_t crcEnd = spec.layout == ChecksumLayout::kNewer ? spec.length : end;
+Bytes BuildProgramImage(const ProgramImageSpec& plan) {
+  Bytes image = PatternBytes(plan.length, plan.seed);
+  PutBig32(image, 8, static_cast<std::uint32_t>(plan.length));
+  PutBig32(image, 248, plan.loaderVersion);
+  std::uint32_t end = plan.olderEnd != 0 ? plan.olderEnd : static_cast<std::uint32_t>(plan.length);
+  std::size_t crcEnd = plan.layout == ChecksumLayout::kNewer ? plan.length : end;
   std::uint32_t crc = ReferenceCrc(image.data() + 256, crcEnd > 256 ? crcEnd - 256 : 0);
-  switch (spec.layout) {
+  switch (plan.layout) {
     case ChecksumLayout::kNewer:
       PutBig32(image, 244, crc);
       break;
@@ -60,7 +60,7 @@ Bytes BuildProgramImage(const ProgramImageSpec& spec) {
       PutBig32(image, 224, crc);
       break;
   }
-  if (spec.controlBlockCrc) {
+  if (plan.controlBlockCrc) {
     SealControlBlock(image);
   } else {
     PutBig32(image, 252, 0);
@@ -84,20 +84,20 @@ std::string HexText(const Bytes& bytes, std::size_t perLine) {
   return text;
 }
 
-Bytes BuildMapFile(const MapFileSpec& spec) {
-  std::size_t length = spec.data.size();
-  std::size_t total = length + 1352 + spec.furtherBytes;
-  Bytes file = PatternBytes(total, spec.seed);
+Bytes BuildMapFile(const MapFileSpec& plan) {
+  std::size_t length = plan.data.size();
+  std::size_t total = length + 1352 + plan.furtherBytes;
+  Bytes file = PatternBytes(total, plan.seed);
   for (std::size_t i = 0; i < 64; ++i) file[i] = 0;
-  PutLittle32(file, 0, static_cast<std::uint32_t>(spec.expirationDate));
-  PutLittle32(file, 12, spec.format);
-  PutLittle32(file, 16, spec.featureMask);
+  PutLittle32(file, 0, static_cast<std::uint32_t>(plan.expirationDate));
+  PutLittle32(file, 12, plan.format);
+  PutLittle32(file, 16, plan.featureMask);
   PutLittle32(file, 24,
-              spec.overrideDataLength ? spec.dataLength : static_cast<std::uint32_t>(length));
+              plan.overrideDataLength ? plan.dataLength : static_cast<std::uint32_t>(length));
   PutLittle32(file, 28,
-              spec.overrideTotalLength ? spec.totalLength : static_cast<std::uint32_t>(total));
-  PutLittle32(file, 32, static_cast<std::uint32_t>(spec.effectiveDate));
-  std::copy(spec.data.begin(), spec.data.end(), file.begin() + kMapDataAt);
+              plan.overrideTotalLength ? plan.totalLength : static_cast<std::uint32_t>(total));
+  PutLittle32(file, 32, static_cast<std::uint32_t>(plan.effectiveDate));
+  std::copy(plan.data.begin(), plan.data.end(), file.begin() + kMapDataAt);
   ResealMapFile(file);
   return file;
 }

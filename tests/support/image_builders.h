@@ -37,7 +37,7 @@ struct ProgramImageSpec {
 };
 
 // A program image that passes every check (given a loader version of 0).
-Bytes BuildProgramImage(const ProgramImageSpec& spec);
+Bytes BuildProgramImage(const ProgramImageSpec& plan);
 // Writes the control-block CRC (over offsets 0 to 250) at 252 again.
 void SealControlBlock(Bytes& image);
 // The bytes as hex text, upper-case, `perLine` bytes to a line.
@@ -62,7 +62,7 @@ inline constexpr std::size_t kMapControlBlockAt = 64;
 inline constexpr std::size_t kMapDataAt = 320;
 
 // A complete map file with a correct file CRC (over whatever it holds).
-Bytes BuildMapFile(const MapFileSpec& spec);
+Bytes BuildMapFile(const MapFileSpec& plan);
 // Rewrites the trailing CRC after a test changed bytes.
 void ResealMapFile(Bytes& file);
 std::string AsString(const Bytes& bytes);

@@ -32,9 +32,9 @@ class MapFileTest : public test::VirtualUnitTest {
     return ReadMapFile(run, files, path.c_str());
   }
   static MapFileSpec WithData(std::size_t length, std::uint32_t seed = 11) {
-    MapFileSpec spec;
-    spec.data = test::PatternBytes(length, seed);
-    return spec;
+    MapFileSpec plan;
+    plan.data = test::PatternBytes(length, seed);
+    return plan;
   }
   std::vector<std::string> Captions() const {
     std::vector<std::string> captions;
@@ -63,14 +63,14 @@ class MapFileTest : public test::VirtualUnitTest {
 };
 
 TEST_F(MapFileTest, ReadsImageHeaderAndControlBlock) {
-  MapFileSpec spec = WithData(5000);
-  spec.furtherBytes = 300;
-  spec.featureMask = 0x24;
-  Bytes file = test::BuildMapFile(spec);
+  MapFileSpec plan = WithData(5000);
+  plan.furtherBytes = 300;
+  plan.featureMask = 0x24;
+  Bytes file = test::BuildMapFile(plan);
   ASSERT_EQ(Read(file), 5000);
 
   const LoadedImage& image = files.loadedImage;
-  EXPECT_EQ(Bytes(image.Data(), image.Data() + image.Size()), spec.data);
+  EXPECT_EQ(Bytes(image.Data(), image.Data() + image.Size()), plan.data);
   EXPECT_EQ(image.length, 5000);
   EXPECT_EQ(files.mapHeader.FeatureMask(), 0x24u);
   EXPECT_EQ(files.mapHeader.DataLength(), 5000u);
@@ -79,7 +79,7 @@ TEST_F(MapFileTest, ReadsImageHeaderAndControlBlock) {
   Bytes expected(file.begin() + 64, file.begin() + 320);
   test::PutBig32(expected, 244, 5000);
   // The data CRC covers the map data alone.
-  test::PutBig32(expected, 248, test::ReferenceCrc(spec.data.data(), spec.data.size()));
+  test::PutBig32(expected, 248, test::ReferenceCrc(plan.data.data(), plan.data.size()));
   EXPECT_EQ(block, expected);
 
   ASSERT_EQ(host.ShownBoxes().size(), 1u);
@@ -96,9 +96,9 @@ TEST_F(MapFileTest, ReadsImageHeaderAndControlBlock) {
 
 TEST_F(MapFileTest, FurtherBytesOfAnyCountAreReadAndChecked) {
   for (std::size_t further : {0u, 1u, 255u, 256u, 257u, 512u, 1000u}) {
-    MapFileSpec spec = WithData(700);
-    spec.furtherBytes = further;
-    EXPECT_EQ(Read(test::BuildMapFile(spec)), 700) << further;
+    MapFileSpec plan = WithData(700);
+    plan.furtherBytes = further;
+    EXPECT_EQ(Read(test::BuildMapFile(plan)), 700) << further;
   }
 }
 
@@ -110,18 +110,18 @@ TEST_F(MapFileTest, EmptyMapGivesAnAllOnesDataCrc) {
 }
 
 TEST_F(MapFileTest, FormatOtherThanOneIsRefusedBeforeAnyDateBox) {
-  MapFileSpec spec = WithData(10);
-  spec.format = 2;
-  EXPECT_EQ(Read(test::BuildMapFile(spec)), -1);
+  MapFileSpec plan = WithData(10);
+  plan.format = 2;
+  EXPECT_EQ(Read(test::BuildMapFile(plan)), -1);
   ASSERT_EQ(host.ShownBoxes().size(), 1u);
   ExpectFailure("Map File Format Conflict 2", "Error");
 }
 
 TEST_F(MapFileTest, ValidityPeriodIncludesBothOfItsDays) {
-  MapFileSpec spec = WithData(10);
-  spec.effectiveDate = kToday;
-  spec.expirationDate = kToday;
-  EXPECT_EQ(Read(test::BuildMapFile(spec)), 10);
+  MapFileSpec plan = WithData(10);
+  plan.effectiveDate = kToday;
+  plan.expirationDate = kToday;
+  EXPECT_EQ(Read(test::BuildMapFile(plan)), 10);
   EXPECT_EQ(Captions(), std::vector<std::string>{"Caution"});
 }
 
@@ -148,20 +148,20 @@ TEST_F(MapFileTest, OneDayOutsideThePeriodWarns) {
 }
 
 TEST_F(MapFileTest, TwoDigitYearsBefore80AreThisCentury) {
-  MapFileSpec spec = WithData(10);
-  spec.effectiveDate = 26001;
-  spec.expirationDate = 99365;  // 31 December 1999
-  EXPECT_EQ(Read(test::BuildMapFile(spec)), 10);
+  MapFileSpec plan = WithData(10);
+  plan.effectiveDate = 26001;
+  plan.expirationDate = 99365;  // 31 December 1999
+  EXPECT_EQ(Read(test::BuildMapFile(plan)), 10);
   ASSERT_EQ(host.ShownBoxes().size(), 2u);
   EXPECT_EQ(host.ShownBoxes()[1].text,
             "   Map Data ALREADY Expired   \n\n   Expiration Date 31-DEC-99\n ");
 }
 
 TEST_F(MapFileTest, BothWarningsComeInOrderAndCancelAtEitherQuits) {
-  MapFileSpec spec = WithData(10);
-  spec.effectiveDate = 27001;
-  spec.expirationDate = 25001;
-  Bytes file = test::BuildMapFile(spec);
+  MapFileSpec plan = WithData(10);
+  plan.effectiveDate = 27001;
+  plan.expirationDate = 25001;
+  Bytes file = test::BuildMapFile(plan);
   EXPECT_EQ(Read(file), 10);
   EXPECT_EQ(Captions(), (std::vector<std::string>{"Caution", "Cancel to Quit, OK to Continue",
                                                   "Cancel to Quit, OK to Continue"}));
@@ -191,9 +191,9 @@ TEST_F(MapFileTest, BothWarningsComeInOrderAndCancelAtEitherQuits) {
 }
 
 TEST_F(MapFileTest, FileCutShortFailsAtTheReadItEndsIn) {
-  MapFileSpec spec = WithData(1000);
-  spec.furtherBytes = 300;  // one whole chunk and a last one of 44
-  Bytes file = test::BuildMapFile(spec);
+  MapFileSpec plan = WithData(1000);
+  plan.furtherBytes = 300;  // one whole chunk and a last one of 44
+  Bytes file = test::BuildMapFile(plan);
   struct Cut {
     std::size_t keep;
     int which;
@@ -214,18 +214,18 @@ TEST_F(MapFileTest, FileCutShortFailsAtTheReadItEndsIn) {
 
 // R = T - L - 1352 wraps round: the reader takes chunks until the file ends.
 TEST_F(MapFileTest, TotalBelowTheFixedPartsFailsInTheFurtherBytes) {
-  MapFileSpec spec = WithData(600);
-  spec.furtherBytes = 700;
-  spec.overrideTotalLength = true;
-  spec.totalLength = 600 + 1000;
-  EXPECT_EQ(Read(test::BuildMapFile(spec)), -1);
+  MapFileSpec plan = WithData(600);
+  plan.furtherBytes = 700;
+  plan.overrideTotalLength = true;
+  plan.totalLength = 600 + 1000;
+  EXPECT_EQ(Read(test::BuildMapFile(plan)), -1);
   ExpectFailure(ShortRead(5), "Error");
 }
 
 TEST_F(MapFileTest, AnyChangedByteIsACrcError) {
-  MapFileSpec spec = WithData(2000);
-  spec.furtherBytes = 100;
-  Bytes file = test::BuildMapFile(spec);
+  MapFileSpec plan = WithData(2000);
+  plan.furtherBytes = 100;
+  Bytes file = test::BuildMapFile(plan);
   for (std::size_t at : {std::size_t{4}, std::size_t{63}, std::size_t{64}, std::size_t{319},
                          std::size_t{320}, std::size_t{2319}, std::size_t{2320}, file.size() - 5}) {
     Bytes changed = file;
@@ -250,11 +250,11 @@ TEST_F(MapFileTest, StoredCrcIsLittleEndian) {
 TEST_F(MapFileTest, DataLengthBeyondTheFileFailsWithoutTakingMemory) {
   files.loadedImage.allocationLimit = 1 << 20;
   for (std::uint32_t length : {0xFFFFFFFFu, 0x80000000u, 2000u + 1028u + 4u + 1u}) {
-    MapFileSpec spec = WithData(2000);
-    spec.overrideDataLength = true;
-    spec.dataLength = length;
+    MapFileSpec plan = WithData(2000);
+    plan.overrideDataLength = true;
+    plan.dataLength = length;
     host.ClearShownBoxes();
-    EXPECT_EQ(Read(test::BuildMapFile(spec)), -1);
+    EXPECT_EQ(Read(test::BuildMapFile(plan)), -1);
     ExpectFailure(ShortRead(3), "Read Error");
   }
 }
@@ -269,10 +269,10 @@ TEST_F(MapFileTest, DataThatCannotBeAllocatedIsReported) {
 TEST_F(MapFileTest, MapImageReplacesAProgramImageInTheSlot) {
   ASSERT_TRUE(files.loadedImage.Allocate(4096));
   files.loadedImage.Data()[0] = 0xAA;
-  MapFileSpec spec = WithData(3);
-  ASSERT_EQ(Read(test::BuildMapFile(spec)), 3);
+  MapFileSpec plan = WithData(3);
+  ASSERT_EQ(Read(test::BuildMapFile(plan)), 3);
   EXPECT_EQ(files.loadedImage.Size(), 3u);
-  EXPECT_EQ(Bytes(files.loadedImage.Data(), files.loadedImage.Data() + 3), spec.data);
+  EXPECT_EQ(Bytes(files.loadedImage.Data(), files.loadedImage.Data() + 3), plan.data);
 }
 
 TEST_F(MapFileTest, UnopenableFileFailsQuietly) {
@@ -287,9 +287,9 @@ namespace rv4410 {
 namespace {
 
 TEST_F(MapFileTest, HeaderGivesTheUnitCheckItsFeatureMaskAndLength) {
-  MapFileSpec spec = WithData(1000);
-  spec.featureMask = 0x24;
-  ASSERT_EQ(Read(test::BuildMapFile(spec)), 1000);
+  MapFileSpec plan = WithData(1000);
+  plan.featureMask = 0x24;
+  ASSERT_EQ(Read(test::BuildMapFile(plan)), 1000);
   MapRequirement requirement = files.mapHeader.Requirement();
   EXPECT_EQ(requirement.featureMask, 0x24u);
   EXPECT_EQ(requirement.dataLength, 1000u);

@@ -124,37 +124,37 @@ TEST_F(ProgramFileTest, ImageTooLargeForMemoryIsReportedAndEmptiesTheSlot) {
 TEST_F(ProgramFileTest, BothLayoutsPassTheirChecks) {
   for (ChecksumLayout layout :
        {ChecksumLayout::kNewer, ChecksumLayout::kOlder, ChecksumLayout::kOlderFallback}) {
-    ProgramImageSpec spec;
-    spec.layout = layout;
-    spec.length = 3000;
-    spec.olderEnd = layout == ChecksumLayout::kNewer ? 0 : 2000;
-    EXPECT_TRUE(ReadAndCheck(test::BuildProgramImage(spec))) << static_cast<int>(layout);
-    spec.controlBlockCrc = false;  // an absent block check is not made
-    EXPECT_TRUE(ReadAndCheck(test::BuildProgramImage(spec))) << static_cast<int>(layout);
+    ProgramImageSpec plan;
+    plan.layout = layout;
+    plan.length = 3000;
+    plan.olderEnd = layout == ChecksumLayout::kNewer ? 0 : 2000;
+    EXPECT_TRUE(ReadAndCheck(test::BuildProgramImage(plan))) << static_cast<int>(layout);
+    plan.controlBlockCrc = false;  // an absent block check is not made
+    EXPECT_TRUE(ReadAndCheck(test::BuildProgramImage(plan))) << static_cast<int>(layout);
   }
   EXPECT_TRUE(host.ShownBoxes().empty());
 }
 
 TEST_F(ProgramFileTest, LoaderVersionWordIsRefusedWhenPresent) {
   for (std::uint32_t version : {0u, 0xFFFFFFFFu}) {
-    ProgramImageSpec spec;
-    spec.loaderVersion = version;
-    EXPECT_TRUE(ReadAndCheck(test::BuildProgramImage(spec)));
+    ProgramImageSpec plan;
+    plan.loaderVersion = version;
+    EXPECT_TRUE(ReadAndCheck(test::BuildProgramImage(plan)));
   }
   for (std::uint32_t version : {1u, 0x80000000u}) {
-    ProgramImageSpec spec;
-    spec.loaderVersion = version;
+    ProgramImageSpec plan;
+    plan.loaderVersion = version;
     host.AnswerNextBox(BoxAnswer::kOk);
-    EXPECT_FALSE(ReadAndCheck(test::BuildProgramImage(spec)));
+    EXPECT_FALSE(ReadAndCheck(test::BuildProgramImage(plan)));
     ExpectOneError("Cannot load this program file", "Loader Version Error");
     host.ClearShownBoxes();
   }
 }
 
 TEST_F(ProgramFileTest, OlderLayoutTakesOffset224OnlyWhen212IsAbsent) {
-  ProgramImageSpec spec;
-  spec.layout = ChecksumLayout::kOlderFallback;
-  Bytes image = test::BuildProgramImage(spec);
+  ProgramImageSpec plan;
+  plan.layout = ChecksumLayout::kOlderFallback;
+  Bytes image = test::BuildProgramImage(plan);
   // A wrong value at 224 is not looked at while 212 holds the right one.
   Bytes with212 = image;
   test::PutBig32(with212, 212, test::GetBig32(image, 224));
@@ -171,10 +171,10 @@ TEST_F(ProgramFileTest, OlderLayoutTakesOffset224OnlyWhen212IsAbsent) {
 }
 
 TEST_F(ProgramFileTest, EmptyOlderRangeExpectsAllOnes) {
-  ProgramImageSpec spec;
-  spec.layout = ChecksumLayout::kOlder;
-  spec.olderEnd = 200;  // at or below 256: nothing to check
-  Bytes image = test::BuildProgramImage(spec);
+  ProgramImageSpec plan;
+  plan.layout = ChecksumLayout::kOlder;
+  plan.olderEnd = 200;  // at or below 256: nothing to check
+  Bytes image = test::BuildProgramImage(plan);
   EXPECT_EQ(test::GetBig32(image, 212), 0xFFFFFFFFu);
   test::PutBig32(image, 212, 0);  // absent, and 224 says all ones
   test::PutBig32(image, 224, 0xFFFFFFFFu);
@@ -183,10 +183,10 @@ TEST_F(ProgramFileTest, EmptyOlderRangeExpectsAllOnes) {
 }
 
 TEST_F(ProgramFileTest, OlderEndBeyondTheImageIsACrcError) {
-  ProgramImageSpec spec;
-  spec.layout = ChecksumLayout::kOlder;
-  spec.length = 1024;
-  Bytes image = test::BuildProgramImage(spec);
+  ProgramImageSpec plan;
+  plan.layout = ChecksumLayout::kOlder;
+  plan.length = 1024;
+  Bytes image = test::BuildProgramImage(plan);
   test::PutBig32(image, 16, 1025);
   test::SealControlBlock(image);
   host.AnswerNextBox(BoxAnswer::kOk);
@@ -196,9 +196,9 @@ TEST_F(ProgramFileTest, OlderEndBeyondTheImageIsACrcError) {
 
 TEST_F(ProgramFileTest, ChangedProgramByteIsACrcErrorWhateverTheLayout) {
   for (ChecksumLayout layout : {ChecksumLayout::kNewer, ChecksumLayout::kOlder}) {
-    ProgramImageSpec spec;
-    spec.layout = layout;
-    Bytes image = test::BuildProgramImage(spec);
+    ProgramImageSpec plan;
+    plan.layout = layout;
+    Bytes image = test::BuildProgramImage(plan);
     image[700] ^= 0x01;
     host.AnswerNextBox(BoxAnswer::kOk);
     EXPECT_FALSE(ReadAndCheck(image));
