@@ -82,5 +82,12 @@ int main(int argc, char** argv) {
   Put(frames, "empty", test::AsString(Frame(0x43, {}, 0)));
   Put(frames, "dles", test::AsString(Frame(0x44, Bytes(40, 0x10), 0x10101010u)));
   Put(frames, "mixed", test::AsString(Frame(0x44, test::PatternBytes(600, 3), 0x1234)));
+
+  std::filesystem::path lines = root / "parameter_line";
+  Put(lines, "adf", "ADF-1 Select    0x00000001");
+  Put(lines, "lcd", "LCD Xright      0x000001F4");
+  Put(lines, "unknown", "Newer Param     0x0000000A");
+  Put(lines, "empty", "");
+  Put(lines, "tab", "DG Select\t     0x00000009");
   return 0;
 }
