@@ -41,20 +41,21 @@ void WaitingPageTimer(RunState& run, WaitingPage& page) {
 
 void WaitingPageCommand(RunState& run, WaitingPage& page, WaitingCommand command,
                         const MapRequirement& map) {
+  // Every command ends the page. A refusal box below runs a modal loop that
+  // would still fire the start timer and let a handshake reopen the port.
+  page.StopTimer();
+  run.CancelRequested = true;
   SerialClose(run.link);
   switch (command) {
     case WaitingCommand::kNext:
       if (CheckUnitForFunction(run, page, map) == 1) return;
-      run.CancelRequested = true;
       page.EndPage(kPageNext);
       return;
     case WaitingCommand::kBack:
-      run.CancelRequested = true;
       page.EndPage(kPageBack);
       return;
     case WaitingCommand::kCancel:
     case WaitingCommand::kClose:
-      run.CancelRequested = true;
       page.EndPage(kPageLeave);
       return;
   }

@@ -45,6 +45,8 @@ class WaitingPage {
   virtual void EndPage(int result) = 0;
   // Starts the one-shot start timer; when it fires the page calls WaitingPageTimer.
   virtual void StartTimer(std::int64_t ms) = 0;
+  // Stops the start timer if it has not fired yet.
+  virtual void StopTimer() = 0;
   // Queues the default command, as if Enter had been pressed.
   virtual void PostDefaultCommand() = 0;
   // Disables "&Next >" and the hint line.
@@ -68,8 +70,9 @@ void WaitingPageOpen(RunState& run, WaitingPage& page);
 // early when the page has been ended meanwhile.
 void WaitingPageTimer(RunState& run, WaitingPage& page);
 
-// A button, the default command or a close request. Every one closes the port
-// and ends the page; Next first checks the unit against `map` for Write Map.
+// A button, the default command or a close request. Every one stops the start
+// timer, sets CancelRequested, closes the port and ends the page; Next first
+// checks the unit against `map` for Write Map.
 void WaitingPageCommand(RunState& run, WaitingPage& page, WaitingCommand command,
                         const MapRequirement& map);
 

@@ -58,7 +58,7 @@ WaitingDialog::WaitingDialog(RunState& run, MapRequirement map, QWidget* parent)
 
   startTimer_.setSingleShot(true);
   connect(&startTimer_, &QTimer::timeout, this, [this] {
-    if (!ended_) WaitingPageTimer(run_, *this);
+    if (!ended_ && !run_.CancelRequested) WaitingPageTimer(run_, *this);
   });
 }
 
@@ -83,6 +83,10 @@ void WaitingDialog::EndPage(int result) {
 
 void WaitingDialog::StartTimer(std::int64_t ms) {
   startTimer_.start(static_cast<int>(ms));
+}
+
+void WaitingDialog::StopTimer() {
+  startTimer_.stop();
 }
 
 void WaitingDialog::PostDefaultCommand() {

@@ -23,6 +23,7 @@ class WaitingDialog : public QDialog, public WaitingPage {
   int Run() override;
   void EndPage(int result) override;
   void StartTimer(std::int64_t ms) override;
+  void StopTimer() override;
   void PostDefaultCommand() override;
   void DisableNext() override;
   void SetApplicationIcon() override;

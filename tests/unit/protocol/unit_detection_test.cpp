@@ -338,6 +338,27 @@ TEST_F(UnitDetectionTest, DefaultCommandDuringTheHandshakeRefusesAMap) {
   EXPECT_EQ(host.ShownBoxes()[0].text, kNewProgramFirst);
 }
 
+TEST_F(UnitDetectionTest, MapRefusedBeforeTheStartTimerStaysRefusedWhileItsBoxIsOpen) {
+  // A unit that would answer at once: if the start timer still fired under
+  // the refusal box, the handshake would reopen the port and go on.
+  StartIdentifyingUnit();
+  run.settings.function = kWriteMap;
+  VirtualWaitingPage page(host, run, {1, 1});
+  page.CommandAt(500, WaitingCommand::kNext);
+  // The user reads the box for three seconds; the box's own loop runs events.
+  host.SetBoxHandler([this](const MessageBoxRequest&) {
+    host.RunFor(3000);
+    return BoxAnswer::kOk;
+  });
+  EXPECT_EQ(DoWaiting(run, page), kPageUnsuitable);
+  ASSERT_EQ(host.ShownBoxes().size(), 1u);
+  EXPECT_EQ(host.ShownBoxes()[0].text, kNewProgramFirst);
+  EXPECT_FALSE(run.link.open);
+  EXPECT_FALSE(host.Device().IsOpen());
+  EXPECT_EQ(host.Device().OpenedBauds(), std::vector<int>{9600});
+  EXPECT_EQ(unit->Attentions(), 0);
+}
+
 TEST_F(UnitDetectionTest, CancelBackAndCloseDuringTheHandshakeEndThePageWithThePortClosed) {
   struct Case {
     WaitingCommand command;

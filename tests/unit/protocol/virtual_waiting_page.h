@@ -32,10 +32,11 @@ class VirtualWaitingPage : public WaitingPage {
     endedAtMs = host_.TickCount();
   }
   void StartTimer(std::int64_t ms) override {
-    host_.At(host_.TickCount() + ms, [this] {
-      if (!ended_) WaitingPageTimer(run_, *this);
+    host_.At(host_.TickCount() + ms, [this, generation = ++timerGeneration_] {
+      if (!ended_ && generation == timerGeneration_) WaitingPageTimer(run_, *this);
     });
   }
+  void StopTimer() override { ++timerGeneration_; }
   void PostDefaultCommand() override { CommandAt(host_.TickCount(), WaitingCommand::kNext); }
   void DisableNext() override { nextDisabled = true; }
   void SetApplicationIcon() override { iconSet = true; }
@@ -60,6 +61,7 @@ class VirtualWaitingPage : public WaitingPage {
   MapRequirement map_;
   bool ended_ = false;
   int result_ = kNeverEnded;
+  int timerGeneration_ = 0;
 };
 
 }  // namespace rv4410::test
