@@ -136,12 +136,14 @@ int ReadConfiguration(RunState& run) {
   ReplyBuffer reply{};
   SendLine(run, "RX\r\n");
   int n = ReceiveLine(run, reply.data(), kOfferReplyTimeoutMs);
+  // A user who ended the page before the list began keeps the file as it was:
+  // creating it would empty a configuration saved earlier.
+  if (run.CancelRequested) return kReadStopped;
   ExchangeEnd end;
   if (IsOkReply(reply.data(), n)) {
     end = ReadChecked(run);
   } else {
-    // Its result shows at the next receive: a cancel ends the read there.
-    WaitForOk(run, 0);
+    if (WaitForOk(run, 0) == 1) return kReadStopped;
     end = ReadPlain(run);
   }
   while (end.damage != LineFault::kNone) {

@@ -235,6 +235,21 @@ TEST_F(ReadConfigurationTest, CancelEndsTheReadQuietly) {
   EXPECT_LT(host.TickCount(), 1600);
 }
 
+TEST_F(ReadConfigurationTest, CancelBeforeTheListBeginsKeepsTheFileAsItWas) {
+  // A unit without the checked exchange: the loader is in its handshake when
+  // the user ends the page, and a saved configuration must survive that.
+  StartConfiguredUnit([](auto& k) { k.checkedExchange = false; });
+  unit->MutableKnobs().silent = true;
+  WriteConfigFile(AsFile(kThreeLines));
+  host.At(700, [this] {
+    run.CancelRequested = true;
+    SerialClose(run.link);
+  });
+  EXPECT_EQ(ReadConfiguration(run), kReadStopped);
+  EXPECT_EQ(FileText(), AsFile(kThreeLines));
+  EXPECT_EQ(Received("RP"), 0);
+}
+
 // A unit whose first answer to `command` is scripted; later ones are the real ones.
 class ScriptedRead : public sim::UnitFeature {
  public:
