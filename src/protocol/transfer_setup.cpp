@@ -73,6 +73,11 @@ int SetupTransfer(RunState& run, TransferPage& page, int mapMode,
     if (CheckReply(run, reply.data(), result, "OK", kUnitRepliedError) == 1) return 1;
 
     Pause(run, kSpeedSwitchPauseMs);
+    // A page ended during the pause closed the port; it stays closed.
+    if (run.CancelRequested) {
+      SerialClose(run.link);
+      return 1;
+    }
     ReopenSerialAt(run, entry.baud);
 
     bool modeSet = SelectLoadMode(run, mapMode, reply);
@@ -85,6 +90,11 @@ int SetupTransfer(RunState& run, TransferPage& page, int mapMode,
       run.log.LogPrintf(kSendingControlBlock);
       if (SendBlock(run, kControlBlockType, controlBlock, kControlBlockSize, kControlBlockAddress) <
           0) {
+        // A block cut short by the user's Cancel is no write error to report.
+        if (run.CancelRequested) {
+          SerialClose(run.link);
+          return 1;
+        }
         ReportControlBlockWriteError(run);
         ReopenSerialAt(run, kResyncBaud);
         if (WaitForOk(run, 1) == 1) return 1;

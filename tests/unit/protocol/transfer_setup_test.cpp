@@ -267,6 +267,44 @@ TEST_F(TransferSetupTest, CancelWhileWaitingForTheLoadModeReplyClosesThePort) {
   EXPECT_TRUE(host.ShownBoxes().empty());
 }
 
+TEST_F(TransferSetupTest, CancelDuringTheSpeedSwitchPauseSendsNothingMore) {
+  StartSpeedUnit();
+  // The speed command's OK arrives within a few ms; the pause runs 400 ms after it.
+  host.At(200, [this] {
+    run.CancelRequested = true;
+    SerialClose(run.link);
+  });
+  EXPECT_EQ(RunSetup(), 1);
+  EXPECT_FALSE(run.link.open);
+  EXPECT_FALSE(host.Device().IsOpen());
+  EXPECT_EQ(host.Device().OpenedBauds(), std::vector<int>{9600});
+  EXPECT_EQ(std::count(UnitCommands().begin(), UnitCommands().end(), "P"), 0);
+  EXPECT_TRUE(host.ShownBoxes().empty());
+}
+
+TEST_F(TransferSetupTest, ControlBlockCutShortByACancelIsNoWriteError) {
+  // The user ends the page just as the speed shows: the block finds no port.
+  struct CancellingPage : test::RecordingTransferPage {
+    explicit CancellingPage(RunState& state) : state(state) {}
+    void SetStatusText(int field, std::string_view text) override {
+      RecordingTransferPage::SetStatusText(field, text);
+      state.CancelRequested = true;
+      SerialClose(state.link);
+    }
+    RunState& state;
+  };
+  StartSpeedUnit();
+  CancellingPage cancelling(run);
+  run.transferPage = &cancelling;
+  OpenPort();
+  EXPECT_EQ(SetupTransfer(run, cancelling, 0, block.data()), 1);
+  EXPECT_FALSE(run.link.open);
+  EXPECT_FALSE(host.Device().IsOpen());
+  EXPECT_TRUE(host.ShownBoxes().empty());
+  EXPECT_EQ(LogText().find("Control Block write error"), std::string::npos);
+  run.transferPage = &page;
+}
+
 TEST_F(TransferSetupTest, CancelDuringAFallBackHandshakeStopsThere) {
   sim::SpeedKnobs knobs;
   knobs.ignoreLoadMode = true;
