@@ -80,10 +80,18 @@ void ActivityLog::LogBanner() {
   LogLine(kRule);
   std::time_t now = host_.WallClock();
   std::tm local{};
+#if defined(_WIN32)
+  localtime_s(&local, &now);
+#else
   localtime_r(&now, &local);
-  char stamp[32] = {};
-  // asctime's layout: "Www Mmm dd hh:mm:ss yyyy\n".
-  std::strftime(stamp, sizeof stamp, "%a %b %e %H:%M:%S %Y\n", &local);
+#endif
+  // asctime's layout with its English names, whatever the desktop's language.
+  static constexpr const char* kDays[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
+  static constexpr const char* kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                            "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+  std::string stamp = FormatText("%.3s %.3s%3d %.2d:%.2d:%.2d %d\n", kDays[local.tm_wday % 7],
+                                 kMonths[local.tm_mon % 12], local.tm_mday, local.tm_hour,
+                                 local.tm_min, local.tm_sec, 1900 + local.tm_year);
   LogLine(std::string("The current date and time are: ") + stamp);
 }
 

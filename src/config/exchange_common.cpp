@@ -7,7 +7,7 @@ bool IsOkReply(const char* reply, int length) {
 }
 
 bool FailureCounter::Note(RunState& run, const char* answer) {
-  run.log.LogPrintf(kUnitSentFormat, answer);
+  run.log.LogPrintf(kUnitSentAnswerFormat, answer);
   if (++count_ < kFailuresPerRound) return false;
   count_ = 0;
   run.log.LogPrintf(kMaxRetriesExhausted);

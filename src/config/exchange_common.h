@@ -11,7 +11,7 @@ namespace rv4410 {
 
 // The loader's checked line: the parameter line, one space, its check character.
 inline constexpr const char* kCheckedLineFormat = "%s %c\r\n";
-inline constexpr const char* kUnitSentFormat = "Unit Sent '%s'\r\n";
+inline constexpr const char* kUnitSentAnswerFormat = "Unit Sent '%s'\r\n";
 inline constexpr const char* kMaxRetriesExhausted = "max retries exhausted\r\n";
 inline constexpr const char* kParameterLineLogFormat = "%s\r\n";
 // The end of a list, in both directions.

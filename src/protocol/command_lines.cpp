@@ -115,7 +115,7 @@ int CheckReply(RunState& run, const char* reply, int result, const char* expecte
     EndTransferPage(run, again == 1 ? kPageTryAgain : kPageLeave);
     return 1;
   }
-  run.log.LogPrintf("Unit sent '%s'\r\n", reply);
+  run.log.LogPrintf(kUnitSentFormat, reply);
   if (std::strncmp(reply, expected, 2) == 0) return 0;
   SerialClose(run.link);
   int again = AskRetryAfterError(run, message);

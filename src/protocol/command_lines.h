@@ -21,6 +21,7 @@ inline constexpr const char* kOperationTimedOut = "Operation timed out\nTry agai
 inline constexpr const char* kUnitRepliedError = "Unit replied with an error\nTry again?";
 inline constexpr const char* kResetUnitNote =
     "Please reset the unit by turning\nits power off then on...";
+inline constexpr const char* kUnitSentFormat = "Unit sent '%s'\r\n";
 inline constexpr const char* kErrorCaption = "Error";
 inline constexpr const char* kNoteCaption = "Note";
 

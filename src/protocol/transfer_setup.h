@@ -44,7 +44,6 @@ inline constexpr const char* kSendingControlBlock = "Sending control block\r\n";
 inline constexpr const char* kControlBlockWriteError = "Control Block write error";
 inline constexpr const char* kControlBlockWriteErrorLog = "Note: Control Block write error\r\n";
 inline constexpr const char* kRetrying = "...Retrying\r\n";
-inline constexpr const char* kUnitSentFormat = "Unit sent '%s'\r\n";
 inline constexpr const char* kTryingLowerBaudRate = "Trying lower baud rate\r\n";
 inline constexpr const char* kNoResponse = "no response";
 

@@ -62,6 +62,10 @@ TEST_F(ActivityLogTest, BannerShowsTheLocalTimeInAsctimeLayout) {
   log.LogBanner();
   EXPECT_NE(ReadFile(path).find("The current date and time are: Thu Jan 15 12:00:00 2026\n\n"),
             std::string::npos);
+  host.SetWallClock(1765155909);  // Mon Dec  8 01:05:09 2025 UTC: a one-digit day
+  log.LogBanner();
+  EXPECT_NE(ReadFile(path).find("The current date and time are: Mon Dec  8 01:05:09 2025\n\n"),
+            std::string::npos);
 }
 
 TEST_F(ActivityLogTest, TextEndingInCrLfGetsOneMoreNewlineInTheFile) {
