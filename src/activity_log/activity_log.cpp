@@ -4,6 +4,8 @@
 #include <cstring>
 #include <ctime>
 
+#include "platform/system_calls.h"
+
 namespace rv4410 {
 
 ActivityLog::ActivityLog(Host& host, std::string path) : host_(host), path_(std::move(path)) {}
@@ -79,12 +81,7 @@ void ActivityLog::LogBanner() {
   LogLine(kRule);
   LogLine(kRule);
   std::time_t now = host_.WallClock();
-  std::tm local{};
-#if defined(_WIN32)
-  localtime_s(&local, &now);
-#else
-  localtime_r(&now, &local);
-#endif
+  std::tm local = LocalTime(now);
   // asctime's layout with its English names, whatever the desktop's language.
   static constexpr const char* kDays[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
   static constexpr const char* kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",

@@ -1,6 +1,5 @@
 #include "datafiles/map_file.h"
 
-#include <sys/types.h>
 #include <algorithm>
 #include <array>
 #include <cstdint>
@@ -8,6 +7,7 @@
 #include <optional>
 
 #include "datafiles/ordinal_date.h"
+#include "platform/system_calls.h"
 #include "protocol/command_lines.h"
 #include "protocol/crc32.h"
 
@@ -131,23 +131,13 @@ class MapFileReader {
            BoxAnswer::kOk;
   }
 
-  // Bytes left in the file from here, when the stream can tell.
-  std::optional<std::uint64_t> RemainingBytes() {
-    off_t here = ftello(file_);
-    if (here < 0 || fseeko(file_, 0, SEEK_END) != 0) return std::nullopt;
-    off_t end = ftello(file_);
-    if (fseeko(file_, here, SEEK_SET) != 0) return std::nullopt;
-    if (end < here) return 0;
-    return static_cast<std::uint64_t>(end - here);
-  }
-
   // The map data into a new image, folded into the file CRC and
   // into its own CRC. 0 on success, -1 after the failure was reported.
   int ReadData(std::uint32_t length, std::uint32_t& dataCrc) {
     LoadedImage& image = files_.loadedImage;
     // A length the file cannot hold would fail its read anyway: fail it now,
     // before taking (and zeroing) memory that a damaged header may put at 4 GB.
-    std::optional<std::uint64_t> remaining = RemainingBytes();
+    std::optional<std::uint64_t> remaining = RemainingBytes(file_);
     if (remaining && *remaining < length) {
       image.Release();
       return ReadError(3);

@@ -2,6 +2,8 @@
 
 #include <array>
 
+#include "platform/system_calls.h"
+
 namespace rv4410 {
 
 namespace {
@@ -24,8 +26,7 @@ OrdinalDate AdjustOrdinalDate(OrdinalDate value) {
 }
 
 OrdinalDate TodayOrdinal(std::time_t now) {
-  std::tm local{};
-  localtime_r(&now, &local);
+  std::tm local = LocalTime(now);
   return local.tm_year * 1000 + local.tm_yday + 1;
 }
 

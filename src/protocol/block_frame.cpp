@@ -28,7 +28,7 @@ bool SendStaged(RunState& run, const std::uint8_t* bytes, int count, std::int64_
 
 int SendBlock(RunState& run, std::uint8_t type, const std::uint8_t* data, int length,
               std::uint32_t address) {
-  if (!run.link.open) return kSendBlockNoPort;
+  if (!SerialIsOpen(run.link)) return kSendBlockNoPort;
   // A negative length is a caller's slip: refuse it as unsendable rather than send an empty block.
   if (length > kMaxBlockLength || length < 0) return kSendBlockTooLong;
 

@@ -22,7 +22,9 @@ void EndTransferPage(RunState& run, int result) {
 
 }  // namespace
 
-bool ReplyIsOk(const char* reply) { return reply[0] == 'O' && reply[1] == 'K'; }
+bool ReplyIsOk(const char* reply) {
+  return reply[0] == 'O' && reply[1] == 'K';
+}
 
 int ReopenSerialAt(RunState& run, int baud) {
   SerialClose(run.link);
@@ -52,7 +54,7 @@ int ReceiveLine(RunState& run, char* buffer, std::int64_t timeoutMs) {
     if (c >= 33) break;
     if (host.TickCount() >= deadline) break;
     // With no port a read fails at once; sleep instead of spinning to the deadline.
-    if (c < 0 && !run.link.open) host.WaitForEvent(deadline);
+    if (c < 0 && !SerialIsOpen(run.link)) host.WaitForEvent(deadline);
   }
   // Reaching the deadline is a timeout, also for a character that came too late.
   if (host.TickCount() >= deadline) return -1;

@@ -56,6 +56,8 @@ void ReportControlBlockWriteError(RunState& run) {
 
 int SetupTransfer(RunState& run, TransferPage& page, int mapMode,
                   const std::uint8_t* controlBlock) {
+  // A refused speed command ends this page through CheckReply.
+  run.transferPage = &page;
   run.log.LogPrintf(kSetUpForTransfer);
   std::size_t index = 0;
   ReplyBuffer reply{};

@@ -95,8 +95,12 @@ int QueryUnit(RunState& run) {
     if (run.CancelRequested) break;
     int c = SerialReadByte(run.link);
     if (c < 0) {
-      // With no port a read fails at once: sleep rather than spin.
-      if (!run.link.open) host.WaitForEvent(begun ? limit : startDeadline);
+      if (!SerialIsOpen(run.link)) {
+        // A reply cut off by a vanished port cannot go on.
+        if (begun) break;
+        // With no port a read fails at once: sleep rather than spin.
+        host.WaitForEvent(startDeadline);
+      }
       continue;
     }
     lastByte = host.TickCount();

@@ -8,15 +8,11 @@
 
 namespace rv4410 {
 
-namespace {
-
-bool PortOpen(SerialLink& link) {
+bool SerialIsOpen(SerialLink& link) {
   // A hang-up closes the device under us; the link then counts as closed too.
   if (link.open && !link.host.Serial().IsOpen()) link.open = false;
   return link.open;
 }
-
-}  // namespace
 
 int SerialOpen(SerialLink& link) {
   SerialDevice& device = link.host.Serial();
@@ -34,12 +30,12 @@ int SerialClose(SerialLink& link) {
 }
 
 void SerialWriteByte(SerialLink& link, std::uint8_t byte) {
-  if (!PortOpen(link)) return;
+  if (!SerialIsOpen(link)) return;
   Host& host = link.host;
   std::int64_t deadline = host.TickCount() + kByteTimeoutMs;
   for (;;) {
     host.PumpMessages();
-    if (!PortOpen(link)) return;
+    if (!SerialIsOpen(link)) return;
     std::uint8_t scratch[1] = {byte};
     std::uint8_t* buffer = link.ioBuffer ? link.ioBuffer.get() : scratch;
     buffer[0] = byte;
@@ -51,13 +47,13 @@ void SerialWriteByte(SerialLink& link, std::uint8_t byte) {
 }
 
 int SerialReadByte(SerialLink& link) {
-  if (!PortOpen(link)) return -1;
+  if (!SerialIsOpen(link)) return -1;
   Host& host = link.host;
   std::int64_t deadline = host.TickCount() + kByteTimeoutMs;
   std::size_t waiting = 0;
   for (;;) {
     host.PumpMessages();
-    if (!PortOpen(link)) return -1;
+    if (!SerialIsOpen(link)) return -1;
     waiting = host.Serial().BytesWaiting();
     if (waiting != 0 || host.TickCount() >= deadline) break;
     host.WaitForEvent(deadline);
@@ -71,21 +67,21 @@ int SerialReadByte(SerialLink& link) {
 
 void SerialSendBreak(SerialLink& link) {
   Host& host = link.host;
-  bool withPort = PortOpen(link);
+  bool withPort = SerialIsOpen(link);
   if (withPort) host.Serial().SetBreak(true);
   std::int64_t deadline = host.TickCount() + kBreakMs;
   while (host.TickCount() < deadline) {
     host.PumpMessages();
     // A page's Cancel closed the port: closing ended the break, and the user
     // is not kept waiting for the rest of it.
-    if (withPort && !PortOpen(link)) return;
+    if (withPort && !SerialIsOpen(link)) return;
     host.WaitForEvent(deadline);
   }
-  if (withPort && PortOpen(link)) host.Serial().SetBreak(false);
+  if (withPort && SerialIsOpen(link)) host.Serial().SetBreak(false);
 }
 
 void SerialPurge(SerialLink& link) {
-  if (PortOpen(link)) link.host.Serial().Purge();
+  if (SerialIsOpen(link)) link.host.Serial().Purge();
 }
 
 void PumpMessages(SerialLink& link) {

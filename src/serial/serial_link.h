@@ -30,6 +30,8 @@ struct SerialLink {
   std::unique_ptr<std::uint8_t[]> ioBuffer;
 };
 
+// Whether a port is open; a device that hung up counts as closed from now on.
+bool SerialIsOpen(SerialLink& link);
 // Opens the port named in the settings at their baud rate (8N1, exclusive) and
 // discards anything queued. 1 when open, 0 on failure (no port open, nothing shown).
 int SerialOpen(SerialLink& link);

@@ -199,6 +199,19 @@ TEST_F(UnitDetectionTest, ARecordAtTwelveHundredBaudFitsTheQueryLimit) {
   EXPECT_TRUE(RecordMatches(knobs));
 }
 
+TEST_F(UnitDetectionTest, ReplyCutOffByAVanishingPortEndsAtOnce) {
+  sim::LineKnobs slow;
+  slow.speed = 1200;
+  StartIdentifyingUnit({}, slow);
+  run.settings.baudRate = 1200;
+  Attend();
+  // An adapter pulled out half a second into the 4.4 s reply.
+  std::int64_t start = host.TickCount();
+  host.At(start + 500, [this] { host.Device().Close(); });
+  EXPECT_EQ(QueryUnit(run), 1);
+  EXPECT_LE(host.TickCount() - start, 500 + kByteTimeoutMs);
+}
+
 TEST_F(UnitDetectionTest, DigitsBeyondTheRecordAreCheckedButNeverStored) {
   auto record = sim::IdentificationRecord({});
   std::uint8_t extra[40];
