@@ -162,6 +162,11 @@ TEST_F(BlockFrameTest, NoPortReturnsMinusOneAndSendsNothing) {
   SerialClose(run.link);
   EXPECT_EQ(Send(kDataBlockType, {1, 2, 3}, 0), kSendBlockNoPort);
   EXPECT_TRUE(capture->raw.empty());
+  // A device that hung up counts as no port, though nobody closed the link.
+  OpenPort();
+  host.Device().Close();
+  EXPECT_EQ(Send(kDataBlockType, {1, 2, 3}, 0), kSendBlockNoPort);
+  EXPECT_FALSE(run.link.open);
 }
 
 // A user event that holds the program for seconds (a modal box, say) while
