@@ -22,6 +22,15 @@ void EndTransferPage(RunState& run, int result) {
 
 }  // namespace
 
+TransferPageInstall::TransferPageInstall(RunState& run, TransferPage& page)
+    : run_(run), previous_(run.transferPage) {
+  run_.transferPage = &page;
+}
+
+TransferPageInstall::~TransferPageInstall() {
+  run_.transferPage = previous_;
+}
+
 bool ReplyIsOk(const char* reply) {
   return reply[0] == 'O' && reply[1] == 'K';
 }
@@ -97,6 +106,11 @@ int WaitForOk(RunState& run, int withBreak) {
     if (ReplyIsOk(reply.data())) break;
   }
   return run.CancelRequested ? 1 : 0;
+}
+
+void PauseWithMessages(RunState& run, std::int64_t ms) {
+  std::int64_t deadline = run.host.TickCount() + ms;
+  while (run.host.TickCount() < deadline) run.host.WaitForEvent(deadline);
 }
 
 int AskRetryAfterError(RunState& run, const char* message) {

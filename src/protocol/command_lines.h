@@ -55,6 +55,9 @@ bool ReplyIsOk(const char* reply);
 // it. The speed stays in the settings for later opens. 1 when open, 0 if not.
 int ReopenSerialAt(RunState& run, int baud);
 
+// Waits `ms` with the window alive: user events run, nothing spins.
+void PauseWithMessages(RunState& run, std::int64_t ms);
+
 // Logs "Error:" and the message, asks it with Yes and No; on Yes shows the
 // power-cycle note. 1 for Yes (try again), 0 for No.
 int AskRetryAfterError(RunState& run, const char* message);

@@ -35,7 +35,8 @@ struct RunState {
   UnitInfo unitInfo;
   bool UnitInfoValid = false;
 
-  // The transfer page while it is shown, so that CheckReply can end it.
+  // The transfer page while it is shown, so that CheckReply can end it; set
+  // and cleared only through TransferPageInstall.
   TransferPage* transferPage = nullptr;
 };
 

@@ -18,11 +18,6 @@ int ReceiveReplyAfterSwitch(RunState& run, ReplyBuffer& reply, std::int64_t time
   return result;
 }
 
-void Pause(RunState& run, std::int64_t ms) {
-  std::int64_t deadline = run.host.TickCount() + ms;
-  while (run.host.TickCount() < deadline) run.host.WaitForEvent(deadline);
-}
-
 // The load-mode command at the new speed; true when the unit answered "OK".
 bool SelectLoadMode(RunState& run, int mapMode, ReplyBuffer& reply) {
   std::strncpy(reply.data(), kNoResponse, reply.size());
@@ -57,7 +52,7 @@ void ReportControlBlockWriteError(RunState& run) {
 int SetupTransfer(RunState& run, TransferPage& page, int mapMode,
                   const std::uint8_t* controlBlock) {
   // A refused speed command ends this page through CheckReply.
-  run.transferPage = &page;
+  TransferPageInstall install(run, page);
   run.log.LogPrintf(kSetUpForTransfer);
   std::size_t index = 0;
   ReplyBuffer reply{};
@@ -74,7 +69,7 @@ int SetupTransfer(RunState& run, TransferPage& page, int mapMode,
     // A refused speed command is not a cable problem: no fall-back for it.
     if (CheckReply(run, reply.data(), result, "OK", kUnitRepliedError) == 1) return 1;
 
-    Pause(run, kSpeedSwitchPauseMs);
+    PauseWithMessages(run, kSpeedSwitchPauseMs);
     // A page ended during the pause closed the port; it stays closed.
     if (run.CancelRequested) {
       SerialClose(run.link);

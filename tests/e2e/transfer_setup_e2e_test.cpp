@@ -26,7 +26,6 @@ TEST(TransferSetupEndToEnd, SettlesAtTheCablesTopSpeedAndTheUnitHoldsTheControlB
   RunState run(host, dir.File("Loader.LOG"));
   run.log.LogOpen();
   RecordingTransferPage page;
-  run.transferPage = &page;
   ASSERT_EQ(SerialOpen(run.link), 1);
   ASSERT_EQ(WaitForOk(run, 0), 0);
 

@@ -2,9 +2,8 @@
 
 namespace rv4410::test {
 
-VirtualUnitTest::VirtualUnitTest() : run(host, dir.File("Loader.LOG")) {
+VirtualUnitTest::VirtualUnitTest() : run(host, dir.File("Loader.LOG")), install(run, page) {
   run.log.LogOpen();
-  run.transferPage = &page;
 }
 
 VirtualUnitTest::~VirtualUnitTest() {

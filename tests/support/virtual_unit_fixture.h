@@ -55,6 +55,8 @@ class VirtualUnitTest : public ::testing::Test {
   std::unique_ptr<sim::InMemoryLine> line;
   RunState run;
   RecordingTransferPage page;
+  // The page CheckReply ends, as a transfer page installs itself.
+  TransferPageInstall install;
 };
 
 }  // namespace rv4410::test

@@ -295,14 +295,13 @@ TEST_F(TransferSetupTest, ControlBlockCutShortByACancelIsNoWriteError) {
   };
   StartSpeedUnit();
   CancellingPage cancelling(run);
-  run.transferPage = &cancelling;
   OpenPort();
   EXPECT_EQ(SetupTransfer(run, cancelling, 0, block.data()), 1);
   EXPECT_FALSE(run.link.open);
   EXPECT_FALSE(host.Device().IsOpen());
   EXPECT_TRUE(host.ShownBoxes().empty());
   EXPECT_EQ(LogText().find("Control Block write error"), std::string::npos);
-  run.transferPage = &page;
+  EXPECT_FALSE(cancelling.ended);
 }
 
 TEST_F(TransferSetupTest, CancelDuringAFallBackHandshakeStopsThere) {

@@ -1,0 +1,98 @@
+#pragma once
+// The transfer page: opens the port, shows the running log, and one second
+// later runs the function chosen on the setup page to its end inside its
+// start timer. The logic is here; the window that shows it implements
+// TransferPageWindow and calls the handlers below on its events.
+
+#include <cstdint>
+
+#include "activity_log/log_window.h"
+#include "protocol/transfer_page.h"
+#include "uploads/loader_state.h"
+
+namespace rv4410 {
+
+inline constexpr const char* kTransferCaption = "Transfer Status";
+inline constexpr const char* kTransferBackText = "< &Back";
+inline constexpr const char* kTransferExitText = "Exit";
+inline constexpr const char* kDoTransferLogLine = "... DoTransfer()";
+inline constexpr const char* kQuittingCaption = "Quitting";
+inline constexpr const char* kCommunicationsReady = "Communications ready\r\n";
+inline constexpr const char* kDoneLog = "Done...\r\n";
+inline constexpr const char* kExceptionError = "Exception Error";
+inline constexpr const char* kProblemReadingConfiguration =
+    "Problem reading configuration\nTry again?";
+inline constexpr const char* kResettingUnit = "Resetting Unit\r\n";
+inline constexpr const char* kUnitNeedsReset =
+    "\r\nUnit needs to be reset \r\nto restore the configuration\r\n\r\n";
+inline constexpr const char* kUploadAnotherQuestion =
+    "Program upload completed\nUpload to another unit?";
+inline constexpr const char* kUploadDoneCaption = "Done";
+inline constexpr const char* kAttachNewUnitNote =
+    "Please remove the unit and\nattach a new unit to be upgraded...";
+// Shown while a function has no upload behind it yet: never a success.
+inline constexpr const char* kFunctionUnavailableFormat =
+    "This loader cannot run the selected function (%d).";
+
+// The page lets itself be seen before the first exchange.
+inline constexpr std::int64_t kTransferStartMs = 1000;
+inline constexpr std::int64_t kWrittenListReplyMs = 5000;
+// The unit stores the list before it can take a reset.
+inline constexpr std::int64_t kResetPauseMs = 2000;
+inline constexpr int kProgressMaximum = 1000;
+
+enum class TransferCommand {
+  kNext,   // the default command (Enter) or 1001; the page has no Next button
+  kBack,   // "< &Back"
+  kExit,   // "Exit", also Escape
+  kClose,  // the window's close control
+};
+
+class TransferPageWindow : public TransferPage {
+ public:
+  // Shows the page modally: calls TransferPageOpen as it opens and the
+  // handlers below on its events; returns the result it was ended with.
+  virtual int Run() = 0;
+  // Starts the one-shot start timer; when it fires the page calls TransferPageTimer.
+  virtual void StartTimer(std::int64_t ms) = 0;
+  virtual void StopTimer() = 0;
+  virtual void SetApplicationIcon() = 0;
+  virtual void SetProgressRange(int minimum, int maximum, int step) = 0;
+  // The progress bar 1016.
+  virtual void SetProgress(int position) = 0;
+  virtual void EnableExit(bool enabled) = 0;
+  // Shows `shape` over the page now.
+  virtual void ShowCursor(CursorShape shape) = 0;
+  // The multi-line text control 1012, which becomes the log window.
+  virtual LogWindow& LogControl() = 0;
+  // Whether the page has been ended (the first end counts).
+  virtual bool Ended() const = 0;
+};
+
+// Logs "... DoTransfer()", makes `page` the transfer page that CheckReply
+// ends, runs it, and detaches the log window once it is gone. Returns its
+// result: 0 leave, 1000 back, 1001 next, 4 detect a unit again.
+int DoTransfer(LoaderState& state, TransferPageWindow& page);
+
+// The page's opening: icon, cursor flags and CancelRequested cleared, the
+// port opened ("Could not open %s." under "Quitting" and result 0 when it
+// cannot be), the progress bar at 0 of 1000, and the start timer.
+void TransferPageOpen(LoaderState& state, TransferPageWindow& page);
+
+// The start timer's one tick: attaches the log window, logs
+// "Communications ready", and runs the selected function to its end.
+void TransferPageTimer(LoaderState& state, TransferPageWindow& page);
+
+// A command or the close request, at any time, also while an operation runs:
+// sets CancelRequested, closes the port and ends the page.
+void TransferPageCommand(LoaderState& state, TransferPageWindow& page, TransferCommand command);
+
+// The cursor the page shows: the hourglass while BusyCursor is set, else the
+// working-in-background cursor while OperationRunning is set, else the arrow.
+CursorShape TransferPageCursor(const LoaderState& state);
+
+// After a finished program upload: "Upload to another unit?". 1 on Yes (after
+// the note to attach the next unit), 0 on No.
+int AskUploadAnother(RunState& run);
+
+}  // namespace rv4410
