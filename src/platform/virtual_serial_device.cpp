@@ -39,7 +39,10 @@ bool VirtualSerialDevice::Open(const std::string& portName, int baud) {
 void VirtualSerialDevice::Close() {
   if (breakOn_) SetBreak(false);
   open_ = false;
-  // Bytes still in the driver's output queue are lost with the handle.
+  // Closing waits for the driver's output queue to drain, as a serial
+  // driver's close does: what was written still reaches the far end, and
+  // no purge of a later handle takes it back.
+  draining_.insert(draining_.end(), output_.begin(), output_.end());
   output_.clear();
   input_.clear();
 }
@@ -82,7 +85,8 @@ void VirtualSerialDevice::SetBreak(bool on) {
 
 void VirtualSerialDevice::Purge() {
   output_.clear();
-  lineFreeUs_ = nowUs_;
+  // The line stays busy with a closed handle's bytes until they have left.
+  lineFreeUs_ = draining_.empty() ? nowUs_ : std::max(nowUs_, draining_.back().arrivesUs);
   input_.clear();
 }
 
@@ -90,15 +94,16 @@ void VirtualSerialDevice::AdvanceTo(std::int64_t nowUs) {
   // Events happen in time order: a byte reaching the unit, the unit's own
   // timers, and the bytes it sends back.
   for (;;) {
-    std::int64_t nextOut = output_.empty() ? kNever : output_.front().arrivesUs;
+    std::deque<InFlight>& queue = NextOutputQueue();
+    std::int64_t nextOut = queue.empty() ? kNever : queue.front().arrivesUs;
     std::int64_t nextPeer = peer_ != nullptr ? peer_->NextEventUs() : kNever;
     std::int64_t next = std::min(nextOut, nextPeer);
     if (next > nowUs) break;
     nowUs_ = std::max(nowUs_, next);
     if (peer_ != nullptr) peer_->AdvanceTo(nowUs_);
-    if (nextOut <= nextPeer && !output_.empty()) {
-      InFlight sent = output_.front();
-      output_.pop_front();
+    if (nextOut <= nextPeer && !queue.empty()) {
+      InFlight sent = queue.front();
+      queue.pop_front();
       if (peer_ != nullptr) peer_->ReceiveByte(sent.byte, sent.baud, sent.arrivesUs);
     }
     std::uint8_t byte = 0;
@@ -115,8 +120,14 @@ void VirtualSerialDevice::AdvanceTo(std::int64_t nowUs) {
   if (peer_ != nullptr) peer_->AdvanceTo(nowUs_);
 }
 
+std::deque<VirtualSerialDevice::InFlight>& VirtualSerialDevice::NextOutputQueue() {
+  // A closed handle's bytes left before anything written after it.
+  return draining_.empty() ? output_ : draining_;
+}
+
 std::int64_t VirtualSerialDevice::NextEventUs() const {
-  std::int64_t nextOut = output_.empty() ? kNever : output_.front().arrivesUs;
+  const std::deque<InFlight>& queue = draining_.empty() ? output_ : draining_;
+  std::int64_t nextOut = queue.empty() ? kNever : queue.front().arrivesUs;
   std::int64_t nextPeer = peer_ != nullptr ? peer_->NextEventUs() : kNever;
   return std::min(nextOut, nextPeer);
 }

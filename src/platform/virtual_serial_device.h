@@ -85,8 +85,11 @@ class VirtualSerialDevice : public SerialDevice {
   std::string portName_;
   std::set<std::string> missingPorts_;
   std::set<int> rejectedBauds_;
-  std::deque<InFlight> output_;  // written, not yet at the far end
-  std::int64_t lineFreeUs_ = 0;  // when the last queued byte finishes leaving
+  std::deque<InFlight>& NextOutputQueue();
+
+  std::deque<InFlight> output_;    // written, not yet at the far end
+  std::deque<InFlight> draining_;  // written before a close, still leaving
+  std::int64_t lineFreeUs_ = 0;    // when the last queued byte finishes leaving
   std::deque<std::uint8_t> input_;
   std::size_t droppedInput_ = 0;
   bool breakOn_ = false;

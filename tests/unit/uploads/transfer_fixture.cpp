@@ -1,0 +1,49 @@
+#include "transfer_fixture.h"
+
+#include <algorithm>
+
+namespace rv4410::test {
+
+TransferTest::TransferTest() : state(host, dir.File("Loader.LOG")) {
+  run.log.LogOpen();
+  run.settings.configFile = configPath;
+}
+
+TransferTest::~TransferTest() {
+  SerialClose(run.link);
+  line.reset();
+}
+
+void TransferTest::TearDown() {
+  for (const MessageBoxRequest& box : host.UnexpectedBoxes()) {
+    ADD_FAILURE() << "unexpected message box \"" << box.caption << "\": " << box.text;
+  }
+}
+
+sim::UnitModel& TransferTest::StartUnit(sim::LineKnobs knobs, sim::ConfigurationKnobs config,
+                                        const std::function<void(sim::UnitModel&)>& first) {
+  line.reset();
+  unit = std::make_unique<sim::UnitModel>(knobs);
+  if (first) first(*unit);
+  exchange = &unit->Make<sim::ConfigurationExchange>(std::move(config));
+  line = std::make_unique<sim::InMemoryLine>(host, *unit);
+  return *unit;
+}
+
+int TransferTest::RunTransfer(LoaderFunction function) {
+  run.settings.function = function;
+  return DoTransfer(state, page);
+}
+
+int TransferTest::Count(const std::vector<std::string>& commands,
+                        const std::string& command) const {
+  return static_cast<int>(std::count(commands.begin(), commands.end(), command));
+}
+
+std::vector<std::string> TransferTest::BoxTexts() const {
+  std::vector<std::string> texts;
+  for (const MessageBoxRequest& box : host.ShownBoxes()) texts.push_back(box.text);
+  return texts;
+}
+
+}  // namespace rv4410::test
