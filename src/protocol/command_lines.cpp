@@ -108,6 +108,16 @@ int WaitForOk(RunState& run, int withBreak) {
   return run.CancelRequested ? 1 : 0;
 }
 
+int ReceiveReplyOr(RunState& run, ReplyBuffer& reply, std::int64_t timeoutMs,
+                   const char* onTimeout) {
+  int result = ReceiveLine(run, reply.data(), timeoutMs);
+  if (result < 0) {
+    std::strncpy(reply.data(), onTimeout, reply.size() - 1);
+    reply.back() = '\0';
+  }
+  return result;
+}
+
 void PauseWithMessages(RunState& run, std::int64_t ms) {
   std::int64_t deadline = run.host.TickCount() + ms;
   while (run.host.TickCount() < deadline) run.host.WaitForEvent(deadline);

@@ -55,6 +55,11 @@ bool ReplyIsOk(const char* reply);
 // it. The speed stays in the settings for later opens. 1 when open, 0 if not.
 int ReopenSerialAt(RunState& run, int baud);
 
+// ReceiveLine into `reply`; on a timeout `reply` says `onTimeout` instead
+// of being left empty, for the log line that may follow.
+int ReceiveReplyOr(RunState& run, ReplyBuffer& reply, std::int64_t timeoutMs,
+                   const char* onTimeout);
+
 // Waits `ms` with the window alive: user events run, nothing spins.
 void PauseWithMessages(RunState& run, std::int64_t ms);
 

@@ -13,9 +13,7 @@ namespace {
 // A reply awaited after a speed change: on a timeout the buffer says so, for
 // the log line of a fall-back.
 int ReceiveReplyAfterSwitch(RunState& run, ReplyBuffer& reply, std::int64_t timeoutMs) {
-  int result = ReceiveLine(run, reply.data(), timeoutMs);
-  if (result < 0) std::strncpy(reply.data(), kNoResponse, reply.size());
-  return result;
+  return ReceiveReplyOr(run, reply, timeoutMs, kNoResponse);
 }
 
 // The load-mode command at the new speed; true when the unit answered "OK".

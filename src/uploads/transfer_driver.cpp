@@ -7,6 +7,9 @@
 #include "protocol/command_lines.h"
 #include "protocol/page_results.h"
 #include "protocol/waiting_page.h"
+#include "uploads/map_upload.h"
+#include "uploads/program_upload.h"
+#include "uploads/upload_steps.h"
 
 namespace rv4410 {
 
@@ -17,11 +20,6 @@ void CommonEnding(LoaderState& state, TransferPageWindow& page) {
   state.OperationRunning = false;
   page.ShowCursor(CursorShape::kArrow);
   state.run.host.Beep();
-}
-
-void EndWithRetryQuestion(RunState& run, TransferPageWindow& page, const char* question) {
-  SerialClose(run.link);
-  page.EndPage(AskRetryAfterError(run, question) == 1 ? kPageTryAgain : kPageLeave);
 }
 
 // The read under a guard: whatever escapes it is reported, and the read
@@ -85,17 +83,6 @@ void RunWriteConfiguration(LoaderState& state, TransferPageWindow& page) {
   CommonEnding(state, page);
 }
 
-// The uploads come with their own subsystem parts; until a function has one,
-// the page says so and never reports success for it.
-void RunUnavailableFunction(LoaderState& state, TransferPageWindow& page) {
-  RunState& run = state.run;
-  std::string text =
-      FormatText(kFunctionUnavailableFormat, static_cast<int>(run.settings.function));
-  SerialClose(run.link);
-  run.host.ShowMessageBox({text, kErrorCaption, BoxIcon::kError, BoxButtons::kOk, page.Window()});
-  run.log.LogLine(text);
-}
-
 void UploadEnding(LoaderState& state, TransferPageWindow& page) {
   page.EnableExit(true);
   page.ShowCursor(CursorShape::kArrow);
@@ -143,8 +130,15 @@ void TransferPageTimer(LoaderState& state, TransferPageWindow& page) {
   page.ShowCursor(CursorShape::kAppStarting);
   switch (run.settings.function) {
     case kWriteProgram:
+      if (run.UnitInfoValid) {
+        UploadProgram(state, page);
+      } else {
+        UploadProgramRaw(state, page);
+      }
+      UploadEnding(state, page);
+      return;
     case kWriteMap:
-      RunUnavailableFunction(state, page);
+      UploadMap(state, page);
       UploadEnding(state, page);
       return;
     case kReadConfiguration:

@@ -30,9 +30,6 @@ inline constexpr const char* kUploadAnotherQuestion =
 inline constexpr const char* kUploadDoneCaption = "Done";
 inline constexpr const char* kAttachNewUnitNote =
     "Please remove the unit and\nattach a new unit to be upgraded...";
-// Shown while a function has no upload behind it yet: never a success.
-inline constexpr const char* kFunctionUnavailableFormat =
-    "This loader cannot run the selected function (%d).";
 
 // The page lets itself be seen before the first exchange.
 inline constexpr std::int64_t kTransferStartMs = 1000;

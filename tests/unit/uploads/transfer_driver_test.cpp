@@ -267,23 +267,6 @@ TEST_F(TransferDriverTest, ExitDuringTheResetPauseSendsNoReset) {
   EXPECT_EQ(page.log.text.find("Done..."), std::string::npos);
 }
 
-TEST_F(TransferDriverTest, TheUploadsAreNeverReportedAsDone) {
-  for (LoaderFunction function : {kWriteProgram, kWriteMap}) {
-    StartUnit();
-    host.ClearShownBoxes();
-    host.AnswerNextBox(BoxAnswer::kOk);
-    VirtualTransferPage upload(host, state);
-    upload.CommandAt(host.TickCount() + 10'000, TransferCommand::kExit);
-    run.settings.function = function;
-    EXPECT_EQ(DoTransfer(state, upload), kPageLeave);
-    ASSERT_EQ(host.ShownBoxes().size(), 1u);
-    EXPECT_EQ(host.ShownBoxes()[0].caption, "Error");
-    EXPECT_EQ(upload.log.text.find("Done"), std::string::npos);
-    EXPECT_TRUE(upload.exitEnabled);
-    EXPECT_FALSE(state.OperationRunning);
-  }
-}
-
 TEST_F(TransferDriverTest, EveryCommandEndsThePageWithItsResult) {
   const std::vector<std::pair<TransferCommand, int>> cases = {
       {TransferCommand::kNext, kPageNext},

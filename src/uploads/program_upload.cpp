@@ -1,0 +1,215 @@
+#include "uploads/program_upload.h"
+
+#include <algorithm>
+#include <string>
+
+#include "config/read_configuration.h"
+#include "config/write_configuration.h"
+#include "protocol/block_frame.h"
+#include "protocol/page_results.h"
+#include "protocol/transfer_setup.h"
+#include "uploads/upload_steps.h"
+
+namespace rv4410 {
+
+namespace {
+
+void Status(TransferPageWindow& page, const std::string& text) {
+  page.SetStatusText(kStatusField1033, text);
+}
+
+// The unit's configuration, kept before anything changes in it.
+Step SaveConfiguration(RunState& run, TransferPageWindow& page) {
+  int result = ReadConfiguration(run);
+  if (StoppedByUser(run)) return Step::kStop;
+  if (result == kReadDone) return Step::kGoOn;
+  EndWithRetryQuestion(run, page, kProblemReadingConfiguration);
+  return Step::kStop;
+}
+
+// Writes the saved configuration back and checks the unit's answer.
+Step RestoreConfiguration(RunState& run, TransferPageWindow& page, const char* refused) {
+  if (WriteConfiguration(run) == kWriteFileError) {
+    EndWithRetryQuestion(run, page, kRestoreNotSent);
+    return Step::kStop;
+  }
+  ReplyBuffer reply{};
+  int n = ReceiveLine(run, reply.data(), kRestoreReplyMs);
+  if (StoppedByUser(run)) return Step::kStop;
+  if (CheckReply(run, reply.data(), n, "OK", refused) == 1) return Step::kStop;
+  return Step::kGoOn;
+}
+
+// A pause with the window alive; the user may end the page in it.
+Step Pause(RunState& run, std::int64_t ms) {
+  PauseWithMessages(run, ms);
+  return StoppedByUser(run) ? Step::kStop : Step::kGoOn;
+}
+
+Step SendBlocks(RunState& run, TransferPageWindow& page, const LoadedImage& image) {
+  const std::uint8_t* data = image.Data();
+  const auto total = static_cast<std::uint32_t>(image.length);
+  ProgressReport progress(run, page, total);
+  std::uint32_t offset = kControlBlockSize;
+  std::uint32_t retries = 0;
+  std::uint32_t writeErrors = 0;
+  ReplyBuffer reply{};
+  while (offset < total && !run.CancelRequested) {
+    int length = static_cast<int>(std::min<std::uint32_t>(total - offset, kDataBlockLength));
+    if (SendBlock(run, kDataBlockType, data + offset, length, offset) < 0) {
+      Status(page, FormatText(kWriteErrorCountFormat, static_cast<int>(++writeErrors)));
+    }
+    if (run.CancelRequested) break;
+    int n = ReceiveReplyOr(run, reply, kBlockReplyMs, kNoReply);
+    if (StoppedByUser(run)) return Step::kStop;
+    if (n >= 0 && ReplyIsOk(reply.data())) {
+      offset += static_cast<std::uint32_t>(length);
+      retries = 0;
+      progress.Report(offset);
+      continue;
+    }
+    Status(page, FormatText(kRetryCountFormat, static_cast<int>(++retries)));
+    if (retries < kBlockAttempts) continue;
+    run.log.LogPrintf(kUnitSentFormat, reply.data());
+    EndWithRetryQuestion(run, page, kUnitRepliedError);
+    return Step::kStop;
+  }
+  return StoppedByUser(run) ? Step::kStop : Step::kGoOn;
+}
+
+// Regains the unit's attention, probes the line and has the unit burn the
+// image; "Retry" starts again from the attention.
+Step ResyncAndWriteFlash(LoaderState& state, TransferPageWindow& page) {
+  RunState& run = state.run;
+  for (;;) {
+    if (WaitForOk(run, 1) == 1) return Step::kStop;
+    if (Pause(run, kAfterAttentionMs) == Step::kStop) return Step::kStop;
+    if (LineProbe(run, page) == Step::kStop) return Step::kStop;
+    SendLine(run, kFlashWriteCommand);
+    run.log.LogPrintf(kWritingToFlash);
+    ShowBusy(state, page);
+    Status(page, kStatusWritingToFlash);
+    switch (AwaitFlashAnswer(run, kProgramFlashLineMs, kFlashWriteFailed)) {
+      case FlashAnswer::kDone:
+        return Step::kGoOn;
+      case FlashAnswer::kRetry:
+        continue;
+      case FlashAnswer::kEnded:
+      case FlashAnswer::kCancelled:
+        return Step::kStop;
+    }
+  }
+}
+
+// The raw variant repeats only "W" on a "Retry".
+Step WriteFlashRaw(LoaderState& state, TransferPageWindow& page) {
+  RunState& run = state.run;
+  ShowBusy(state, page);
+  Status(page, kStatusWritingToFlash);
+  for (;;) {
+    SendLine(run, kFlashWriteCommand);
+    run.log.LogPrintf(kWritingToFlash);
+    switch (AwaitFlashAnswer(run, kProgramFlashLineMs, kFlashWriteFailed)) {
+      case FlashAnswer::kDone:
+        return Step::kGoOn;
+      case FlashAnswer::kRetry:
+        continue;
+      case FlashAnswer::kEnded:
+      case FlashAnswer::kCancelled:
+        return Step::kStop;
+    }
+  }
+}
+
+// One command line and its checked answer.
+Step Command(RunState& run, std::int64_t replyMs) {
+  ReplyBuffer reply{};
+  int n = ReceiveLine(run, reply.data(), replyMs);
+  if (StoppedByUser(run)) return Step::kStop;
+  if (CheckReply(run, reply.data(), n, "OK", kUnitRepliedError) == 1) return Step::kStop;
+  return Step::kGoOn;
+}
+
+Step StreamImage(RunState& run, TransferPageWindow& page, const LoadedImage& image) {
+  const auto total = static_cast<std::uint32_t>(image.length);
+  ProgressReport progress(run, page, total);
+  const std::uint8_t* data = image.Data();
+  for (std::uint32_t done = 0; done < total && !run.CancelRequested; ++done) {
+    SerialWriteByte(run.link, data[done]);
+    progress.Report(done + 1);
+  }
+  return StoppedByUser(run) ? Step::kStop : Step::kGoOn;
+}
+
+}  // namespace
+
+int UploadProgram(LoaderState& state, TransferPageWindow& page) {
+  RunState& run = state.run;
+  const LoadedImage& image = state.files.loadedImage;
+  if (SaveConfiguration(run, page) == Step::kStop) return 1;
+  if (SetupTransfer(run, page, 0, image.Data()) != 0) return 1;
+  run.log.LogPrintf(kSendingProgramDataFormat, static_cast<int>(image.length));
+  if (SendBlocks(run, page, image) == Step::kStop) return 1;
+  if (Pause(run, kAfterAttentionMs) == Step::kStop) return 1;
+  if (ResyncAndWriteFlash(state, page) == Step::kStop) return 1;
+
+  run.log.LogPrintf(kWaitingForReset);
+  Status(page, kStatusResetingUnit);
+  // The window stays alive through the restart; a Cancel in it ends the upload.
+  if (Pause(run, kRestartWaitMs) == Step::kStop) return 1;
+  if (WaitForOk(run, 0) == 1) return 1;
+
+  run.log.LogPrintf(kWritingConfigurationBack);
+  Status(page, kStatusWritingParameters);
+  if (RestoreConfiguration(run, page, kRestoreRefusedBlock) == Step::kStop) return 1;
+
+  SendLine(run, "RESET\r");
+  run.log.LogPrintf(kResettingUnit);
+  run.host.Beep();
+  run.log.LogPrintf(kDoneLog);
+  Status(page, kStatusDoneBlock);
+  SerialClose(run.link);
+  return 1;
+}
+
+int UploadProgramRaw(LoaderState& state, TransferPageWindow& page) {
+  RunState& run = state.run;
+  const LoadedImage& image = state.files.loadedImage;
+  const auto total = static_cast<std::uint32_t>(image.length);
+  if (SaveConfiguration(run, page) == Step::kStop) return 1;
+  Status(page, FormatText(kSendingProgramAtFormat, run.settings.baudRate));
+
+  SendLine(run, "BC %X\r\n", total);
+  run.log.LogPrintf(kSendingByteCount);
+  if (Command(run, kByteCountReplyMs) == Step::kStop) return 1;
+  SendLine(run, "D\r\n");
+  run.log.LogPrintf(kSendingBytesFormat, static_cast<int>(total));
+  if (StreamImage(run, page, image) == Step::kStop) return 1;
+  if (Command(run, kRawDataReplyMs) == Step::kStop) return 1;
+  if (WriteFlashRaw(state, page) == Step::kStop) return 1;
+
+  run.log.LogPrintf(kWaitingForReset);
+  Status(page, kStatusWaitingForReset);
+  if (Pause(run, kRestartWaitMs) == Step::kStop) return 1;
+  if (WaitForOk(run, 0) == 1) return 1;
+
+  run.log.LogPrintf(kWritingConfigurationBack);
+  ShowBusy(state, page);
+  Status(page, kStatusSendingParameters);
+  if (RestoreConfiguration(run, page, kUnitRepliedError) == Step::kStop) return 1;
+
+  if (Pause(run, kBeforeResetMs) == Step::kStop) return 1;
+  run.host.Beep();
+  SendLine(run, "RESET\r");
+  run.log.LogPrintf(kResettingUnitRaw);
+  run.log.LogPrintf(kUnitNeedsReset);
+  run.host.Beep();
+  run.log.LogPrintf(kDoneLog);
+  ShowBusy(state, page);
+  Status(page, kStatusDoneRaw);
+  SerialClose(run.link);
+  page.EndPage(AskUploadAnother(run) == 1 ? kPageTryAgain : kPageLeave);
+  return 1;
+}
+
+}  // namespace rv4410
