@@ -41,7 +41,8 @@ std::string ProgramLoadFeature::DataBlock(UnitModel& unit, const DecodedFrame& f
 }
 
 bool ProgramLoadFeature::OnCommand(UnitModel& unit, std::string_view line) {
-  if (line.substr(0, 3) == "BC ") return ByteCount(unit, line.substr(3));
+  if (line == "BC" || line.substr(0, 3) == "BC ")
+    return ByteCount(unit, line.substr(line.size() > 3 ? 3 : line.size()));
   if (line == "D") {
     StartRaw(unit);
     return true;
@@ -86,11 +87,15 @@ void ProgramLoadFeature::StartRaw(UnitModel& unit) {
   }
   raw_.clear();
   raw_.reserve(rawCount_);
-  rawHungUp_ = false;
+  // The line feed of "D\r\n" comes after the carriage return that ended the command.
+  skipLineFeed_ = unit.LineEnd() == '\r';
   unit.Capture(this);
 }
 
 void ProgramLoadFeature::OnCapturedByte(UnitModel& unit, std::uint8_t byte) {
+  bool lineFeed = skipLineFeed_ && byte == '\n';
+  skipLineFeed_ = false;
+  if (lineFeed) return;
   raw_.push_back(byte);
   if (knobs_.hangUp.phase == HangUpPhase::kRawData && raw_.size() == (rawCount_ + 1) / 2) {
     unit.HangUp("raw data " + std::to_string(raw_.size()) + " of " + std::to_string(rawCount_));

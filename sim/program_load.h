@@ -66,7 +66,7 @@ class ProgramLoadFeature : public UnitFeature {
   std::vector<std::uint8_t> received_;
   std::size_t rawCount_ = 0;  // announced by "BC"; 0: none
   std::vector<std::uint8_t> raw_;
-  bool rawHungUp_ = false;
+  bool skipLineFeed_ = false;
   std::vector<std::uint8_t> flashed_;
   int commits_ = 0;
 };

@@ -68,12 +68,14 @@ void UnitModel::CommandByte(std::uint8_t byte) {
     if (feature->OnCommandByte(*this, byte)) return;
   }
   if (byte == '\r') {
+    lineEnd_ = '\r';
     DispatchLine();
     return;
   }
   // A line feed after a carriage return, or before a command, carries nothing.
   if (byte == '\n' && line_.empty()) return;
   if (byte == '\n') {
+    lineEnd_ = '\n';
     DispatchLine();
     return;
   }

@@ -140,6 +140,8 @@ class UnitModel {
 
   // --- What a test may look at ---
   const std::vector<std::string>& Commands() const { return commands_; }
+  // The byte that ended the last command line: '\r' or '\n'.
+  char LineEnd() const { return lineEnd_; }
   int Attentions() const { return attentions_; }
   int Breaks() const { return breaks_; }
   std::size_t GarbledBytes() const { return garbledBytes_; }
@@ -179,6 +181,7 @@ class UnitModel {
   std::vector<Timer> timers_;
   std::uint64_t timerOrder_ = 0;
   std::vector<std::string> commands_;
+  char lineEnd_ = '\r';
   int attentions_ = 0;
   int breaks_ = 0;
   std::size_t garbledBytes_ = 0;
