@@ -24,6 +24,7 @@ class BabbleFeature : public UnitFeature {
  public:
   explicit BabbleFeature(Babble babble) : babble_(babble) {}
   void OnAttention(UnitModel& unit) override;
+  void OnRestart(UnitModel& /*unit*/) override { spacesRunning_ = false; }
 
  private:
   void SendSpaces(UnitModel& unit);

@@ -55,6 +55,10 @@ void ConfigurationExchange::OnAttention(UnitModel& /*unit*/) {
   state_ = State::kIdle;
 }
 
+void ConfigurationExchange::OnRestart(UnitModel& /*unit*/) {
+  state_ = State::kIdle;
+}
+
 bool ConfigurationExchange::StartCommand(UnitModel& unit, std::string_view line) {
   if (dead_) return line == "RX" || line == "RP" || line == "WX" || line == "WP";
   if (line == "RX" || line == "WX") {

@@ -52,6 +52,8 @@ class ConfigurationExchange : public UnitFeature {
   bool OnCommand(UnitModel& unit, std::string_view line) override;
   void OnBreak(UnitModel& unit) override;
   void OnAttention(UnitModel& unit) override;
+  // A restart ends any exchange; the parameter list is kept.
+  void OnRestart(UnitModel& unit) override;
 
   ParameterStore& Store() { return store_; }
   const ParameterStore& Store() const { return store_; }

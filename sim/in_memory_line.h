@@ -1,6 +1,7 @@
 #pragma once
 // The simulated unit on an in-memory line, for tests in virtual time: plugs a
-// UnitModel into the VirtualHost's serial device.
+// UnitModel into the VirtualHost's serial device. A unit that hangs up takes
+// the device with it: the open port closes and the port name is gone.
 
 #include "platform/virtual_host.h"
 #include "sim/unit_model.h"
@@ -21,8 +22,11 @@ class InMemoryLine : public VirtualPeer {
   bool TakeByte(std::int64_t untilUs, int loaderBaud, std::uint8_t& byte) override;
 
  private:
+  void CheckHangUp();
+
   VirtualHost& host_;
   UnitModel& unit_;
+  bool hungUp_ = false;
 };
 
 }  // namespace rv4410::sim

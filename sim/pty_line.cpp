@@ -131,12 +131,25 @@ bool PtyLine::WriteDue(std::int64_t nowUs) {
   return true;
 }
 
+void PtyLine::HangUp() {
+  // With the master and our own slave descriptor closed, the loader's open
+  // device reports a hang-up and the terminal goes away.
+  if (slaveKeeper_ >= 0) close(slaveKeeper_);
+  if (master_ >= 0) close(master_);
+  slaveKeeper_ = -1;
+  master_ = -1;
+}
+
 bool PtyLine::Run(const std::atomic<bool>& stop) {
   while (!stop.load()) {
     std::int64_t now = NowUs();
     DeliverDue(now);
     unit_.AdvanceTo(now);
     if (!WriteDue(now)) return false;
+    if (unit_.HungUp()) {
+      HangUp();
+      return true;
+    }
     std::int64_t next = unit_.NextEventUs();
     if (!incoming_.empty()) next = std::min(next, incoming_.front().arrivesUs);
     std::int64_t wait = std::clamp<std::int64_t>(next - now, 0, kMaxPollUs);

@@ -26,8 +26,9 @@ class PtyLine {
   bool Create();
   const std::string& SlavePath() const { return slavePath_; }
 
-  // Serves the line until `stop` becomes true (checked at least every 50 ms)
-  // or the master fails. Returns false on an I/O failure.
+  // Serves the line until `stop` becomes true (checked at least every 50 ms),
+  // the unit hangs up (the terminal is then gone), or the master fails.
+  // Returns false on an I/O failure.
   bool Run(const std::atomic<bool>& stop);
 
   // The speed the loader has set on its end, 0 when unknown.
@@ -44,6 +45,7 @@ class PtyLine {
   void ReadFromLoader(std::int64_t nowUs);
   void DeliverDue(std::int64_t nowUs);
   bool WriteDue(std::int64_t nowUs);
+  void HangUp();
 
   UnitModel& unit_;
   int master_ = -1;

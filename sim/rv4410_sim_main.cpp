@@ -4,8 +4,10 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 
 #include "sim/pty_line.h"
+#include "sim/sample_files.h"
 #include "sim/sim_options.h"
 #include "sim/unit_features.h"
 
@@ -29,6 +31,15 @@ int main(int argc, char** argv) {
   }
   if (options.help) {
     std::fputs(SimHelpText().c_str(), stdout);
+    return 0;
+  }
+  if (!options.samplesDir.empty()) {
+    if (!WriteSamples(options.samplesDir, std::time(nullptr), error)) {
+      std::fprintf(stderr, "rv4410-sim: %s\n", error.c_str());
+      return 1;
+    }
+    std::printf("%s/%s\n%s/%s\n", options.samplesDir.c_str(), kSampleProgramName,
+                options.samplesDir.c_str(), kSampleMapName);
     return 0;
   }
 

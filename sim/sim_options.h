@@ -8,6 +8,8 @@
 #include "sim/babble.h"
 #include "sim/configuration_exchange.h"
 #include "sim/identification.h"
+#include "sim/map_load.h"
+#include "sim/program_load.h"
 #include "sim/speed_and_modes.h"
 #include "sim/unit_model.h"
 
@@ -16,10 +18,14 @@ namespace rv4410::sim {
 // How long the unit on a pseudo-terminal, which carries no break, stays at a
 // new speed without a valid command before it falls back to 9600 baud.
 inline constexpr std::int64_t kPtyQuietReturnUs = 1'000'000;
+// The same after a data block: longer than the loader waits for a block's
+// answer (2050 ms for a map block) before it sends the block again.
+inline constexpr std::int64_t kPtyDataQuietReturnUs = 3'000'000;
 
 inline SpeedKnobs PtySpeedKnobs() {
   SpeedKnobs knobs;
   knobs.quietReturnUs = kPtyQuietReturnUs;
+  knobs.dataQuietReturnUs = kPtyDataQuietReturnUs;
   return knobs;
 }
 
@@ -29,6 +35,10 @@ struct SimOptions {
   SpeedKnobs speeds = PtySpeedKnobs();
   ConfigurationKnobs configuration;
   Babble babble = Babble::kNone;
+  ProgramLoadKnobs program;
+  MapLoadKnobs map;
+  std::string journalPath;  // every command, restart and flash commit, as it happens
+  std::string samplesDir;   // write the sample files here and exit
   bool help = false;
 };
 

@@ -1,5 +1,6 @@
 #include "sim/speed_and_modes.h"
 
+#include <algorithm>
 #include <charconv>
 #include <fstream>
 
@@ -77,11 +78,12 @@ void SpeedAndModesFeature::FrameDone(UnitModel& unit) {
   const DecodedFrame& frame = decoder_.Frame();
   frames_.push_back(frame);
   unit.Send(FrameReply(unit, frame));
-  ArmQuietReturn(unit);
+  ArmQuietReturn(unit, frame.type == kControlFrameType ? 0 : knobs_.dataQuietReturnUs);
 }
 
 std::string SpeedAndModesFeature::FrameReply(UnitModel& unit, const DecodedFrame& frame) {
-  auto handler = frameHandlers_.find(frame.type);
+  auto handler = frameHandlers_.find(HandlerKey(frame.type, loadMode_));
+  if (handler == frameHandlers_.end()) handler = frameHandlers_.find(HandlerKey(frame.type, 0));
   if (frame.type != kControlFrameType && handler == frameHandlers_.end()) {
     return "ERROR frame type\r\n";
   }
@@ -91,6 +93,7 @@ std::string SpeedAndModesFeature::FrameReply(UnitModel& unit, const DecodedFrame
     return "ERROR control block\r\n";
   }
   controlBlock_ = frame.data;
+  controlBlockMode_ = loadMode_;
   ++controlBlocks_;
   SaveControlBlock();
   return "OK\r\n";
@@ -108,21 +111,28 @@ void SpeedAndModesFeature::OnBreak(UnitModel& unit) {
   unit.SetSpeed(kHomeBaud);
 }
 
-void SpeedAndModesFeature::ArmQuietReturn(UnitModel& unit) {
+void SpeedAndModesFeature::OnRestart(UnitModel& /*unit*/) {
+  ++quietGeneration_;
+  loadMode_ = 0;
+  discarding_ = false;
+}
+
+void SpeedAndModesFeature::ArmQuietReturn(UnitModel& unit, std::int64_t afterUs) {
   if (knobs_.quietReturnUs <= 0 || unit.Speed() == kHomeBaud) return;
   std::uint64_t generation = ++quietGeneration_;
   commandsSeen_ = unit.Commands().size();
   attentionsSeen_ = unit.Attentions();
-  unit.At(unit.NowUs() + knobs_.quietReturnUs,
+  unit.At(unit.NowUs() + std::max(knobs_.quietReturnUs, afterUs),
           [this, &unit, generation] { QuietCheck(unit, generation); });
 }
 
 void SpeedAndModesFeature::QuietCheck(UnitModel& unit, std::uint64_t generation) {
   if (generation != quietGeneration_) return;
-  // Anything the unit understood, a frame on its way in or a reply on its way
-  // out shows the speed still works.
-  bool busy = unit.Commands().size() != commandsSeen_ || unit.Attentions() != attentionsSeen_ ||
-              unit.Captured() || unit.OutputDoneUs() > unit.NowUs();
+  // Anything the unit understood, a frame on its way in, a reply on its way
+  // out or work of its own (a flash write) shows the speed still works.
+  bool busy = unit.Busy() || unit.Commands().size() != commandsSeen_ ||
+              unit.Attentions() != attentionsSeen_ || unit.Captured() ||
+              unit.OutputDoneUs() > unit.NowUs();
   if (busy) {
     ArmQuietReturn(unit);
     return;

@@ -23,6 +23,7 @@ UnitFeature& UnitModel::Add(std::unique_ptr<UnitFeature> feature) {
 
 void UnitModel::ReceiveByte(std::uint8_t byte, int senderBaud, std::int64_t atUs) {
   AdvanceTo(atUs);
+  if (restarting_ || hungUp_) return;
   if (senderBaud != speed_ || !CableCarries(senderBaud)) {
     byte = Garbled(byte);
     ++garbledBytes_;
@@ -37,6 +38,7 @@ void UnitModel::ReceiveByte(std::uint8_t byte, int senderBaud, std::int64_t atUs
 
 void UnitModel::ReceiveBreak(std::int64_t /*fromUs*/, std::int64_t toUs) {
   AdvanceTo(toUs);
+  if (restarting_ || hungUp_) return;
   ++breaks_;
   Release();
   line_.clear();
@@ -66,12 +68,14 @@ void UnitModel::CommandByte(std::uint8_t byte) {
     if (feature->OnCommandByte(*this, byte)) return;
   }
   if (byte == '\r') {
+    lineEnd_ = '\r';
     DispatchLine();
     return;
   }
   // A line feed after a carriage return, or before a command, carries nothing.
   if (byte == '\n' && line_.empty()) return;
   if (byte == '\n') {
+    lineEnd_ = '\n';
     DispatchLine();
     return;
   }
@@ -89,6 +93,7 @@ void UnitModel::DispatchLine() {
   lineOverflow_ = false;
   if (overflow) return;
   commands_.push_back(line);
+  journal_.Note(nowUs_, "command", Journal::Printable(line));
   for (auto& feature : features_) {
     if (feature->OnCommand(*this, line)) return;
   }
@@ -140,7 +145,7 @@ void UnitModel::Send(std::string_view text) {
 }
 
 void UnitModel::SendAt(std::int64_t atUs, std::string_view text) {
-  if (knobs_.silent) return;
+  if (knobs_.silent || restarting_ || hungUp_) return;
   std::int64_t leaves = std::max(atUs, outputFreeUs_);
   for (char c : text) {
     leaves += CharacterUs(speed_);
@@ -155,6 +160,46 @@ std::int64_t UnitModel::OutputDoneUs() const {
 
 void UnitModel::At(std::int64_t atUs, std::function<void()> action) {
   timers_.push_back({atUs, timerOrder_++, std::move(action)});
+}
+
+void UnitModel::Restart() {
+  ++restarts_;
+  journal_.Note(nowUs_, "restart", std::to_string(knobs_.restartUs / 1000) + " ms");
+  Stop();
+  for (auto& feature : features_) feature->OnRestart(*this);
+  At(nowUs_ + knobs_.restartUs, [this] {
+    restarting_ = false;
+    speed_ = knobs_.speed;
+    journal_.Note(nowUs_, "ready", std::to_string(speed_) + " baud");
+  });
+}
+
+void UnitModel::Stall() {
+  journal_.Note(nowUs_, "stall");
+  Stop();
+}
+
+void UnitModel::Stop() {
+  restarting_ = true;
+  busy_ = false;
+  Release();
+  line_.clear();
+  lineOverflow_ = false;
+  cans_ = 0;
+  // Bytes not yet on the line are lost; so is every pending timer.
+  while (!output_.empty() && output_.back().leavesUs - CharacterUs(output_.back().baud) >= nowUs_)
+    output_.pop_back();
+  outputFreeUs_ = output_.empty() ? nowUs_ : output_.back().leavesUs;
+  timers_.clear();
+}
+
+void UnitModel::HangUp(std::string_view phase) {
+  if (hungUp_) return;
+  hungUp_ = true;
+  journal_.Note(nowUs_, "hang-up", phase);
+  output_.clear();
+  timers_.clear();
+  Release();
 }
 
 void UnitModel::Capture(UnitFeature* feature) {

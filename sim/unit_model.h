@@ -18,6 +18,8 @@
 #include <string_view>
 #include <vector>
 
+#include "sim/journal.h"
+
 namespace rv4410::sim {
 
 inline constexpr std::int64_t kNeverUs = std::numeric_limits<std::int64_t>::max();
@@ -37,6 +39,8 @@ struct LineKnobs {
   bool silent = false;               // never sends anything
   std::int64_t replyDelayUs = 2000;  // think time before each reply
   int cableMaxBaud = 0;              // the highest speed the cable carries; 0: any
+  // How long a restart ("RESET", or after a flash write) keeps the unit deaf and mute.
+  std::int64_t restartUs = 1'500'000;
 };
 
 class UnitModel;
@@ -59,6 +63,8 @@ class UnitFeature {
   virtual void OnBreak(UnitModel& /*unit*/) {}
   // The unit answered the attention handshake.
   virtual void OnAttention(UnitModel& /*unit*/) {}
+  // The unit restarts: whatever was under way is gone (kept memory stays).
+  virtual void OnRestart(UnitModel& /*unit*/) {}
 };
 
 class UnitModel {
@@ -112,8 +118,30 @@ class UnitModel {
   const LineKnobs& Knobs() const { return knobs_; }
   LineKnobs& MutableKnobs() { return knobs_; }
 
+  // Restarts the unit, as "RESET" or the end of a flash write does (and as a
+  // test may, to cycle its power): what is under way and not yet sent is
+  // lost, every feature hears OnRestart, and for knobs.restartUs the unit
+  // hears and sends nothing; then it is back at its start speed in command
+  // mode. Memory (parameters, flash) is the features' to keep.
+  void Restart();
+  // The unit hangs, deaf and mute, until the next Restart().
+  void Stall();
+  bool Restarting() const { return restarting_; }
+  int Restarts() const { return restarts_; }
+  // At work (writing flash, say): the unit keeps its line speed meanwhile.
+  void SetBusy(bool busy) { busy_ = busy; }
+  bool Busy() const { return busy_; }
+  // Drops the line for good, as a unit that pulls its connector: the
+  // transport makes the loader's device go away. `phase` goes to the journal.
+  void HangUp(std::string_view phase);
+  bool HungUp() const { return hungUp_; }
+  Journal& Log() { return journal_; }
+  const Journal& Log() const { return journal_; }
+
   // --- What a test may look at ---
   const std::vector<std::string>& Commands() const { return commands_; }
+  // The byte that ended the last command line: '\r' or '\n'.
+  char LineEnd() const { return lineEnd_; }
   int Attentions() const { return attentions_; }
   int Breaks() const { return breaks_; }
   std::size_t GarbledBytes() const { return garbledBytes_; }
@@ -136,6 +164,8 @@ class UnitModel {
   void DispatchLine();
   void NoteCaptureActivity();
   void CheckCaptureIdle();
+  // Deaf and mute from now on, with nothing under way.
+  void Stop();
 
   LineKnobs knobs_;
   int speed_;
@@ -151,9 +181,15 @@ class UnitModel {
   std::vector<Timer> timers_;
   std::uint64_t timerOrder_ = 0;
   std::vector<std::string> commands_;
+  char lineEnd_ = '\r';
   int attentions_ = 0;
   int breaks_ = 0;
   std::size_t garbledBytes_ = 0;
+  bool restarting_ = false;
+  int restarts_ = 0;
+  bool busy_ = false;
+  bool hungUp_ = false;
+  Journal journal_;
 };
 
 }  // namespace rv4410::sim

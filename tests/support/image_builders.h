@@ -9,62 +9,31 @@
 #include <string>
 #include <vector>
 
+#include "sim/data_file_encoding.h"
+
 namespace rv4410::test {
 
 using Bytes = std::vector<std::uint8_t>;
 
-// `count` bytes of a repeatable pseudo-random pattern.
-Bytes PatternBytes(std::size_t count, std::uint32_t seed);
+// The encoders live with the simulator, which writes sample files with them.
+using sim::BuildMapFile;
+using sim::BuildProgramImage;
+using sim::ChecksumLayout;
+using sim::GetBig32;
+using sim::HexText;
+using sim::kMapControlBlockAt;
+using sim::kMapDataAt;
+using sim::PatternBytes;
+using sim::PutBig32;
+using sim::PutLittle32;
+using sim::ResealMapFile;
+using sim::SealControlBlock;
+using ProgramImageSpec = sim::ProgramImagePlan;
+using MapFileSpec = sim::MapFilePlan;
+
 // The system's CRC (start all ones, no final inversion) over `bytes`.
 std::uint32_t ReferenceCrc(const std::uint8_t* bytes, std::size_t count);
-void PutBig32(Bytes& bytes, std::size_t offset, std::uint32_t value);
-std::uint32_t GetBig32(const Bytes& bytes, std::size_t offset);
-void PutLittle32(Bytes& bytes, std::size_t offset, std::uint32_t value);
 
-enum class ChecksumLayout {
-  kNewer,          // program CRC at 244 over 256..N-1
-  kOlder,          // program CRC at 212 over 256..E-1, E at 16
-  kOlderFallback,  // 212 holds 0xFFFFFFFF; the CRC stands at 224
-};
-
-struct ProgramImageSpec {
-  ChecksumLayout layout = ChecksumLayout::kNewer;
-  std::size_t length = 1024;   // N
-  std::uint32_t olderEnd = 0;  // E for the older layouts; 0 means N
-  std::uint32_t loaderVersion = 0;
-  bool controlBlockCrc = true;
-  std::uint32_t seed = 1;
-};
-
-// A program image that passes every check (given a loader version of 0).
-Bytes BuildProgramImage(const ProgramImageSpec& plan);
-// Writes the control-block CRC (over offsets 0 to 250) at 252 again.
-void SealControlBlock(Bytes& image);
-// The bytes as hex text, upper-case, `perLine` bytes to a line.
-std::string HexText(const Bytes& bytes, std::size_t perLine = 32);
-
-struct MapFileSpec {
-  std::int32_t effectiveDate = 26001;
-  std::int32_t expirationDate = 79365;
-  std::uint32_t format = 1;
-  std::uint32_t featureMask = 0x5;
-  Bytes data;                       // the map data, L bytes
-  std::size_t furtherBytes = 0;     // between the trailer and the CRC
-  bool overrideDataLength = false;  // header L other than data.size()
-  std::uint32_t dataLength = 0;
-  bool overrideTotalLength = false;  // header T other than the file's length
-  std::uint32_t totalLength = 0;
-  std::uint32_t seed = 7;
-};
-
-// Offsets in a built map file.
-inline constexpr std::size_t kMapControlBlockAt = 64;
-inline constexpr std::size_t kMapDataAt = 320;
-
-// A complete map file with a correct file CRC (over whatever it holds).
-Bytes BuildMapFile(const MapFileSpec& plan);
-// Rewrites the trailing CRC after a test changed bytes.
-void ResealMapFile(Bytes& file);
 std::string AsString(const Bytes& bytes);
 
 // Noon, local time, on day `dayOfYear` (from 1) of `year`.

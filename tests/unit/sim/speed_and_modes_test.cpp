@@ -7,36 +7,10 @@
 
 #include <vector>
 
-#include "protocol/crc32.h"
 #include "unit/sim/unit_line_driver.h"
 
 namespace rv4410::test {
 namespace {
-
-void Put32(std::string& out, std::uint32_t value) {
-  for (int shift = 24; shift >= 0; shift -= 8) out.push_back(static_cast<char>(value >> shift));
-}
-
-// A frame as the loader builds it, written here from the wire layout.
-std::string Frame(std::uint8_t type, const std::vector<std::uint8_t>& data,
-                  std::uint32_t address = 0, bool spoilData = false) {
-  std::string head{'\x10', static_cast<char>(type)};
-  head.push_back(static_cast<char>(data.size() >> 8));
-  head.push_back(static_cast<char>(data.size()));
-  Put32(head, address);
-  std::uint32_t crc = 0;
-  Crc32Init(crc);
-  Crc32UpdateBytes(crc, reinterpret_cast<const std::uint8_t*>(head.data()), 8);
-  Put32(head, crc);
-  Crc32Init(crc);
-  for (std::uint8_t byte : data) {
-    if (byte == 0x10) head.push_back('\x10');
-    head.push_back(static_cast<char>(byte));
-    Crc32Update(crc, byte);
-  }
-  Put32(head, spoilData ? crc ^ 1 : crc);
-  return head;
-}
 
 std::vector<std::uint8_t> Block() {
   std::vector<std::uint8_t> block(256);

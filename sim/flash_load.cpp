@@ -1,0 +1,166 @@
+#include "sim/flash_load.h"
+
+#include <charconv>
+#include <cstdio>
+#include <fstream>
+
+#include "sim/configuration_exchange.h"
+
+namespace rv4410::sim {
+
+namespace {
+
+constexpr std::uint32_t kErasedValue = 0xFFFFFFFFu;
+
+}  // namespace
+
+bool ParseHangUp(const std::string& text, HangUpKnobs& knobs) {
+  if (text == "raw" || text == "flash" || text == "restart") {
+    knobs.phase = text == "raw"     ? HangUpPhase::kRawData
+                  : text == "flash" ? HangUpPhase::kFlash
+                                    : HangUpPhase::kRestart;
+    return true;
+  }
+  constexpr std::string_view kBlock = "block:";
+  if (text.rfind(kBlock, 0) != 0) return false;
+  const char* first = text.data() + kBlock.size();
+  const char* last = text.data() + text.size();
+  int block = 0;
+  auto [end, error] = std::from_chars(first, last, block);
+  if (error != std::errc() || end != last || first == last || block < 0) return false;
+  knobs.phase = HangUpPhase::kBlock;
+  knobs.block = block;
+  return true;
+}
+
+bool ParseBlockFault(const std::string& text, BlockFault& fault) {
+  if (text == "drop") {
+    fault = BlockFault::kDrop;
+  } else if (text == "garble") {
+    fault = BlockFault::kGarble;
+  } else if (text == "error") {
+    fault = BlockFault::kErrorLine;
+  } else {
+    return false;
+  }
+  return true;
+}
+
+void BlockAnswers::Reset() {
+  indices_.clear();
+  attempts_.clear();
+}
+
+int BlockAnswers::Index(std::uint32_t address) {
+  auto [it, added] = indices_.try_emplace(address, static_cast<int>(indices_.size()));
+  if (added) attempts_.push_back(0);
+  ++attempts_[static_cast<std::size_t>(it->second)];
+  return it->second;
+}
+
+int BlockAnswers::Attempts(int index) const {
+  if (index < 0 || static_cast<std::size_t>(index) >= attempts_.size()) return 0;
+  return attempts_[static_cast<std::size_t>(index)];
+}
+
+std::string BlockAnswers::Answer(int index) const {
+  if (knobs_.neverAnswer) return {};
+  bool faulty = index == knobs_.faultBlock && Attempts(index) <= knobs_.faultTimes;
+  switch (faulty ? knobs_.fault : BlockFault::kNone) {
+    case BlockFault::kNone:
+      break;
+    case BlockFault::kDrop:
+      return {};
+    case BlockFault::kGarble:
+      return std::string{static_cast<char>(Garbled('O')), static_cast<char>(Garbled('K')), '\r',
+                         '\n'};
+    case BlockFault::kErrorLine:
+      return "ERROR block rejected\r\n";
+  }
+  return "OK\r\n";
+}
+
+void FlashWrite::Start(UnitModel& unit, std::size_t bytes, std::function<void()> commit) {
+  ++requests_;
+  if (retries_ < flash_.retryTimes) {
+    ++retries_;
+    unit.Log().Note(unit.NowUs(), "flash-retry");
+    unit.Send("Retry\r\n");
+    return;
+  }
+  unit.Log().Note(unit.NowUs(), "flash-start", std::to_string(bytes) + " bytes");
+  unit.SetBusy(true);
+  unit.Send("Begin erase\r\n");
+  if (hangUp_.phase == HangUpPhase::kFlash) {
+    unit.At(unit.OutputDoneUs(), [&unit] { unit.HangUp("flash"); });
+    return;
+  }
+  if (flash_.silent) {
+    unit.At(unit.OutputDoneUs(), [&unit] { unit.Stall(); });
+    return;
+  }
+  auto kib = static_cast<std::int64_t>((bytes + 1023) / 1024);
+  std::int64_t writeUs = unit.NowUs() + flash_.eraseUs;
+  std::int64_t endUs = writeUs + flash_.usPerKiB * kib;
+  unit.At(writeUs, [this, &unit, endUs] {
+    unit.Send("Begin write\r\n");
+    BeginLines(unit, endUs);
+  });
+  unit.At(endUs, [this, &unit, commit = std::move(commit)] { Finish(unit, commit); });
+}
+
+void FlashWrite::BeginLines(UnitModel& unit, std::int64_t endUs) {
+  if (flash_.beginEveryUs <= 0) return;
+  std::int64_t nextUs = unit.NowUs() + flash_.beginEveryUs;
+  if (nextUs >= endUs) return;
+  unit.At(nextUs, [this, &unit, endUs] {
+    unit.Send("Begin write\r\n");
+    BeginLines(unit, endUs);
+  });
+}
+
+void FlashWrite::Finish(UnitModel& unit, std::function<void()> commit) {
+  unit.SetBusy(false);
+  if (!flash_.failLine.empty()) {
+    unit.Log().Note(unit.NowUs(), "flash-failed", Journal::Printable(flash_.failLine));
+    unit.Send(flash_.failLine + "\r\n");
+    return;
+  }
+  unit.Send("OK\r\n");
+  // The restart waits for the answer to be on the line.
+  unit.At(unit.OutputDoneUs(), [this, &unit, commit] {
+    commit();
+    if (flash_.forgetConfiguration) ForgetConfiguration(unit);
+    if (hangUp_.phase == HangUpPhase::kRestart) {
+      unit.HangUp("restart");
+      return;
+    }
+    unit.Restart();
+  });
+}
+
+void ForgetConfiguration(UnitModel& unit) {
+  auto* configuration = unit.Find<ConfigurationExchange>();
+  if (configuration == nullptr) return;
+  std::vector<Parameter> parameters = configuration->Store().Parameters();
+  for (Parameter& parameter : parameters) parameter.value = kErasedValue;
+  configuration->Store().Replace(std::move(parameters));
+  unit.Log().Note(unit.NowUs(), "forget-configuration");
+}
+
+bool SaveFile(const std::string& path, const std::vector<std::uint8_t>& bytes) {
+  std::string temporary = path + ".part";
+  {
+    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
+    out.flush();
+    if (!out) {
+      std::remove(temporary.c_str());
+      return false;
+    }
+  }
+  return std::rename(temporary.c_str(), path.c_str()) == 0;
+}
+
+}  // namespace rv4410::sim
