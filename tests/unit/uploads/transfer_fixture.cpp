@@ -1,6 +1,9 @@
 #include "transfer_fixture.h"
 
 #include <algorithm>
+#include <cstring>
+
+#include "sim/unit_features.h"
 
 namespace rv4410::test {
 
@@ -28,6 +31,37 @@ sim::UnitModel& TransferTest::StartUnit(sim::LineKnobs knobs, sim::Configuration
   exchange = &unit->Make<sim::ConfigurationExchange>(std::move(config));
   line = std::make_unique<sim::InMemoryLine>(host, *unit);
   return *unit;
+}
+
+sim::SimOptions TransferTest::WholeUnitOptions() {
+  sim::SimOptions options;
+  options.speeds.quietReturnUs = 0;
+  return options;
+}
+
+sim::UnitModel& TransferTest::StartWholeUnit(sim::SimOptions options) {
+  line.reset();
+  unit = std::make_unique<sim::UnitModel>(options.line);
+  sim::AddUnitFeatures(*unit, options);
+  exchange = unit->Find<sim::ConfigurationExchange>();
+  program = unit->Find<sim::ProgramLoadFeature>();
+  map = unit->Find<sim::MapLoadFeature>();
+  line = std::make_unique<sim::InMemoryLine>(host, *unit);
+  return *unit;
+}
+
+void TransferTest::LoadImage(const std::vector<std::uint8_t>& bytes) {
+  LoadedImage& image = state.files.loadedImage;
+  ASSERT_TRUE(image.Allocate(bytes.size()));
+  std::memcpy(image.Data(), bytes.data(), bytes.size());
+  image.length = static_cast<std::int64_t>(bytes.size());
+}
+
+std::vector<std::string> TransferTest::UnitParameters() const {
+  std::vector<std::string> lines;
+  for (std::size_t i = 0; i < exchange->Store().Size(); ++i)
+    lines.push_back(exchange->Store().Line(i));
+  return lines;
 }
 
 int TransferTest::RunTransfer(LoaderFunction function) {

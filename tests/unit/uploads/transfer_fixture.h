@@ -14,6 +14,9 @@
 #include "platform/virtual_host.h"
 #include "sim/configuration_exchange.h"
 #include "sim/in_memory_line.h"
+#include "sim/map_load.h"
+#include "sim/program_load.h"
+#include "sim/sim_options.h"
 #include "sim/unit_model.h"
 #include "support/temp_dir.h"
 #include "uploads/loader_state.h"
@@ -31,6 +34,14 @@ class TransferTest : public ::testing::Test {
   // `first` may add features that see every command before those do.
   sim::UnitModel& StartUnit(sim::LineKnobs knobs = {}, sim::ConfigurationKnobs config = {},
                             const std::function<void(sim::UnitModel&)>& first = {});
+  // Puts a whole unit on the line, as rv4410-sim builds it from `options`
+  // (its speed falls back to 9600 on a break, as on a real line).
+  sim::UnitModel& StartWholeUnit(sim::SimOptions options = WholeUnitOptions());
+  static sim::SimOptions WholeUnitOptions();
+  // Puts `bytes` into the loaded-image slot, as the setup page leaves it.
+  void LoadImage(const std::vector<std::uint8_t>& bytes);
+  // The unit's parameter list, as lines.
+  std::vector<std::string> UnitParameters() const;
   // Runs the selected function through DoTransfer and returns the page's result.
   int RunTransfer(LoaderFunction function);
 
@@ -44,6 +55,8 @@ class TransferTest : public ::testing::Test {
   std::unique_ptr<sim::UnitModel> unit;
   std::unique_ptr<sim::InMemoryLine> line;
   sim::ConfigurationExchange* exchange = nullptr;
+  sim::ProgramLoadFeature* program = nullptr;
+  sim::MapLoadFeature* map = nullptr;
   LoaderState state;
   RunState& run = state.run;
   VirtualTransferPage page{host, state};

@@ -1,0 +1,280 @@
+// Write Program against a whole simulated unit in virtual time: both
+// variants from the configuration save to the reset, and the ways they fail.
+
+#include "uploads/program_upload.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "protocol/command_lines.h"
+#include "protocol/page_results.h"
+#include "support/image_builders.h"
+#include "transfer_fixture.h"
+#include "uploads/upload_steps.h"
+
+namespace rv4410::test {
+namespace {
+
+class ProgramUploadTest : public TransferTest {
+ protected:
+  // A unit that identified itself (the block variant) or not (the raw one).
+  void Prepare(std::size_t length, bool identified, sim::SimOptions options = WholeUnitOptions()) {
+    StartWholeUnit(std::move(options));
+    image = BuildProgramImage({.length = length, .seed = static_cast<std::uint32_t>(length)});
+    LoadImage(image);
+    run.UnitInfoValid = identified;
+    parametersBefore = UnitParameters();
+  }
+  // Runs Write Program; a page left open is ended with Exit long after.
+  int Upload() {
+    page.CommandAt(host.TickCount() + kLongAfterMs, TransferCommand::kExit);
+    return RunTransfer(kWriteProgram);
+  }
+  // Whether the page was still open when the upload returned.
+  bool LeftOpen() const { return page.endedAtMs > page.timerReturnedAtMs; }
+  int Sent(const std::string& command) const { return Count(unit->Commands(), command); }
+  bool StatusShowed(const std::string& text) const {
+    return std::find(page.status1033.begin(), page.status1033.end(), text) != page.status1033.end();
+  }
+
+  static constexpr std::int64_t kLongAfterMs = 3'000'000;
+  std::vector<std::uint8_t> image;
+  std::vector<std::string> parametersBefore;
+};
+
+TEST_F(ProgramUploadTest, BlocksReachTheFlashAndTheConfigurationComesBack) {
+  Prepare(5000, true);
+  EXPECT_EQ(Upload(), kPageLeave);
+  ASSERT_EQ(program->FlashCommits(), 1);
+  EXPECT_EQ(program->Flashed(), image);
+  EXPECT_EQ(UnitParameters(), parametersBefore);
+  EXPECT_EQ(exchange->CompletedWrites(), 1);
+  EXPECT_EQ(unit->Commands().back(), "RESET");
+  EXPECT_TRUE(LeftOpen());
+  EXPECT_TRUE(page.exitEnabled);
+  EXPECT_EQ(page.LastCursor(), CursorShape::kArrow);
+  EXPECT_FALSE(state.BusyCursor);
+  EXPECT_EQ(page.status1033.back(), "          Done          ");
+  EXPECT_EQ(page.progress.back(), 1000);
+  EXPECT_EQ(page.status1032.back(), "sent 5000 of 5000 bytes");
+  EXPECT_TRUE(host.ShownBoxes().empty());
+  EXPECT_FALSE(run.link.open);
+  std::string log = page.log.text;
+  for (const char* step :
+       {"Sending Program Data, 5000 bytes...", "Writing to flash", "Waiting for Unit to Reset",
+        "Writing configuration back to the Unit", "Resetting Unit\r\nDone...\r\n"}) {
+    EXPECT_NE(log.find(step), std::string::npos) << step;
+  }
+  // The configuration was read from the unit before anything else was said.
+  EXPECT_NE(ReadFile(configPath).find("DG Select"), std::string::npos);
+}
+
+TEST_F(ProgramUploadTest, ProgressIsPerMilleAndTouchedOnlyWhenItChanges) {
+  Prepare(256 + 3 * 1024 + 100, true);
+  Upload();
+  // 3 full blocks and a short one: 1280, 2304, 3328, 3428 of 3428.
+  EXPECT_EQ(page.progress, (std::vector<int>{0, 373, 672, 970, 1000}));
+}
+
+TEST_F(ProgramUploadTest, AnImageOfJustTheControlBlockSendsNoDataBlock) {
+  Prepare(256, true);
+  EXPECT_EQ(Upload(), kPageLeave);
+  EXPECT_EQ(program->Blocks(), 0u);
+  EXPECT_EQ(page.progress, std::vector<int>{0});
+  EXPECT_EQ(program->Flashed(), image);
+}
+
+TEST_F(ProgramUploadTest, AUnitThatNeverAnswersIsAskedAfterTenAttempts) {
+  sim::SimOptions options = WholeUnitOptions();
+  options.program.blocks.neverAnswer = true;
+  Prepare(3000, true, options);
+  host.AnswerNextBox(BoxAnswer::kNo);
+  EXPECT_EQ(Upload(), kPageLeave);
+  EXPECT_EQ(program->Attempts(0), 10);
+  EXPECT_EQ(page.status1033.back(), "    Retry count 10    ");
+  EXPECT_NE(LogText().find("Unit sent 'no reply'"), std::string::npos);
+  EXPECT_EQ(BoxTexts(), std::vector<std::string>{kUnitRepliedError});
+  EXPECT_FALSE(run.link.open);
+  EXPECT_EQ(program->FlashCommits(), 0);
+}
+
+TEST_F(ProgramUploadTest, ABlockTakenAtItsTenthAttemptGoesOnWithTheCountStartedAgain) {
+  sim::SimOptions options = WholeUnitOptions();
+  options.program.blocks.faultBlock = 1;
+  options.program.blocks.faultTimes = 9;
+  options.program.blocks.fault = sim::BlockFault::kErrorLine;
+  Prepare(4000, true, options);
+  EXPECT_EQ(Upload(), kPageLeave);
+  EXPECT_EQ(program->Attempts(1), 10);
+  EXPECT_TRUE(StatusShowed("    Retry count 9    "));
+  EXPECT_FALSE(StatusShowed("    Retry count 10    "));
+  EXPECT_EQ(program->Flashed(), image);
+  EXPECT_TRUE(host.ShownBoxes().empty());
+}
+
+TEST_F(ProgramUploadTest, AGarbledAcknowledgementIsNoAcknowledgement) {
+  sim::SimOptions options = WholeUnitOptions();
+  options.program.blocks.faultBlock = 0;
+  options.program.blocks.faultTimes = 2;
+  options.program.blocks.fault = sim::BlockFault::kGarble;
+  Prepare(2000, true, options);
+  Upload();
+  EXPECT_EQ(program->Attempts(0), 3);
+  EXPECT_EQ(program->Flashed(), image);
+}
+
+TEST_F(ProgramUploadTest, BeginLinesEachGetAFullWait) {
+  sim::SimOptions options = WholeUnitOptions();
+  // A write of 20 minutes with a "Begin" line every 200 s: far longer than
+  // one 240 s wait, never 240 s without a line.
+  options.program.flash.eraseUs = 200'000'000;
+  options.program.flash.usPerKiB = 500'000'000;
+  options.program.flash.beginEveryUs = 200'000'000;
+  Prepare(2000, true, options);
+  EXPECT_EQ(Upload(), kPageLeave);
+  EXPECT_EQ(program->FlashCommits(), 1) << page.log.text;
+  std::string log = page.log.text;
+  int begins = 0;
+  for (std::size_t at = log.find("Unit sent 'Begin"); at != std::string::npos;
+       at = log.find("Unit sent 'Begin", at + 1)) {
+    ++begins;
+  }
+  EXPECT_GE(begins, 6);
+  EXPECT_TRUE(host.ShownBoxes().empty());
+}
+
+TEST_F(ProgramUploadTest, AFlashWriteThatFallsSilentAfterBeginIsATimeout) {
+  sim::SimOptions options = WholeUnitOptions();
+  options.program.flash.silent = true;
+  Prepare(2000, true, options);
+  host.AnswerNextBox(BoxAnswer::kYes);
+  host.AnswerNextBox(BoxAnswer::kOk);
+  EXPECT_EQ(Upload(), kPageTryAgain);
+  EXPECT_EQ(BoxTexts(), (std::vector<std::string>{kOperationTimedOut, kResetUnitNote}));
+  EXPECT_EQ(Sent("W"), 1);
+}
+
+TEST_F(ProgramUploadTest, AFailedFlashWriteAsksItsOwnQuestion) {
+  sim::SimOptions options = WholeUnitOptions();
+  options.program.flash.failLine = "ERROR flash";
+  Prepare(2000, true, options);
+  host.AnswerNextBox(BoxAnswer::kNo);
+  EXPECT_EQ(Upload(), kPageLeave);
+  EXPECT_EQ(BoxTexts(), std::vector<std::string>{"Flash Write failed\nTry again?"});
+  EXPECT_NE(LogText().find("Unit sent 'ERROR flash'"), std::string::npos);
+}
+
+TEST_F(ProgramUploadTest, RetryMakesTheBlockVariantFindTheUnitAgainBeforeEachWrite) {
+  sim::SimOptions options = WholeUnitOptions();
+  options.program.flash.retryTimes = 3;
+  Prepare(2000, true, options);
+  EXPECT_EQ(Upload(), kPageLeave);
+  EXPECT_EQ(Sent("W"), 4);
+  // One break before the first write, and one before each repeated one.
+  EXPECT_GE(unit->Breaks(), 4);
+  EXPECT_EQ(program->FlashCommits(), 1);
+}
+
+TEST_F(ProgramUploadTest, TheRawVariantStreamsTheImageAndAsksForAnotherUnit) {
+  Prepare(1000, false);
+  host.AnswerNextBox(BoxAnswer::kNo);
+  EXPECT_EQ(Upload(), kPageLeave);
+  EXPECT_EQ(Sent("BC 3E8"), 1);
+  EXPECT_EQ(Sent("D"), 1);
+  EXPECT_EQ(program->Flashed(), image);
+  EXPECT_EQ(UnitParameters(), parametersBefore);
+  // The page has ended at once; the reset's last bytes are still on the line.
+  host.RunFor(100);
+  EXPECT_EQ(unit->Commands().back(), "RESET");
+  EXPECT_EQ(BoxTexts(), std::vector<std::string>{kUploadAnotherQuestion});
+  EXPECT_TRUE(StatusShowed("   Sending Program At 9600 Baud   "));
+  EXPECT_EQ(page.status1033.back(), "       DONE       ");
+  EXPECT_EQ(page.progress.back(), 1000);
+  EXPECT_FALSE(LeftOpen());
+  EXPECT_NE(
+      page.log.text.find(std::string("Resetting Unit...\r\n") + kUnitNeedsReset + "Done...\r\n"),
+      std::string::npos);
+}
+
+TEST_F(ProgramUploadTest, YesToAnotherUnitGoesBackToTheWaitingPage) {
+  Prepare(600, false);
+  host.AnswerNextBox(BoxAnswer::kYes);
+  host.AnswerNextBox(BoxAnswer::kOk);
+  EXPECT_EQ(Upload(), kPageTryAgain);
+  EXPECT_EQ(BoxTexts(), (std::vector<std::string>{kUploadAnotherQuestion, kAttachNewUnitNote}));
+}
+
+TEST_F(ProgramUploadTest, TheRawVariantStreamsAnImageOfJustTheControlBlock) {
+  Prepare(256, false);
+  host.AnswerNextBox(BoxAnswer::kNo);
+  Upload();
+  EXPECT_EQ(Sent("BC 100"), 1);
+  EXPECT_EQ(program->Flashed(), image);
+}
+
+TEST_F(ProgramUploadTest, RetryMakesTheRawVariantOnlyWriteAgain) {
+  sim::SimOptions options = WholeUnitOptions();
+  options.program.flash.retryTimes = 2;
+  Prepare(700, false, options);
+  host.AnswerNextBox(BoxAnswer::kNo);
+  Upload();
+  EXPECT_EQ(Sent("W"), 3);
+  EXPECT_EQ(unit->Breaks(), 0);
+  // No probe before any of them.
+  const std::vector<std::string>& commands = unit->Commands();
+  for (std::size_t i = 1; i < commands.size(); ++i) {
+    if (commands[i] == "W") {
+      EXPECT_NE(commands[i - 1], "") << i;
+    }
+  }
+  EXPECT_EQ(program->FlashCommits(), 1);
+}
+
+TEST_F(ProgramUploadTest, ASetUpThatGivesUpLeavesThePageOpenWithItsLog) {
+  sim::SimOptions options = WholeUnitOptions();
+  options.speeds.ignoreLoadMode = true;
+  Prepare(2000, true, options);
+  EXPECT_EQ(Upload(), kPageLeave);
+  EXPECT_TRUE(LeftOpen());
+  EXPECT_TRUE(page.exitEnabled);
+  EXPECT_TRUE(host.ShownBoxes().empty());
+  EXPECT_NE(LogText().find("Send baud rate message:BR 9600"), std::string::npos);
+  EXPECT_EQ(program->Blocks(), 0u);
+}
+
+TEST_F(ProgramUploadTest, ExitIsDisabledWhileTheUploadRunsButBackEndsIt) {
+  Prepare(20'000, true);
+  bool exitDuring = true;
+  host.At(8000, [&] { exitDuring = page.exitEnabled; });
+  page.CommandAt(9000, TransferCommand::kBack);
+  EXPECT_EQ(RunTransfer(kWriteProgram), kPageBack);
+  EXPECT_FALSE(exitDuring);
+  EXPECT_FALSE(run.link.open);
+  EXPECT_EQ(program->FlashCommits(), 0);
+  EXPECT_TRUE(host.ShownBoxes().empty());
+}
+
+TEST_F(ProgramUploadTest, ACancelDuringTheRestartWaitStopsTheUpload) {
+  Prepare(600, true);
+  std::int64_t resetWaitStart = -1;
+  host.Every(10, [&] {
+    if (resetWaitStart < 0 &&
+        page.log.text.find("Waiting for Unit to Reset") != std::string::npos) {
+      resetWaitStart = host.TickCount();
+      page.CommandAt(resetWaitStart + 1000, TransferCommand::kBack);
+      return false;
+    }
+    return true;
+  });
+  EXPECT_EQ(RunTransfer(kWriteProgram), kPageBack);
+  ASSERT_GE(resetWaitStart, 0);
+  EXPECT_EQ(page.endedAtMs, resetWaitStart + 1000);
+  EXPECT_EQ(exchange->CompletedWrites(), 0);
+  EXPECT_EQ(Sent("RESET"), 0);
+}
+
+}  // namespace
+}  // namespace rv4410::test
