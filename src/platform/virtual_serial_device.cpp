@@ -4,11 +4,6 @@
 
 namespace rv4410 {
 
-std::int64_t CharacterTimeUs(int baud) {
-  if (baud <= 0) return 1'000'000;
-  return (10'000'000 + baud - 1) / baud;
-}
-
 void VirtualSerialDevice::SetPortPresent(const std::string& portName, bool present) {
   if (present) {
     missingPorts_.erase(portName);
@@ -26,7 +21,8 @@ void VirtualSerialDevice::SetBaudRejected(int baud, bool rejected) {
 }
 
 bool VirtualSerialDevice::Open(const std::string& portName, int baud) {
-  if (open_ || heldElsewhere_ || missingPorts_.count(portName) != 0) return false;
+  Close();
+  if (heldElsewhere_ || missingPorts_.count(portName) != 0) return false;
   if (rejectedBauds_.count(baud) != 0) return false;
   open_ = true;
   portName_ = portName;

@@ -18,9 +18,6 @@ namespace rv4410 {
 
 inline constexpr std::int64_t kNever = std::numeric_limits<std::int64_t>::max();
 
-// Microseconds one character takes on the line at `baud` (start, 8 data, stop bit).
-std::int64_t CharacterTimeUs(int baud);
-
 // The far end of an in-memory line.
 class VirtualPeer {
  public:
@@ -56,6 +53,8 @@ class VirtualSerialDevice : public SerialDevice {
   std::size_t Write(const std::uint8_t* data, std::size_t count) override;
   std::size_t BytesWaiting() override;
   std::size_t Read(std::uint8_t* data, std::size_t count) override;
+  // Exact: the bytes whose last bit has not yet reached the far end.
+  std::size_t UnsentBytes() override { return open_ ? output_.size() : 0; }
   void SetBreak(bool on) override;
   void Purge() override;
 
