@@ -51,6 +51,17 @@ std::size_t VirtualSerialDevice::Write(const std::uint8_t* data, std::size_t cou
   return taken;
 }
 
+void VirtualSerialDevice::HoldOutput(bool held) {
+  if (held == outputHeld_) return;
+  outputHeld_ = held;
+  if (held) return;
+  lineFreeUs_ = nowUs_;
+  for (InFlight& sent : output_) {
+    lineFreeUs_ += CharacterTimeUs(sent.baud);
+    sent.arrivesUs = lineFreeUs_;
+  }
+}
+
 std::size_t VirtualSerialDevice::BytesWaiting() {
   return open_ ? input_.size() : 0;
 }
@@ -86,13 +97,13 @@ void VirtualSerialDevice::AdvanceTo(std::int64_t nowUs) {
   // Events happen in time order: a byte reaching the unit, the unit's own
   // timers, and the bytes it sends back.
   for (;;) {
-    std::int64_t nextOut = output_.empty() ? kNever : output_.front().arrivesUs;
+    std::int64_t nextOut = NextOutputUs();
     std::int64_t nextPeer = peer_ != nullptr ? peer_->NextEventUs() : kNever;
     std::int64_t next = std::min(nextOut, nextPeer);
     if (next > nowUs) break;
     nowUs_ = std::max(nowUs_, next);
     if (peer_ != nullptr) peer_->AdvanceTo(nowUs_);
-    if (nextOut <= nextPeer && !output_.empty()) {
+    if (nextOut <= nextPeer && nextOut != kNever) {
       InFlight sent = output_.front();
       output_.pop_front();
       if (peer_ != nullptr) peer_->ReceiveByte(sent.byte, sent.baud, sent.arrivesUs);
@@ -111,8 +122,12 @@ void VirtualSerialDevice::AdvanceTo(std::int64_t nowUs) {
   if (peer_ != nullptr) peer_->AdvanceTo(nowUs_);
 }
 
+std::int64_t VirtualSerialDevice::NextOutputUs() const {
+  return output_.empty() || outputHeld_ ? kNever : output_.front().arrivesUs;
+}
+
 std::int64_t VirtualSerialDevice::NextEventUs() const {
-  std::int64_t nextOut = output_.empty() ? kNever : output_.front().arrivesUs;
+  std::int64_t nextOut = NextOutputUs();
   std::int64_t nextPeer = peer_ != nullptr ? peer_->NextEventUs() : kNever;
   return std::min(nextOut, nextPeer);
 }

@@ -46,6 +46,9 @@ class VirtualSerialDevice : public SerialDevice {
   void SetBaudRejected(int baud, bool rejected);
   // Another program holds the port: every open fails as a busy device does.
   void SetHeldElsewhere(bool held) { heldElsewhere_ = held; }
+  // The line holds output back (a flow-control pause, a stalled adapter):
+  // nothing leaves while held; on release the queued bytes leave from then on.
+  void HoldOutput(bool held);
 
   bool Open(const std::string& portName, int baud) override;
   void Close() override;
@@ -76,6 +79,8 @@ class VirtualSerialDevice : public SerialDevice {
     std::int64_t arrivesUs;
   };
 
+  std::int64_t NextOutputUs() const;
+
   VirtualPeer* peer_ = nullptr;
   std::int64_t nowUs_ = 0;
   bool open_ = false;
@@ -88,6 +93,7 @@ class VirtualSerialDevice : public SerialDevice {
   std::int64_t lineFreeUs_ = 0;  // when the last queued byte finishes leaving
   std::deque<std::uint8_t> input_;
   std::size_t droppedInput_ = 0;
+  bool outputHeld_ = false;
   bool breakOn_ = false;
   std::int64_t breakFromUs_ = 0;
   int breakCount_ = 0;

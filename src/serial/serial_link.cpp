@@ -27,6 +27,7 @@ int SerialOpen(SerialLink& link) {
     return 0;
   }
   link.open = true;
+  link.openBaud = link.settings.baudRate;
   // Opening discards the output queue: nothing is on its way any more.
   link.lineFreeUs = link.host.TickCount() * 1000;
   if (!link.ioBuffer) IoBufferAlloc(link);
@@ -53,7 +54,7 @@ void SerialWriteByte(SerialLink& link, std::uint8_t byte) {
     if (host.Serial().Write(buffer, 1) == 1) {
       // The byte leaves after those before it, one character time long.
       std::int64_t nowUs = host.TickCount() * 1000;
-      link.lineFreeUs = std::max(link.lineFreeUs, nowUs) + CharacterTimeUs(link.settings.baudRate);
+      link.lineFreeUs = std::max(link.lineFreeUs, nowUs) + CharacterTimeUs(link.openBaud);
       return;
     }
     if (host.TickCount() >= deadline) return;
@@ -111,7 +112,7 @@ std::int64_t OutputDoneAt(SerialLink& link, std::size_t& unsent) {
   unsent = 0;
   if (!SerialIsOpen(link)) return now;
   unsent = link.host.Serial().UnsentBytes();
-  std::int64_t characterUs = CharacterTimeUs(link.settings.baudRate);
+  std::int64_t characterUs = CharacterTimeUs(link.openBaud);
   std::int64_t doneUs =
       std::max(link.lineFreeUs, now * 1000 + static_cast<std::int64_t>(unsent) * characterUs);
   // Rounded up: the wait never begins before the last stop bit.

@@ -26,6 +26,8 @@ struct SerialLink {
   Host& host;
   LoaderSettings& settings;
   bool open = false;
+  // The speed the port was opened at: what the line rate is while it is open.
+  int openBaud = 0;
   // When the last byte handed to the port will have left the PC at the line
   // rate, in microseconds of the host's tick count.
   std::int64_t lineFreeUs = 0;
