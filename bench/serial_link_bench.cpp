@@ -214,41 +214,53 @@ void CancelLatency(int samples, bool closesPort) {
   Report("maximum latency", worst.total, "ms", "<=", kMaxLatencyMs, worst.total <= kMaxLatencyMs);
 }
 
-// A pseudo-terminal whose master a thread drains as fast as it can.
-class DrainedPty {
- public:
-  DrainedPty() {
-    if (openpty(&master_, &slave_, nullptr, nullptr, nullptr) != 0) {
+// A new pseudo-terminal: the loader opens the slave path, the bench serves the
+// master (non-blocking). The slave stays open here too, which keeps the line up
+// whatever the loader does with its end.
+struct PtyEnds {
+  PtyEnds() {
+    if (openpty(&master, &slave, nullptr, nullptr, nullptr) != 0) {
       std::perror("bench_serial_link: openpty");
       std::exit(2);
     }
-    path_ = ttyname(slave_);
-    fcntl(master_, F_SETFL, fcntl(master_, F_GETFL) | O_NONBLOCK);
-    reader_ = std::thread([this] { Drain(); });
+    path = ttyname(slave);
+    fcntl(master, F_SETFL, fcntl(master, F_GETFL) | O_NONBLOCK);
   }
+  ~PtyEnds() {
+    close(slave);
+    close(master);
+  }
+  PtyEnds(const PtyEnds&) = delete;
+  PtyEnds& operator=(const PtyEnds&) = delete;
+
+  int master = -1;
+  int slave = -1;
+  std::string path;
+};
+
+// A pseudo-terminal whose master a thread drains as fast as it can.
+class DrainedPty {
+ public:
+  DrainedPty() : reader_([this] { Drain(); }) {}
   ~DrainedPty() {
     stop_.store(true);
     reader_.join();
-    close(slave_);
-    close(master_);
   }
-  const std::string& Path() const { return path_; }
+  const std::string& Path() const { return pty_.path; }
   std::size_t Received() const { return received_.load(); }
 
  private:
   void Drain() {
     char buffer[65536];
     while (!stop_.load()) {
-      pollfd fd{master_, POLLIN, 0};
+      pollfd fd{pty_.master, POLLIN, 0};
       if (poll(&fd, 1, 20) <= 0) continue;
-      ssize_t got = read(master_, buffer, sizeof buffer);
+      ssize_t got = read(pty_.master, buffer, sizeof buffer);
       if (got > 0) received_ += static_cast<std::size_t>(got);
     }
   }
 
-  int master_ = -1;
-  int slave_ = -1;  // keeps the line up whatever the loader does with its end
-  std::string path_;
+  PtyEnds pty_;
   std::atomic<bool> stop_{false};
   std::atomic<std::size_t> received_{0};
   std::thread reader_;
@@ -297,23 +309,13 @@ void SendLineThroughput(int durationMs) {
 class PacedAnsweringPty {
  public:
   PacedAnsweringPty(int baud, std::size_t expected)
-      : characterUs_(CharacterTimeUs(baud)), expected_(expected) {
-    if (openpty(&master_, &slave_, nullptr, nullptr, nullptr) != 0) {
-      std::perror("bench_serial_link: openpty");
-      std::exit(2);
-    }
-    path_ = ttyname(slave_);
-    fcntl(master_, F_SETFL, fcntl(master_, F_GETFL) | O_NONBLOCK);
-    peer_ = std::thread([this] { Serve(); });
-  }
+      : characterUs_(CharacterTimeUs(baud)), expected_(expected), peer_([this] { Serve(); }) {}
   ~PacedAnsweringPty() {
     stop_.store(true);
     peer_.join();
-    close(slave_);
-    close(master_);
   }
-  const std::string& Path() const { return path_; }
-  // When the last byte arrived on the paced line, and when the answer left.
+  const std::string& Path() const { return pty_.path; }
+  // When the last byte had arrived on the paced line (valid once Answered()).
   Clock::time_point LastByteAt() const { return lastByteAt_; }
   bool Answered() const { return answered_.load(); }
 
@@ -323,10 +325,10 @@ class PacedAnsweringPty {
     std::size_t received = 0;
     Clock::time_point lineFree = Clock::now();
     while (!stop_.load() && !answered_.load()) {
-      pollfd fd{master_, POLLIN, 0};
+      pollfd fd{pty_.master, POLLIN, 0};
       int timeoutMs = received >= expected_ ? 1 : 20;
       if (poll(&fd, 1, timeoutMs) > 0) {
-        ssize_t got = read(master_, buffer, sizeof buffer);
+        ssize_t got = read(pty_.master, buffer, sizeof buffer);
         for (ssize_t i = 0; i < got; ++i) {
           lineFree = std::max(lineFree, Clock::now()) + std::chrono::microseconds(characterUs_);
         }
@@ -335,17 +337,15 @@ class PacedAnsweringPty {
       if (received >= expected_) {
         std::this_thread::sleep_until(lineFree);
         lastByteAt_ = lineFree;
-        ssize_t wrote = write(master_, "OK\r\n", 4);
+        ssize_t wrote = write(pty_.master, "OK\r\n", 4);
         answered_.store(wrote == 4);
       }
     }
   }
 
+  PtyEnds pty_;
   std::int64_t characterUs_;
   std::size_t expected_;
-  int master_ = -1;
-  int slave_ = -1;
-  std::string path_;
   std::atomic<bool> stop_{false};
   std::atomic<bool> answered_{false};
   Clock::time_point lastByteAt_{};

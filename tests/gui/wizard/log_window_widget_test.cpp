@@ -9,12 +9,18 @@
 namespace rv4410 {
 namespace {
 
-TEST(LogWindowWidgetTest, ShowsLogLinesWithTheLogFontAndTrimsTheFirstFiftyLines) {
+// The widget as the activity log's window.
+class LogWindowWidgetTest : public ::testing::Test {
+ protected:
+  LogWindowWidgetTest() : log(host, dir.File("Loader.LOG")) { log.LogWindowAttach(&window); }
+
   test::TempDir dir;
   VirtualHost host;
-  ActivityLog log(host, dir.File("Loader.LOG"));
+  ActivityLog log;
   LogWindowWidget window;
-  log.LogWindowAttach(&window);
+};
+
+TEST_F(LogWindowWidgetTest, ShowsLogLinesWithTheLogFontAndTrimsTheFirstFiftyLines) {
   EXPECT_EQ(window.font().family(), "Courier New");
   EXPECT_EQ(window.font().pixelSize(), 16);
 
@@ -31,12 +37,7 @@ TEST(LogWindowWidgetTest, ShowsLogLinesWithTheLogFontAndTrimsTheFirstFiftyLines)
 }
 
 // 100 lines of 198 characters and CR LF: exactly 20000 characters as appended.
-TEST(LogWindowWidgetTest, CountsCrLfAsTwoSoTrimmingStartsJustAbove20000) {
-  test::TempDir dir;
-  VirtualHost host;
-  ActivityLog log(host, dir.File("Loader.LOG"));
-  LogWindowWidget window;
-  log.LogWindowAttach(&window);
+TEST_F(LogWindowWidgetTest, CountsCrLfAsTwoSoTrimmingStartsJustAbove20000) {
   for (int i = 0; i < 100; ++i) log.LogPrintf("%03d%s\r\n", i, std::string(195, '.').c_str());
   EXPECT_EQ(window.TextLength(), 20000);
   EXPECT_EQ(window.LineStart(1), 200);
@@ -54,8 +55,7 @@ TEST(LogWindowWidgetTest, CountsCrLfAsTwoSoTrimmingStartsJustAbove20000) {
   EXPECT_TRUE(window.toPlainText().endsWith("next\nlast\n"));
 }
 
-TEST(LogWindowWidgetTest, LoneLineEndsAndACrLfSplitOverTwoAppendsKeepCountAndLinesInStep) {
-  LogWindowWidget window;
+TEST_F(LogWindowWidgetTest, LoneLineEndsAndACrLfSplitOverTwoAppendsKeepCountAndLinesInStep) {
   window.Append("a\rb\nc\r\nd");
   EXPECT_EQ(window.toPlainText(), "a\nb\nc\nd");
   EXPECT_EQ(window.TextLength(), 8);
