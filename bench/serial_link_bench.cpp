@@ -3,7 +3,10 @@
 //   - CPU used by the loader while WaitForOk runs against a silent unit, and
 //     while ReceiveLine waits (% of one core; the simulator's own CPU beside it);
 //   - latency from a user event posted during a wait to the wait returning;
-//   - bytes per second SendLine hands to a pseudo-terminal that nothing paces.
+//   - bytes per second SendLine hands to a pseudo-terminal that nothing paces;
+//   - a ReceiveLine with a short timeout after 4 KB sent at 9600 baud, to a
+//     peer that paces the bytes at the line rate and answers only once all
+//     have arrived: that it gets the answer, and how long past the line time.
 // Prints each figure with its target; exits 1 when a target is missed.
 // `--quick` (or RV4410_BENCH_QUICK=1) shortens every measurement for a smoke run.
 
@@ -44,6 +47,12 @@ constexpr double kMaxCpuPercent = 2.0;
 constexpr double kMaxMedianLatencyMs = 10.0;
 constexpr double kMaxLatencyMs = 50.0;
 constexpr double kMinSendBytesPerSecond = 200'000.0;
+// The reply wait after a long send: the answer comes once the last byte is
+// in; the wait beyond the line time is the peer's turn-around and polling.
+constexpr int kLongSendBytes = 4096;
+constexpr int kLongSendBaud = 9600;
+constexpr std::int64_t kShortReplyTimeoutMs = 100;
+constexpr double kMaxExtraWaitMs = 50.0;
 
 struct Durations {
   int handshakeMs = 10'000;
@@ -205,41 +214,53 @@ void CancelLatency(int samples, bool closesPort) {
   Report("maximum latency", worst.total, "ms", "<=", kMaxLatencyMs, worst.total <= kMaxLatencyMs);
 }
 
-// A pseudo-terminal whose master a thread drains as fast as it can.
-class DrainedPty {
- public:
-  DrainedPty() {
-    if (openpty(&master_, &slave_, nullptr, nullptr, nullptr) != 0) {
+// A new pseudo-terminal: the loader opens the slave path, the bench serves the
+// master (non-blocking). The slave stays open here too, which keeps the line up
+// whatever the loader does with its end.
+struct PtyEnds {
+  PtyEnds() {
+    if (openpty(&master, &slave, nullptr, nullptr, nullptr) != 0) {
       std::perror("bench_serial_link: openpty");
       std::exit(2);
     }
-    path_ = ttyname(slave_);
-    fcntl(master_, F_SETFL, fcntl(master_, F_GETFL) | O_NONBLOCK);
-    reader_ = std::thread([this] { Drain(); });
+    path = ttyname(slave);
+    fcntl(master, F_SETFL, fcntl(master, F_GETFL) | O_NONBLOCK);
   }
+  ~PtyEnds() {
+    close(slave);
+    close(master);
+  }
+  PtyEnds(const PtyEnds&) = delete;
+  PtyEnds& operator=(const PtyEnds&) = delete;
+
+  int master = -1;
+  int slave = -1;
+  std::string path;
+};
+
+// A pseudo-terminal whose master a thread drains as fast as it can.
+class DrainedPty {
+ public:
+  DrainedPty() : reader_([this] { Drain(); }) {}
   ~DrainedPty() {
     stop_.store(true);
     reader_.join();
-    close(slave_);
-    close(master_);
   }
-  const std::string& Path() const { return path_; }
+  const std::string& Path() const { return pty_.path; }
   std::size_t Received() const { return received_.load(); }
 
  private:
   void Drain() {
     char buffer[65536];
     while (!stop_.load()) {
-      pollfd fd{master_, POLLIN, 0};
+      pollfd fd{pty_.master, POLLIN, 0};
       if (poll(&fd, 1, 20) <= 0) continue;
-      ssize_t got = read(master_, buffer, sizeof buffer);
+      ssize_t got = read(pty_.master, buffer, sizeof buffer);
       if (got > 0) received_ += static_cast<std::size_t>(got);
     }
   }
 
-  int master_ = -1;
-  int slave_ = -1;  // keeps the line up whatever the loader does with its end
-  std::string path_;
+  PtyEnds pty_;
   std::atomic<bool> stop_{false};
   std::atomic<std::size_t> received_{0};
   std::thread reader_;
@@ -282,6 +303,94 @@ void SendLineThroughput(int durationMs) {
   if (!complete) failed = true;
 }
 
+// A pseudo-terminal whose far end takes the loader's bytes at the line rate of
+// `baud` (a pseudo-terminal itself does not pace) and answers "OK\r\n" once
+// `expected` bytes have arrived, the last of them with its stop bit.
+class PacedAnsweringPty {
+ public:
+  PacedAnsweringPty(int baud, std::size_t expected)
+      : characterUs_(CharacterTimeUs(baud)), expected_(expected), peer_([this] { Serve(); }) {}
+  ~PacedAnsweringPty() {
+    stop_.store(true);
+    peer_.join();
+  }
+  const std::string& Path() const { return pty_.path; }
+  // When the last byte had arrived on the paced line (valid once Answered()).
+  Clock::time_point LastByteAt() const { return lastByteAt_; }
+  bool Answered() const { return answered_.load(); }
+
+ private:
+  void Serve() {
+    char buffer[4096];
+    std::size_t received = 0;
+    Clock::time_point lineFree = Clock::now();
+    while (!stop_.load() && !answered_.load()) {
+      pollfd fd{pty_.master, POLLIN, 0};
+      int timeoutMs = received >= expected_ ? 1 : 20;
+      if (poll(&fd, 1, timeoutMs) > 0) {
+        ssize_t got = read(pty_.master, buffer, sizeof buffer);
+        for (ssize_t i = 0; i < got; ++i) {
+          lineFree = std::max(lineFree, Clock::now()) + std::chrono::microseconds(characterUs_);
+        }
+        if (got > 0) received += static_cast<std::size_t>(got);
+      }
+      if (received >= expected_) {
+        std::this_thread::sleep_until(lineFree);
+        lastByteAt_ = lineFree;
+        ssize_t wrote = write(pty_.master, "OK\r\n", 4);
+        answered_.store(wrote == 4);
+      }
+    }
+  }
+
+  PtyEnds pty_;
+  std::int64_t characterUs_;
+  std::size_t expected_;
+  std::atomic<bool> stop_{false};
+  std::atomic<bool> answered_{false};
+  Clock::time_point lastByteAt_{};
+  std::thread peer_;
+};
+
+void ReplyAfterLongSend() {
+  PacedAnsweringPty pty(kLongSendBaud, kLongSendBytes);
+  setenv("RV4410_COM1", pty.Path().c_str(), 1);
+  TempDir dir;
+  QtHost host;
+  RunState run(host, dir.File("Loader.LOG"));
+  run.settings.baudRate = kLongSendBaud;
+  if (SerialOpen(run.link) != 1) {
+    std::fprintf(stderr, "bench_serial_link: cannot open %s\n", pty.Path().c_str());
+    std::exit(2);
+  }
+  // Lines as long as the format buffer allows (its last byte ends the text).
+  const int longest = static_cast<int>(kFormatBufferSize) - 1;
+  Clock::time_point start = Clock::now();
+  for (int sent = 0; sent < kLongSendBytes; sent += longest) {
+    std::string line(static_cast<std::size_t>(std::min(longest, kLongSendBytes - sent) - 2), 'D');
+    SendLine(run, "%s\r\n", line.c_str());
+  }
+  double handedOverMs = MsSince(start);
+  ReplyBuffer reply{};
+  int result = ReceiveLine(run, reply.data(), kShortReplyTimeoutMs);
+  Clock::time_point ended = Clock::now();
+  SerialClose(run.link);
+  double lineMs = kLongSendBytes * CharacterTimeUs(kLongSendBaud) / 1000.0;
+  double waitedMs = std::chrono::duration<double, std::milli>(ended - start).count();
+  bool ok = result == 2 && std::string(reply.data()) == "OK";
+  std::printf("ReceiveLine (%lld ms) after %d bytes sent at %d baud to a paced peer: %s\n",
+              static_cast<long long>(kShortReplyTimeoutMs), kLongSendBytes, kLongSendBaud,
+              ok ? "answered \"OK\" ok" : "NO ANSWER (MISSED)");
+  if (!ok) failed = true;
+  std::printf("  %-52s %10.2f ms\n", "bytes handed over in", handedOverMs);
+  std::printf("  %-52s %10.2f ms\n", "line time of the bytes", lineMs);
+  if (!ok || !pty.Answered()) return;
+  double extraMs = std::chrono::duration<double, std::milli>(ended - pty.LastByteAt()).count();
+  std::printf("  %-52s %10.2f ms\n", "from the send to the answer read", waitedMs);
+  Report("wait past the last byte's arrival", extraMs, "ms", "<=", kMaxExtraWaitMs,
+         extraMs <= kMaxExtraWaitMs);
+}
+
 }  // namespace
 }  // namespace rv4410::bench
 
@@ -300,6 +409,7 @@ int main(int argc, char** argv) {
   CancelLatency(durations.latencySamples, true);
   CancelLatency(durations.latencySamples, false);
   SendLineThroughput(durations.throughputMs);
+  ReplyAfterLongSend();
   std::printf(failed ? "bench_serial_link: a target was MISSED\n"
                      : "bench_serial_link: every target met\n");
   return failed ? 1 : 0;

@@ -1,5 +1,6 @@
 #include "platform/qt_host.h"
 
+#include <QAbstractEventDispatcher>
 #include <QApplication>
 #include <QCoreApplication>
 #include <QEventLoop>
@@ -16,8 +17,57 @@ constexpr std::int64_t kPumpIntervalNs = 1'000'000;
 
 }  // namespace
 
-QtHost::QtHost() {
+// Sees every quit request that reaches the application object.
+class QtHost::QuitWatcher : public QObject {
+ public:
+  explicit QuitWatcher(QtHost& host) : host_(host) {}
+
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::Quit) {
+      host_.quitRequested_ = true;
+      if (host_.inWait_) host_.quitPending_ = true;
+    }
+    return QObject::eventFilter(watched, event);
+  }
+
+  // An event loop other than a wait of the logic is about to sleep: one that
+  // did not hear the quit request a wait took from it. Hand it on.
+  void OnAboutToBlock() {
+    if (host_.inWait_ || !host_.quitPending_) return;
+    host_.quitPending_ = false;
+    QCoreApplication::postEvent(QCoreApplication::instance(), new QEvent(QEvent::Quit));
+  }
+
+ private:
+  QtHost& host_;
+};
+
+QtHost::QtHost() : quitWatcher_(std::make_unique<QuitWatcher>(*this)) {
   clock_.start();
+  QCoreApplication* application = QCoreApplication::instance();
+  if (application == nullptr) return;
+  application->installEventFilter(quitWatcher_.get());
+  if (QAbstractEventDispatcher* dispatcher = QAbstractEventDispatcher::instance()) {
+    QObject::connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, quitWatcher_.get(),
+                     [watcher = quitWatcher_.get()] { watcher->OnAboutToBlock(); });
+  }
+}
+
+QtHost::~QtHost() {
+  if (QCoreApplication* application = QCoreApplication::instance()) {
+    application->removeEventFilter(quitWatcher_.get());
+  }
+}
+
+void QtHost::RunEvents(QEventLoop::ProcessEventsFlags flags) {
+  // The waits of the logic run inside page handlers. A quit request handled
+  // here ends the event loops running now, but Qt forgets it afterwards: an
+  // event loop started later would never end. It is posted again once an
+  // event loop outside the waits is about to sleep.
+  bool outer = !inWait_;
+  inWait_ = true;
+  QCoreApplication::processEvents(flags);
+  if (outer) inWait_ = false;
 }
 
 std::int64_t QtHost::TickCount() {
@@ -31,7 +81,7 @@ void QtHost::PumpMessages() {
   std::int64_t now = clock_.nsecsElapsed();
   if (now - lastPumpNs_ < kPumpIntervalNs) return;
   lastPumpNs_ = now;
-  QCoreApplication::processEvents(QEventLoop::AllEvents);
+  RunEvents(QEventLoop::AllEvents);
 }
 
 void QtHost::WaitForEvent(std::int64_t deadline) {
@@ -48,7 +98,7 @@ void QtHost::WaitForEvent(std::int64_t deadline) {
   wake.start(static_cast<int>(std::min<std::int64_t>(remaining, 24 * 3600 * 1000)));
   // Sleeps until an event arrives: serial input (the port's read notifier),
   // a user action, or the timer; then runs what is pending.
-  QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+  RunEvents(QEventLoop::WaitForMoreEvents);
   lastPumpNs_ = clock_.nsecsElapsed();
   ++wakeups_;
 }

@@ -3,6 +3,9 @@
 // message boxes and the QSerialPort device.
 
 #include <QElapsedTimer>
+#include <QEventLoop>
+#include <QObject>
+#include <memory>
 
 #include "platform/host.h"
 #include "platform/qt_serial_device.h"
@@ -12,6 +15,9 @@ namespace rv4410 {
 class QtHost : public Host {
  public:
   QtHost();
+  ~QtHost() override;
+  QtHost(const QtHost&) = delete;
+  QtHost& operator=(const QtHost&) = delete;
 
   std::int64_t TickCount() override;
   void PumpMessages() override;
@@ -26,13 +32,26 @@ class QtHost : public Host {
   // How many times WaitForEvent has slept and woken; a test compares it with
   // the time waited to see that a wait sleeps rather than spins.
   std::int64_t Wakeups() const { return wakeups_; }
+  // Whether the program has been asked to quit (a quit request reached the
+  // application) since this host was made; the page loop ends on it.
+  bool QuitRequested() const { return quitRequested_; }
 
  private:
+  class QuitWatcher;
+  // Runs pending events for a wait of the logic; a quit request handled there
+  // is posted again later, so that the outermost event loop still sees it and
+  // ends the program.
+  void RunEvents(QEventLoop::ProcessEventsFlags flags);
+
   QElapsedTimer clock_;
   QtSerialDevice device_;
   bool cursorOverridden_ = false;
   std::int64_t wakeups_ = 0;
   std::int64_t lastPumpNs_ = -1'000'000'000;  // when user events last ran
+  std::unique_ptr<QuitWatcher> quitWatcher_;
+  bool inWait_ = false;
+  bool quitPending_ = false;  // handled during a wait, not yet posted again
+  bool quitRequested_ = false;
 };
 
 }  // namespace rv4410

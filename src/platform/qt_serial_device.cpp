@@ -4,6 +4,10 @@
 
 #if defined(Q_OS_UNIX)
 #include <poll.h>
+#include <sys/ioctl.h>
+#endif
+#if defined(Q_OS_LINUX)
+#include <linux/serial.h>
 #endif
 
 namespace rv4410 {
@@ -24,7 +28,7 @@ QtSerialDevice::~QtSerialDevice() {
 }
 
 bool QtSerialDevice::Open(const std::string& portName, int baud) {
-  if (port_->isOpen()) return false;
+  Close();
   devicePath_ = ResolvePortName(portName);
   if (devicePath_.empty()) return false;
   port_->setPortName(QString::fromStdString(devicePath_));
@@ -38,15 +42,33 @@ bool QtSerialDevice::Open(const std::string& portName, int baud) {
     port_->close();
     return false;
   }
+  SetLowLatency();
   Purge();
   return true;
 }
 
 void QtSerialDevice::Close() {
   if (!port_->isOpen()) return;
+  // A Cancel during a break closes the port in the middle of it: the line must
+  // not stay held in break for whoever opens it next.
+  if (port_->isBreakEnabled()) port_->setBreakEnabled(false);
   // Closing drops what Qt still holds; the last bytes of a command count.
-  port_->flush();
+  if (port_->isOpen()) port_->flush();
   if (port_->isOpen()) port_->close();
+}
+
+void QtSerialDevice::SetLowLatency() {
+#if defined(Q_OS_LINUX)
+  // USB adapters hold short input back to fill their packets (an FTDI chip up
+  // to 16 ms), which would cost a good part of every block's "OK". Devices
+  // without the setting (a pseudo-terminal) refuse it, and nothing is lost.
+  int fd = static_cast<int>(port_->handle());
+  serial_struct serial{};
+  if (fd < 0 || ioctl(fd, TIOCGSERIAL, &serial) != 0) return;
+  if ((serial.flags & ASYNC_LOW_LATENCY) != 0) return;
+  serial.flags |= ASYNC_LOW_LATENCY;
+  ioctl(fd, TIOCSSERIAL, &serial);
+#endif
 }
 
 bool QtSerialDevice::IsOpen() const {
@@ -87,6 +109,19 @@ std::size_t QtSerialDevice::Read(std::uint8_t* data, std::size_t count) {
   if (!port_->isOpen()) return 0;
   qint64 got = port_->read(reinterpret_cast<char*>(data), static_cast<qint64>(count));
   return got > 0 ? static_cast<std::size_t>(got) : 0;
+}
+
+std::size_t QtSerialDevice::UnsentBytes() {
+  if (!port_->isOpen()) return 0;
+  auto unsent = static_cast<std::size_t>(std::max<qint64>(port_->bytesToWrite(), 0));
+#if defined(Q_OS_UNIX)
+  // What the system's output queue still holds (a pseudo-terminal says 0).
+  int queued = 0;
+  if (ioctl(static_cast<int>(port_->handle()), TIOCOUTQ, &queued) == 0 && queued > 0) {
+    unsent += static_cast<std::size_t>(queued);
+  }
+#endif
+  return unsent;
 }
 
 void QtSerialDevice::SetBreak(bool on) {

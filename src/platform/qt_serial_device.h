@@ -22,6 +22,8 @@ class QtSerialDevice : public QObject, public SerialDevice {
   std::size_t Write(const std::uint8_t* data, std::size_t count) override;
   std::size_t BytesWaiting() override;
   std::size_t Read(std::uint8_t* data, std::size_t count) override;
+  // What Qt still buffers and, on Linux, what the driver's output queue holds.
+  std::size_t UnsentBytes() override;
   void SetBreak(bool on) override;
   void Purge() override;
 
@@ -33,6 +35,8 @@ class QtSerialDevice : public QObject, public SerialDevice {
 
  private:
   void OnError(QSerialPort::SerialPortError error);
+  // Asks the driver to pass short input on at once (Linux serial drivers).
+  void SetLowLatency();
 #if defined(Q_OS_UNIX)
   // True when the other end of the line has gone (hang-up or device removed).
   bool LineHungUp() const;

@@ -11,6 +11,13 @@ namespace rv4410 {
 // Driver queue sizes requested at every open, in each direction.
 inline constexpr std::size_t kDriverQueueSize = 8192;
 
+// Microseconds one character takes on the line at `baud` (start bit, 8 data
+// bits, stop bit), rounded up.
+constexpr std::int64_t CharacterTimeUs(int baud) {
+  if (baud <= 0) return 1'000'000;
+  return (10'000'000 + baud - 1) / baud;
+}
+
 class SerialDevice {
  public:
   virtual ~SerialDevice() = default;
@@ -18,6 +25,8 @@ class SerialDevice {
   // Opens the device named `portName` for exclusive use at `baud`, 8N1, with
   // queues of kDriverQueueSize bytes, and discards whatever was queued before.
   // False (and closed) when the device is missing, busy, or rejects the settings.
+  // An open device is closed first, as Close does, so that afterwards it is
+  // the device asked for at the speed asked for, or none.
   virtual bool Open(const std::string& portName, int baud) = 0;
   virtual void Close() = 0;
   // False also after the device vanished (a hang-up closes it).
@@ -30,6 +39,9 @@ class SerialDevice {
   virtual std::size_t BytesWaiting() = 0;
   // Takes up to `count` waiting bytes; never blocks.
   virtual std::size_t Read(std::uint8_t* data, std::size_t count) = 0;
+  // Bytes taken by Write that have not yet left on the line, as far as the
+  // device can tell; 0 when closed or when it cannot tell.
+  virtual std::size_t UnsentBytes() = 0;
 
   virtual void SetBreak(bool on) = 0;
   // Clears the line-error state and discards everything queued in both directions.

@@ -4,11 +4,6 @@
 
 namespace rv4410 {
 
-std::int64_t CharacterTimeUs(int baud) {
-  if (baud <= 0) return 1'000'000;
-  return (10'000'000 + baud - 1) / baud;
-}
-
 void VirtualSerialDevice::SetPortPresent(const std::string& portName, bool present) {
   if (present) {
     missingPorts_.erase(portName);
@@ -26,7 +21,8 @@ void VirtualSerialDevice::SetBaudRejected(int baud, bool rejected) {
 }
 
 bool VirtualSerialDevice::Open(const std::string& portName, int baud) {
-  if (open_ || heldElsewhere_ || missingPorts_.count(portName) != 0) return false;
+  Close();
+  if (heldElsewhere_ || missingPorts_.count(portName) != 0) return false;
   if (rejectedBauds_.count(baud) != 0) return false;
   open_ = true;
   portName_ = portName;
@@ -56,6 +52,17 @@ std::size_t VirtualSerialDevice::Write(const std::uint8_t* data, std::size_t cou
     ++taken;
   }
   return taken;
+}
+
+void VirtualSerialDevice::HoldOutput(bool held) {
+  if (held == outputHeld_) return;
+  outputHeld_ = held;
+  if (held) return;
+  lineFreeUs_ = nowUs_;
+  for (InFlight& sent : output_) {
+    lineFreeUs_ += CharacterTimeUs(sent.baud);
+    sent.arrivesUs = lineFreeUs_;
+  }
 }
 
 std::size_t VirtualSerialDevice::BytesWaiting() {
@@ -95,13 +102,13 @@ void VirtualSerialDevice::AdvanceTo(std::int64_t nowUs) {
   // timers, and the bytes it sends back.
   for (;;) {
     std::deque<InFlight>& queue = NextOutputQueue();
-    std::int64_t nextOut = queue.empty() ? kNever : queue.front().arrivesUs;
+    std::int64_t nextOut = NextOutputUs();
     std::int64_t nextPeer = peer_ != nullptr ? peer_->NextEventUs() : kNever;
     std::int64_t next = std::min(nextOut, nextPeer);
     if (next > nowUs) break;
     nowUs_ = std::max(nowUs_, next);
     if (peer_ != nullptr) peer_->AdvanceTo(nowUs_);
-    if (nextOut <= nextPeer && !queue.empty()) {
+    if (nextOut <= nextPeer && nextOut != kNever) {
       InFlight sent = queue.front();
       queue.pop_front();
       if (peer_ != nullptr) peer_->ReceiveByte(sent.byte, sent.baud, sent.arrivesUs);
@@ -125,9 +132,13 @@ std::deque<VirtualSerialDevice::InFlight>& VirtualSerialDevice::NextOutputQueue(
   return draining_.empty() ? output_ : draining_;
 }
 
-std::int64_t VirtualSerialDevice::NextEventUs() const {
+std::int64_t VirtualSerialDevice::NextOutputUs() const {
   const std::deque<InFlight>& queue = draining_.empty() ? output_ : draining_;
-  std::int64_t nextOut = queue.empty() ? kNever : queue.front().arrivesUs;
+  return queue.empty() || outputHeld_ ? kNever : queue.front().arrivesUs;
+}
+
+std::int64_t VirtualSerialDevice::NextEventUs() const {
+  std::int64_t nextOut = NextOutputUs();
   std::int64_t nextPeer = peer_ != nullptr ? peer_->NextEventUs() : kNever;
   return std::min(nextOut, nextPeer);
 }

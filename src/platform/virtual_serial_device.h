@@ -18,9 +18,6 @@ namespace rv4410 {
 
 inline constexpr std::int64_t kNever = std::numeric_limits<std::int64_t>::max();
 
-// Microseconds one character takes on the line at `baud` (start, 8 data, stop bit).
-std::int64_t CharacterTimeUs(int baud);
-
 // The far end of an in-memory line.
 class VirtualPeer {
  public:
@@ -49,6 +46,9 @@ class VirtualSerialDevice : public SerialDevice {
   void SetBaudRejected(int baud, bool rejected);
   // Another program holds the port: every open fails as a busy device does.
   void SetHeldElsewhere(bool held) { heldElsewhere_ = held; }
+  // The line holds output back (a flow-control pause, a stalled adapter):
+  // nothing leaves while held; on release the queued bytes leave from then on.
+  void HoldOutput(bool held);
 
   bool Open(const std::string& portName, int baud) override;
   void Close() override;
@@ -56,6 +56,8 @@ class VirtualSerialDevice : public SerialDevice {
   std::size_t Write(const std::uint8_t* data, std::size_t count) override;
   std::size_t BytesWaiting() override;
   std::size_t Read(std::uint8_t* data, std::size_t count) override;
+  // Exact: the bytes whose last bit has not yet reached the far end.
+  std::size_t UnsentBytes() override { return open_ ? output_.size() : 0; }
   void SetBreak(bool on) override;
   void Purge() override;
 
@@ -77,6 +79,8 @@ class VirtualSerialDevice : public SerialDevice {
     std::int64_t arrivesUs;
   };
 
+  std::int64_t NextOutputUs() const;
+
   VirtualPeer* peer_ = nullptr;
   std::int64_t nowUs_ = 0;
   bool open_ = false;
@@ -92,6 +96,7 @@ class VirtualSerialDevice : public SerialDevice {
   std::int64_t lineFreeUs_ = 0;    // when the last queued byte finishes leaving
   std::deque<std::uint8_t> input_;
   std::size_t droppedInput_ = 0;
+  bool outputHeld_ = false;
   bool breakOn_ = false;
   std::int64_t breakFromUs_ = 0;
   int breakCount_ = 0;

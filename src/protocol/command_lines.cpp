@@ -52,21 +52,25 @@ int SendLine(RunState& run, const char* format, ...) {
 
 int ReceiveLine(RunState& run, char* buffer, std::int64_t timeoutMs) {
   Host& host = run.host;
-  std::int64_t deadline = host.TickCount() + timeoutMs;
+  // Counted from when what was sent before has left the PC, not from when it
+  // was queued: at 1200 baud a configuration list is half a minute on the line.
+  ReplyDeadline deadline = SerialReplyDeadline(run.link, timeoutMs);
   buffer[0] = '\0';
 
   int c = -1;
+  bool late = false;
   for (;;) {
     c = SerialReadByte(run.link);
     if (c == '\r') break;
     if (run.CancelRequested) return -1;
     if (c >= 33) break;
-    if (host.TickCount() >= deadline) break;
+    late = SerialReplyDeadlinePassed(run.link, deadline, timeoutMs);
+    if (late) break;
     // With no port a read fails at once; sleep instead of spinning to the deadline.
-    if (c < 0 && !SerialIsOpen(run.link)) host.WaitForEvent(deadline);
+    if (c < 0 && !SerialIsOpen(run.link)) host.WaitForEvent(deadline.tick);
   }
   // Reaching the deadline is a timeout, also for a character that came too late.
-  if (host.TickCount() >= deadline) return -1;
+  if (late || SerialReplyDeadlinePassed(run.link, deadline, timeoutMs)) return -1;
 
   int length = 0;
   while (c >= 0 && c != '\r' && c != '\n') {

@@ -1,5 +1,6 @@
 #include "serial/serial_link.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <new>
 
@@ -16,8 +17,19 @@ bool SerialIsOpen(SerialLink& link) {
 
 int SerialOpen(SerialLink& link) {
   SerialDevice& device = link.host.Serial();
-  if (!device.Open(link.settings.portName, link.settings.baudRate)) return 0;
+  // Every caller closes the port before opening it. One that did not would
+  // otherwise keep a port at old settings while being told it failed; opening
+  // afresh keeps the promise of an open: the configured port, at the
+  // configured speed, with nothing queued.
+  SerialClose(link);
+  if (!device.Open(link.settings.portName, link.settings.baudRate)) {
+    link.open = false;
+    return 0;
+  }
   link.open = true;
+  link.openBaud = link.settings.baudRate;
+  // Opening discards the output queue: nothing is on its way any more.
+  link.lineFreeUs = link.host.TickCount() * 1000;
   if (!link.ioBuffer) IoBufferAlloc(link);
   return 1;
 }
@@ -39,7 +51,12 @@ void SerialWriteByte(SerialLink& link, std::uint8_t byte) {
     std::uint8_t scratch[1] = {byte};
     std::uint8_t* buffer = link.ioBuffer ? link.ioBuffer.get() : scratch;
     buffer[0] = byte;
-    if (host.Serial().Write(buffer, 1) == 1) return;
+    if (host.Serial().Write(buffer, 1) == 1) {
+      // The byte leaves after those before it, one character time long.
+      std::int64_t nowUs = host.TickCount() * 1000;
+      link.lineFreeUs = std::max(link.lineFreeUs, nowUs) + CharacterTimeUs(link.openBaud);
+      return;
+    }
     if (host.TickCount() >= deadline) return;
     // The output queue is full: sleep until it drains a little or time is up.
     host.WaitForEvent(deadline);
@@ -81,7 +98,47 @@ void SerialSendBreak(SerialLink& link) {
 }
 
 void SerialPurge(SerialLink& link) {
-  if (SerialIsOpen(link)) link.host.Serial().Purge();
+  if (!SerialIsOpen(link)) return;
+  link.host.Serial().Purge();
+  link.lineFreeUs = link.host.TickCount() * 1000;
+}
+
+namespace {
+
+// The tick at which the last byte handed over will have left the PC, and the
+// device's count of bytes still unsent; now and 0 with no port open.
+std::int64_t OutputDoneAt(SerialLink& link, std::size_t& unsent) {
+  std::int64_t now = link.host.TickCount();
+  unsent = 0;
+  if (!SerialIsOpen(link)) return now;
+  unsent = link.host.Serial().UnsentBytes();
+  std::int64_t characterUs = CharacterTimeUs(link.openBaud);
+  std::int64_t doneUs =
+      std::max(link.lineFreeUs, now * 1000 + static_cast<std::int64_t>(unsent) * characterUs);
+  // Rounded up: the wait never begins before the last stop bit.
+  return std::max(now, (doneUs + 999) / 1000);
+}
+
+}  // namespace
+
+ReplyDeadline SerialReplyDeadline(SerialLink& link, std::int64_t timeoutMs) {
+  ReplyDeadline deadline;
+  deadline.tick = OutputDoneAt(link, deadline.unsent) + timeoutMs;
+  return deadline;
+}
+
+bool SerialReplyDeadlinePassed(SerialLink& link, ReplyDeadline& deadline, std::int64_t timeoutMs) {
+  if (link.host.TickCount() < deadline.tick) return false;
+  std::size_t unsent = 0;
+  std::int64_t doneAt = OutputDoneAt(link, unsent);
+  // The device goes slower than the line rate (a paused or a slow adapter): the
+  // answer is due only after the rest is out. Output that does not move at all
+  // holds nothing up, so that a stuck line still ends in a timeout.
+  bool moving = unsent != 0 && unsent < deadline.unsent;
+  deadline.unsent = unsent;
+  if (!moving) return true;
+  deadline.tick = doneAt + timeoutMs;
+  return false;
 }
 
 void PumpMessages(SerialLink& link) {

@@ -26,6 +26,11 @@ struct SerialLink {
   Host& host;
   LoaderSettings& settings;
   bool open = false;
+  // The speed the port was opened at: what the line rate is while it is open.
+  int openBaud = 0;
+  // When the last byte handed to the port will have left the PC at the line
+  // rate, in microseconds of the host's tick count.
+  std::int64_t lineFreeUs = 0;
   // Holds the single byte of every read and write; obtained once per run.
   std::unique_ptr<std::uint8_t[]> ioBuffer;
 };
@@ -34,6 +39,8 @@ struct SerialLink {
 bool SerialIsOpen(SerialLink& link);
 // Opens the port named in the settings at their baud rate (8N1, exclusive) and
 // discards anything queued. 1 when open, 0 on failure (no port open, nothing shown).
+// A port that is still open is closed first and opened again: afterwards the
+// port is the configured one at the configured speed, whatever came before.
 int SerialOpen(SerialLink& link);
 // 1 when a port was open and is now closed, 0 when none was open.
 int SerialClose(SerialLink& link);
@@ -47,6 +54,25 @@ int SerialReadByte(SerialLink& link);
 void SerialSendBreak(SerialLink& link);
 // Clears line errors and discards everything queued in both directions.
 void SerialPurge(SerialLink& link);
+
+// The deadline of a wait for the unit's answer to what has just been sent.
+// A write returns once the bytes are queued, long before they are on the line
+// at low speeds, and the unit cannot answer a line it has not yet heard: the
+// wait counts from when the last byte has left the PC.
+struct ReplyDeadline {
+  std::int64_t tick = 0;   // the wait ends at this tick
+  std::size_t unsent = 0;  // the device's count of unsent bytes at the last look
+};
+// `timeoutMs` after the last byte handed to the port has left: by the line rate
+// (10 bits per byte at the open speed) from when each byte was handed over, or
+// by the device's own count of unsent bytes, whichever is later. With no port
+// open, or nothing still going out, `timeoutMs` from now.
+ReplyDeadline SerialReplyDeadline(SerialLink& link, std::int64_t timeoutMs);
+// Whether the wait is over at this tick. A device that still holds bytes and
+// has sent some since the last look moves the deadline to `timeoutMs` after
+// the rest will have left; output that does not move keeps the deadline.
+bool SerialReplyDeadlinePassed(SerialLink& link, ReplyDeadline& deadline, std::int64_t timeoutMs);
+
 // Runs the user events pending now; never blocks.
 void PumpMessages(SerialLink& link);
 // Obtains the 16-byte scratch buffer; reports "Serial Init Error" on failure.

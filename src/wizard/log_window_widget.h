@@ -1,8 +1,13 @@
 #pragma once
 // The transfer page's running log: a read-only plain-text editor that the
-// activity log appends to while the page is shown.
+// activity log appends to while the page is shown. Lengths and positions count
+// the text as it was appended, a CR LF line end as two characters, as the log
+// window of the original counts them, so that the trimming above 20000
+// characters happens at the same point. The text changes only through the
+// LogWindow calls.
 
 #include <QPlainTextEdit>
+#include <string>
 
 #include "activity_log/log_window.h"
 
@@ -20,7 +25,13 @@ class LogWindowWidget : public QPlainTextEdit, public LogWindow {
   void ClearLogFont() override;
 
  private:
+  // The number of editor characters that the first `count` appended ones show
+  // as (a CR LF line end is one line break in the editor).
+  int EditorLength(std::size_t count) const;
+
   QFont defaultFont_;
+  // The text as appended, less what was removed.
+  std::string text_;
 };
 
 }  // namespace rv4410

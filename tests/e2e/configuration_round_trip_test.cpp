@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include "config/parameter_line.h"
+#include "config/parameter_table.h"
 #include "config/read_configuration.h"
 #include "config/write_configuration.h"
 #include "platform/qt_host.h"
@@ -69,6 +71,51 @@ TEST_P(ConfigurationRoundTripEndToEnd, UnitKeepsItsParametersThroughReadAndWrite
   sim.Stop();
   EXPECT_EQ(ReadFile(unitOut), StartingList());
   EXPECT_EQ(ReadFile(run.settings.configFile), StartingList());
+}
+
+// Every parameter of the table at its minimum: the whole list, about 3.9 KB,
+// half a minute on the line at 1200 baud.
+std::string WholeTableList() {
+  std::string list;
+  for (const ParameterEntry& entry : ParameterTable) {
+    list += FormatText(kReplacementLineFormat, std::string(entry.Name()).c_str(),
+                       static_cast<unsigned>(entry.minimum));
+    list += "\n";
+  }
+  return list;
+}
+
+// The list takes far longer on the line than the unit's 5000 ms for its answer;
+// the wait for the answer counts from when the last byte has left.
+TEST(PlainWriteAt1200EndToEnd, WholeListIsAnsweredOkAndTheUnitHoldsIt) {
+  TempDir dir;
+  const std::string unitOut = dir.File("unit-out.dat");
+  SimProcess sim({"--speed", "1200", "--no-checked-exchange", "--params-out", unitOut});
+  ASSERT_TRUE(sim.Started());
+  sim.BindTo("COM1");
+
+  QtHost host;
+  RunState run(host, dir.File("Loader.LOG"));
+  run.settings.portName = "COM1";
+  run.settings.baudRate = 1200;
+  run.settings.configFile = dir.File("param.dat");
+  const std::string list = WholeTableList();
+  ASSERT_GT(list.size(), 3700u);
+  WriteFile(run.settings.configFile, list);
+  ASSERT_EQ(SerialOpen(run.link), 1);
+
+  ASSERT_EQ(WriteConfiguration(run), kWriteSent);
+  ReplyBuffer reply{};
+  ASSERT_GE(ReceiveLine(run, reply.data(), 5000), 2);
+  EXPECT_EQ(std::string(reply.data(), 2), "OK");
+  SerialClose(run.link);
+
+  sim.Stop();
+  std::string held = ReadFile(unitOut);
+  // The unit keeps the lines with their CR LF line ends.
+  std::string expected;
+  for (char c : list) expected += c == '\n' ? std::string("\r\n") : std::string(1, c);
+  EXPECT_EQ(held, expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(CheckedAndPlain, ConfigurationRoundTripEndToEnd, ::testing::Bool(),

@@ -123,6 +123,30 @@ TEST_F(SerialLinkE2eTest, SecondOpenOfTheSameDeviceFailsWhileTheFirstHoldsIt) {
   EXPECT_EQ(SerialOpen(run.link), 1);
 }
 
+TEST_F(SerialLinkE2eTest, SecondOpenReopensTheDeviceAtTheSpeedOfTheMoment) {
+  StartSim({"--speed", "1200"});
+  run.settings.baudRate = 9600;
+  ASSERT_EQ(SerialOpen(run.link), 1);
+  run.settings.baudRate = 1200;
+  ASSERT_EQ(SerialOpen(run.link), 1);
+  EXPECT_TRUE(host.Device().IsOpen());
+  // The unit answers only at 1200: the port really is there now.
+  SendLine(run, "%s", kAttention);
+  ReplyBuffer reply{};
+  EXPECT_EQ(ReceiveLine(run, reply.data(), 500), 2);
+  EXPECT_STREQ(reply.data(), "OK");
+  EXPECT_EQ(SerialClose(run.link), 1);
+  EXPECT_FALSE(host.Device().IsOpen());
+
+  // The device itself: a second open of an open device opens it afresh.
+  QtSerialDevice device;
+  ASSERT_TRUE(device.Open("COM1", 9600));
+  EXPECT_TRUE(device.Open("COM1", 1200));
+  EXPECT_TRUE(device.IsOpen());
+  device.Close();
+  EXPECT_FALSE(device.IsOpen());
+}
+
 TEST_F(SerialLinkE2eTest, SimulatorEndingDuringReceiveTimesOutQuietlyWithPortClosed) {
   StartSim({"--silent"});
   ASSERT_EQ(SerialOpen(run.link), 1);

@@ -9,12 +9,18 @@
 namespace rv4410 {
 namespace {
 
-TEST(LogWindowWidgetTest, ShowsLogLinesWithTheLogFontAndTrimsTheFirstFiftyLines) {
+// The widget as the activity log's window.
+class LogWindowWidgetTest : public ::testing::Test {
+ protected:
+  LogWindowWidgetTest() : log(host, dir.File("Loader.LOG")) { log.LogWindowAttach(&window); }
+
   test::TempDir dir;
   VirtualHost host;
-  ActivityLog log(host, dir.File("Loader.LOG"));
+  ActivityLog log;
   LogWindowWidget window;
-  log.LogWindowAttach(&window);
+};
+
+TEST_F(LogWindowWidgetTest, ShowsLogLinesWithTheLogFontAndTrimsTheFirstFiftyLines) {
   EXPECT_EQ(window.font().family(), "Courier New");
   EXPECT_EQ(window.font().pixelSize(), 16);
 
@@ -28,6 +34,51 @@ TEST(LogWindowWidgetTest, ShowsLogLinesWithTheLogFontAndTrimsTheFirstFiftyLines)
 
   log.LogWindowDetach();
   EXPECT_NE(window.font().family(), "Courier New");
+}
+
+// 100 lines of 198 characters and CR LF: exactly 20000 characters as appended.
+TEST_F(LogWindowWidgetTest, CountsCrLfAsTwoSoTrimmingStartsJustAbove20000) {
+  for (int i = 0; i < 100; ++i) log.LogPrintf("%03d%s\r\n", i, std::string(195, '.').c_str());
+  EXPECT_EQ(window.TextLength(), 20000);
+  EXPECT_EQ(window.LineStart(1), 200);
+  EXPECT_EQ(window.LineStart(100), 20000);
+  EXPECT_EQ(window.LineStart(101), -1);
+
+  // Exactly 20000: nothing goes.
+  log.LogPrintf("next\r\n");
+  EXPECT_TRUE(window.toPlainText().startsWith("000"));
+  EXPECT_EQ(window.TextLength(), 20006);
+  // Above it: the first 50 lines go before the text is appended.
+  log.LogPrintf("last\r\n");
+  EXPECT_TRUE(window.toPlainText().startsWith("050"));
+  EXPECT_EQ(window.TextLength(), 20006 - 50 * 200 + 6);
+  EXPECT_TRUE(window.toPlainText().endsWith("next\nlast\n"));
+}
+
+TEST_F(LogWindowWidgetTest, LoneLineEndsAndACrLfSplitOverTwoAppendsKeepCountAndLinesInStep) {
+  window.Append("a\rb\nc\r\nd");
+  EXPECT_EQ(window.toPlainText(), "a\nb\nc\nd");
+  EXPECT_EQ(window.TextLength(), 8);
+  EXPECT_EQ(window.LineStart(1), 2);
+  EXPECT_EQ(window.LineStart(2), 4);
+  EXPECT_EQ(window.LineStart(3), 7);
+  window.RemoveLeading(window.LineStart(2));
+  EXPECT_EQ(window.toPlainText(), "c\nd");
+  EXPECT_EQ(window.TextLength(), 4);
+
+  // A CR at the end of one text and the LF that starts the next are one line end.
+  window.Append("\r");
+  window.Append("\ne\r\n");
+  EXPECT_EQ(window.toPlainText(), "c\nd\ne\n");
+  EXPECT_EQ(window.TextLength(), 9);
+  EXPECT_EQ(window.LineStart(2), 6);
+  // A cut between CR and LF takes the whole line end.
+  window.RemoveLeading(5);
+  EXPECT_EQ(window.toPlainText(), "e\n");
+  EXPECT_EQ(window.TextLength(), 3);
+  window.RemoveLeading(100);
+  EXPECT_EQ(window.toPlainText(), "");
+  EXPECT_EQ(window.TextLength(), 0);
 }
 
 }  // namespace

@@ -129,6 +129,105 @@ TEST_F(ReceiveLineTest, SendLineSendsTheFormattedTextAsItIs) {
   EXPECT_EQ(UnitCommands()[1], "BC 1F00");
 }
 
+// The reply waits after a send: the unit cannot answer a line it has not yet
+// heard, so a wait counts from when the last byte has left the PC.
+class ReplyAfterSendTest : public VirtualUnitTest {
+ protected:
+  // A unit at 1200 baud; the tests at 9600 start their own.
+  ReplyAfterSendTest() { StartUnit({.speed = 1200}); }
+  // Lines the unit drops as too long, then the attention it answers with "OK":
+  // `lines` times 1000 characters and five more on the line.
+  std::size_t SendLongListThenAttention(int lines) {
+    std::string line(998, 'x');
+    for (int i = 0; i < lines; ++i) SendLine(run, "%s\r\n", line.c_str());
+    SendLine(run, "%s", "\x18\x18\x18\x18\x18");
+    return static_cast<std::size_t>(lines) * 1000 + 5;
+  }
+  // The tick at which `bytes` handed over at `fromTick` have left at `baud`.
+  static std::int64_t LeftAt(std::int64_t fromTick, std::size_t bytes, int baud) {
+    return fromTick + (static_cast<std::int64_t>(bytes) * CharacterTimeUs(baud) + 999) / 1000;
+  }
+  // A timeout is seen at the first byte poll (40 ms) past its deadline.
+  void ExpectTimedOutAt(std::int64_t deadline) {
+    EXPECT_GE(host.TickCount(), deadline);
+    EXPECT_LE(host.TickCount(), deadline + kByteTimeoutMs);
+  }
+  ReplyBuffer reply{};
+};
+
+TEST_F(ReplyAfterSendTest, LongSendAt1200BaudStillGetsTheAnswerWithinAShortTimeout) {
+  run.settings.baudRate = 1200;
+  OpenPort();
+  std::int64_t start = host.TickCount();
+  std::size_t sent = SendLongListThenAttention(4);
+  // 4005 bytes take 33 s on the line; the write returned at once.
+  EXPECT_EQ(host.TickCount(), start);
+  std::int64_t eventAt = -1;
+  host.At(10'000, [&] { eventAt = host.TickCount(); });
+
+  EXPECT_EQ(ReceiveLine(run, reply.data(), 100), 2);
+  EXPECT_STREQ(reply.data(), "OK");
+  EXPECT_GE(host.TickCount(), LeftAt(start, sent, 1200));
+  // The window stayed alive meanwhile.
+  EXPECT_EQ(eventAt, 10'000);
+}
+
+TEST_F(ReplyAfterSendTest, SilenceAfterASendTimesOutTheTimeoutAfterTheLastByteLeft) {
+  run.settings.baudRate = 1200;
+  OpenPort();
+  std::int64_t start = host.TickCount();
+  SendLine(run, "%s\r\n", std::string(998, 'x').c_str());
+  EXPECT_EQ(ReceiveLine(run, reply.data(), 100), -1);
+  ExpectTimedOutAt(LeftAt(start, 1000, 1200) + 100);
+  // Nothing on its way any more: the next wait counts from now.
+  std::int64_t before = host.TickCount();
+  EXPECT_EQ(ReceiveLine(run, reply.data(), 100), -1);
+  ExpectTimedOutAt(before + 100);
+}
+
+TEST_F(ReplyAfterSendTest, SpeedOfTheOpenPortPacesTheWaitNotALaterSetting) {
+  run.settings.baudRate = 1200;
+  OpenPort();
+  std::int64_t start = host.TickCount();
+  std::size_t sent = SendLongListThenAttention(1);
+  // A speed stored for the next open does not change this line's rate.
+  run.settings.baudRate = 115200;
+  EXPECT_EQ(ReceiveLine(run, reply.data(), 50), 2);
+  EXPECT_GE(host.TickCount(), LeftAt(start, sent, 1200));
+}
+
+TEST_F(ReplyAfterSendTest, OutputHeldBackByTheLineStillCountsFromWhenItLeaves) {
+  StartUnit();
+  OpenPort();
+  // The line holds the first 300 ms back, then passes the list at 9600 baud.
+  host.Device().HoldOutput(true);
+  host.At(300, [this] { host.Device().HoldOutput(false); });
+  std::size_t sent = SendLongListThenAttention(1);
+  EXPECT_EQ(ReceiveLine(run, reply.data(), 50), 2);
+  EXPECT_STREQ(reply.data(), "OK");
+  EXPECT_GE(host.TickCount(), LeftAt(300, sent, 9600));
+}
+
+TEST_F(ReplyAfterSendTest, OutputThatNeverLeavesStillEndsInATimeout) {
+  StartUnit();
+  OpenPort();
+  host.Device().HoldOutput(true);
+  std::int64_t start = host.TickCount();
+  std::size_t sent = SendLongListThenAttention(1);
+  EXPECT_EQ(ReceiveLine(run, reply.data(), 50), -1);
+  ExpectTimedOutAt(LeftAt(start, sent, 9600) + 50);
+}
+
+TEST_F(ReplyAfterSendTest, ReopenDiscardsWhatWasOnItsWay) {
+  run.settings.baudRate = 1200;
+  OpenPort();
+  SendLine(run, "%s\r\n", std::string(998, 'x').c_str());
+  ASSERT_EQ(ReopenSerialAt(run, 9600), 1);
+  std::int64_t before = host.TickCount();
+  EXPECT_EQ(ReceiveLine(run, reply.data(), 100), -1);
+  ExpectTimedOutAt(before + 100);
+}
+
 class WaitForOkTest : public VirtualUnitTest {};
 
 TEST_F(WaitForOkTest, UnitAtTheCurrentSpeedAnswersTheFirstAttemptWithoutBreak) {

@@ -170,3 +170,35 @@ TEST_F(SerialLinkTest, PortClosedDuringABreakEndsTheWaitAtOnce) {
 
 }  // namespace
 }  // namespace rv4410
+
+namespace rv4410 {
+namespace {
+
+TEST_F(SerialLinkTest, SecondOpenReopensAtTheSettingsOfTheMoment) {
+  OpenPort();
+  unit->Send("stale");
+  host.RunFor(50);
+  run.settings.baudRate = 1200;
+  run.settings.portName = "COM2";
+  EXPECT_EQ(SerialOpen(run.link), 1);
+  EXPECT_EQ(host.Device().Baud(), 1200);
+  EXPECT_EQ(host.Device().PortName(), "COM2");
+  EXPECT_EQ(host.Device().OpenedBauds(), (std::vector<int>{9600, 1200}));
+  // As any open, it starts with nothing queued.
+  EXPECT_EQ(SerialReadByte(run.link), -1);
+  EXPECT_EQ(SerialClose(run.link), 1);
+  EXPECT_EQ(SerialClose(run.link), 0);
+}
+
+TEST_F(SerialLinkTest, SecondOpenThatFailsLeavesNoPortOpen) {
+  OpenPort();
+  run.settings.portName = "COM4";
+  host.Device().SetPortPresent("COM4", false);
+  EXPECT_EQ(SerialOpen(run.link), 0);
+  EXPECT_FALSE(run.link.open);
+  EXPECT_FALSE(host.Device().IsOpen());
+  EXPECT_EQ(SerialClose(run.link), 0);
+}
+
+}  // namespace
+}  // namespace rv4410
