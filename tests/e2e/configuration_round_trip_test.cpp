@@ -3,6 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <filesystem>
+#include <vector>
+
 #include "config/read_configuration.h"
 #include "config/write_configuration.h"
 #include "platform/qt_host.h"
@@ -69,6 +73,50 @@ TEST_P(ConfigurationRoundTripEndToEnd, UnitKeepsItsParametersThroughReadAndWrite
   sim.Stop();
   EXPECT_EQ(ReadFile(unitOut), StartingList());
   EXPECT_EQ(ReadFile(run.settings.configFile), StartingList());
+}
+
+// The Qt host with its boxes answered by the test: the port is the real one.
+class AnsweringQtHost : public QtHost {
+ public:
+  BoxAnswer ShowMessageBox(const MessageBoxRequest& request) override {
+    boxes.push_back(request);
+    return BoxAnswer::kOk;
+  }
+  std::vector<MessageBoxRequest> boxes;
+};
+
+TEST(ConfigurationReadEndToEnd, UnitThatStopsMidLineLeavesTheSavedFileIntact) {
+  TempDir dir;
+  const std::string unitIn = dir.File("unit-in.dat");
+  WriteFile(unitIn, StartingList());
+  // The unit loses its power in the middle of its fourth line.
+  SimProcess sim({"--params-in", unitIn, "--cut-line", "3"});
+  ASSERT_TRUE(sim.Started());
+  sim.BindTo("COM1");
+
+  AnsweringQtHost host;
+  RunState run(host, dir.File("Loader.LOG"));
+  run.log.LogOpen();
+  run.settings.portName = "COM1";
+  run.settings.configFile = dir.File("param.dat");
+  const std::string saved = "HDG             0x00000005\r\nDG Select       0x00000001\r\n";
+  WriteFile(run.settings.configFile, saved);
+  ASSERT_EQ(SerialOpen(run.link), 1);
+
+  // The broken line restarts the read, which the unit no longer answers.
+  EXPECT_EQ(ReadConfiguration(run), kReadStopped);
+  SerialClose(run.link);
+  run.log.LogClose();
+
+  ASSERT_EQ(host.boxes.size(), 1u);
+  EXPECT_EQ(host.boxes[0].caption, kParameterTransferErrorCaption);
+  EXPECT_EQ(ReadFile(run.settings.configFile), saved);
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(dir.Path())) {
+    names.push_back(entry.path().filename().string());
+  }
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (std::vector<std::string>{"Loader.LOG", "param.dat", "unit-in.dat"}));
 }
 
 INSTANTIATE_TEST_SUITE_P(CheckedAndPlain, ConfigurationRoundTripEndToEnd, ::testing::Bool(),
