@@ -117,10 +117,9 @@ bool MoveIntoPlace(const char* from, const char* to) {
   return true;
 }
 
+// The folder is flushed by the MoveIntoPlace that follows in the same folder.
 bool AddFileName(const char* existing, const char* added) {
-  if (link(existing, added) != 0) return false;
-  FlushFolderOf(added);
-  return true;
+  return link(existing, added) == 0;
 }
 
 #endif

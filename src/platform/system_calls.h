@@ -34,6 +34,7 @@ bool MoveIntoPlace(const char* from, const char* to);
 // Gives the file `existing` the further name `added` in one step, without
 // copying it; fails (errno EEXIST) rather than replace anything at `added`.
 // Other failures (a file system without links) leave everything as it was.
+// The new name reaches the disk with the folder's next flush (MoveIntoPlace).
 bool AddFileName(const char* existing, const char* added);
 
 }  // namespace rv4410
