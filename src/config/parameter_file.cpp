@@ -14,7 +14,7 @@ namespace fs = std::filesystem;
 
 int ReadByte(std::FILE* file, bool& failed) {
   int c = std::getc(file);
-  if (c == EOF) failed = std::ferror(file) != 0;
+  if (c == EOF && std::ferror(file) != 0) failed = true;
   return c;
 }
 
@@ -161,6 +161,10 @@ bool ParameterFileWriter::Create(const std::string& path) {
   Discard();
   lines_ = 0;
   writeFailed_ = false;
+  if (path.empty()) {
+    errno = ENOENT;
+    return false;
+  }
   target_ = TargetOf(path);
   std::error_code ec;
   fs::file_status status = fs::status(target_, ec);

@@ -34,7 +34,7 @@ class FailingFileIo {
     }
     int c = std::getc(file);
     if (c == EOF) {
-      failed = std::ferror(file) != 0;
+      if (std::ferror(file) != 0) failed = true;
     } else if (readable_ > 0) {
       --readable_;
     }

@@ -281,5 +281,22 @@ TEST_F(WriteConfigurationTest, FileThatCannotBeUsedWholeGetsOneBoxAndNothingIsSe
   }
 }
 
+TEST_F(WriteConfigurationTest, FileFailingAfterItsCheckEndsTheListAndSaysSo) {
+  StartConfiguredUnit([](auto& k) { k.checkedExchange = false; });
+  WriteConfigFile(AsFile({kHdg, kHdg, kHdg, kHdg, kHdg}));
+  // The check reads all 5 lines; the sending fails in the fourth.
+  FailingFileIo failing(FailingFileIo::kNever, 5 * 28 + 3 * 28 + 4);
+  host.AnswerNextBox(BoxAnswer::kOk);
+
+  EXPECT_EQ(Write(), kWriteSent);
+
+  EXPECT_EQ(SentAfter("WP"), (std::vector<std::string>{kHdg, kHdg, kHdg, ""}));
+  ASSERT_EQ(host.ShownBoxes().size(), 1u);
+  EXPECT_EQ(host.ShownBoxes()[0].text, "The configuration file\n" + configPath +
+                                           "\ncould not be read past line 4 (Input/output "
+                                           "error).\n\nThe unit got only the lines before it.");
+  EXPECT_EQ(host.ShownBoxes()[0].icon, BoxIcon::kError);
+}
+
 }  // namespace
 }  // namespace rv4410
