@@ -44,11 +44,34 @@ void StoreLine(RunState& run, ParameterFileWriter& file, std::string_view line) 
   if (!file.WriteLine(line)) ReportWriteError(run);
 }
 
-void CloseConfigurationFile(RunState& run, ParameterFileWriter& file) {
-  if (!file.Close()) ReportWriteError(run);
+// The unit ended its list. Only a list that reached the file whole and holds
+// at least one line takes the configuration file's place; anything less
+// leaves the file as it was and counts as a failed read.
+int FinishList(RunState& run, ParameterFileWriter& file, ConfigurationFileChange& change) {
+  if (file.WriteFailed()) {
+    run.log.LogPrintf(kListNotWrittenWhole);
+    return kReadFileError;
+  }
+  if (file.Lines() == 0) {
+    run.log.LogPrintf(kNoParameterStored);
+    return kReadStopped;
+  }
+  FileReplacement replacement = file.Commit();
+  if (!replacement.done) {
+    ReportWriteError(run);
+    run.log.LogPrintf(kFileNotReplacedFormat, std::strerror(replacement.error));
+    return kReadFileError;
+  }
+  change.replaced = true;
+  change.keptAs = replacement.keptAs;
+  if (!change.keptAs.empty()) run.log.LogPrintf(kEarlierKeptFormat, change.keptAs.c_str());
+  return kReadDone;
 }
 
-ExchangeEnd ReadPlain(RunState& run) {
+// The lines of one attempt go to a temporary file of their own, so that a
+// restart never mixes two attempts and an attempt that ends early leaves the
+// configuration file as it was (the writer removes what it wrote).
+ExchangeEnd ReadPlain(RunState& run, ConfigurationFileChange& change) {
   SendLine(run, "RP\r\n");
   run.log.LogPrintf(kReadingConfiguration);
   ParameterFileWriter file;
@@ -58,10 +81,10 @@ ExchangeEnd ReadPlain(RunState& run) {
   for (;;) {
     int n = ReceiveLine(run, line.data(), kParameterLineTimeoutMs);
     if (run.CancelRequested) return {kReadStopped};
-    if (n <= 0) {
-      if (n == 0) run.log.LogPrintf(kDoneReadingParameters);
-      CloseConfigurationFile(run, file);
-      return {n == 0 ? kReadDone : kReadStopped};
+    if (n < 0) return {kReadStopped};
+    if (n == 0) {
+      run.log.LogPrintf(kDoneReadingParameters);
+      return {FinishList(run, file, change)};
     }
     std::string_view text(line.data(), static_cast<std::size_t>(n));
     LineCheck check = CheckParameterLine(text);
@@ -80,7 +103,7 @@ std::string ParameterText(std::string_view received) {
   return text;
 }
 
-ExchangeEnd ReadChecked(RunState& run) {
+ExchangeEnd ReadChecked(RunState& run, ConfigurationFileChange& change) {
   run.log.LogPrintf(kReadingConfiguration);
   FailureCounter failures;
   ParameterFileWriter file;
@@ -93,8 +116,7 @@ ExchangeEnd ReadChecked(RunState& run) {
     if (run.CancelRequested) return {kReadStopped};
     if (n <= 0) {
       SendLine(run, kEmptyLine);
-      CloseConfigurationFile(run, file);
-      return {n == 0 ? kReadDone : kReadStopped};
+      return {n == 0 ? FinishList(run, file, change) : kReadStopped};
     }
     std::string_view received(line.data(), static_cast<std::size_t>(n));
     LineCheck check = CheckParameterLine(received);
@@ -132,27 +154,31 @@ void PrepareRestart(RunState& run, LineFault damage) {
 
 }  // namespace
 
-int ReadConfiguration(RunState& run) {
+int ReadConfiguration(RunState& run, ConfigurationFileChange& change) {
+  change = {};
   ReplyBuffer reply{};
   SendLine(run, "RX\r\n");
   int n = ReceiveLine(run, reply.data(), kOfferReplyTimeoutMs);
-  // A user who ended the page before the list began keeps the file as it was:
-  // creating it would empty a configuration saved earlier.
   if (run.CancelRequested) return kReadStopped;
   ExchangeEnd end;
   if (IsOkReply(reply.data(), n)) {
-    end = ReadChecked(run);
+    end = ReadChecked(run, change);
   } else {
     if (WaitForOk(run, 0) == 1) return kReadStopped;
-    end = ReadPlain(run);
+    end = ReadPlain(run, change);
   }
   while (end.damage != LineFault::kNone) {
     PrepareRestart(run, end.damage);
-    // A user who ended the page meanwhile gets no new request and keeps the file.
+    // A user who ended the page meanwhile gets no new request.
     if (run.CancelRequested) return kReadStopped;
-    end = ReadPlain(run);
+    end = ReadPlain(run, change);
   }
   return end.result;
+}
+
+int ReadConfiguration(RunState& run) {
+  ConfigurationFileChange change;
+  return ReadConfiguration(run, change);
 }
 
 }  // namespace rv4410

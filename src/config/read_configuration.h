@@ -4,14 +4,25 @@
 // exchange ("RX") is offered first; a unit that does not accept it gets the
 // attention handshake and the plain exchange ("RP"). A damaged line warns the
 // user, flushes the link and starts the plain exchange over with a fresh file.
+//
+// The configuration file is only ever replaced whole: the lines go to a
+// temporary file beside it, and only a list that the unit ended properly,
+// that reached the disk whole and holds at least one line takes its place,
+// in one step. Its earlier content is kept as "<file>.1" (".2", ...). Any
+// other ending leaves the file exactly as it was.
+
+#include <string>
 
 #include "protocol/run_state.h"
 
 namespace rv4410 {
 
-inline constexpr int kReadDone = 0;        // the unit ended its list; every line is in the file
-inline constexpr int kReadStopped = 1;     // 5000 ms without a line, or CancelRequested
-inline constexpr int kReadFileError = -1;  // the configuration file could not be created
+// The unit ended its list and the file now holds it.
+inline constexpr int kReadDone = 0;
+// 5000 ms without a line, a list without a line to keep, or CancelRequested.
+inline constexpr int kReadStopped = 1;
+// The file could not be created, written or put in place.
+inline constexpr int kReadFileError = -1;
 
 inline constexpr const char* kReadingConfiguration = "Reading configuration from Unit\r\n";
 inline constexpr const char* kDoneReadingParameters = "Done reading parameters\r\n";
@@ -19,6 +30,13 @@ inline constexpr const char* kLineReceivedOk = "OK line recvd\r\n";
 inline constexpr const char* kLineInvalid = "ERROR line invalid\r\n";
 inline constexpr const char* kCreateErrorFormat = "strerror says open error: %s\n";
 inline constexpr const char* kFileWriteError = "File Write error\n";
+inline constexpr const char* kNoParameterStored =
+    "The unit's list held no parameter line to keep: the configuration file is unchanged\r\n";
+inline constexpr const char* kListNotWrittenWhole =
+    "Not every line reached the disk: the configuration file is unchanged\r\n";
+inline constexpr const char* kFileNotReplacedFormat =
+    "The configuration file could not be replaced (%s): it is unchanged\r\n";
+inline constexpr const char* kEarlierKeptFormat = "Earlier configuration kept as %s\r\n";
 inline constexpr const char* kParameterTransferErrorCaption = "Parameter Transfer Error ...";
 inline constexpr const char* kRestartLogLine =
     "Parameter Transfer Error ... Restarting the Parameter Read";
@@ -33,9 +51,17 @@ inline constexpr const char* kRestartBadValueText =
     "There MUST be a GROUND between\nyour PC and the RV4410!\n\n"
     "(Note: There is no ground on P3,\n           Ground is at P1 pin 22 or Chassis)";
 
+// What a read did to the configuration file.
+struct ConfigurationFileChange {
+  bool replaced = false;  // the file now holds the list just read
+  std::string keptAs;     // where its earlier content now is; empty when none was kept
+};
+
 // Needs the port open at the unit's speed with the unit at its prompt; leaves
-// the port as it is. The file is created anew by every attempt and stays on
-// disk whatever the result. Returns kReadDone, kReadStopped or kReadFileError.
+// the port as it is. Reads into the configuration file of the settings.
+// Returns kReadDone (only then is the file replaced), kReadStopped
+// or kReadFileError; `change` says what became of the file.
+int ReadConfiguration(RunState& run, ConfigurationFileChange& change);
 int ReadConfiguration(RunState& run);
 
 }  // namespace rv4410

@@ -2,7 +2,9 @@
 
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 #include <string>
+#include <system_error>
 
 #include "config/exchange_common.h"
 #include "config/parameter_file.h"
@@ -20,11 +22,59 @@ void Warn(RunState& run, const std::string& text, const char* caption) {
   run.host.ShowMessageBox({text, caption, BoxIcon::kWarning, BoxButtons::kOk, nullptr});
 }
 
-void ReportOpenFailure(RunState& run, int error) {
-  std::string text =
-      FormatText(kConfigFileOpenErrorFormat, run.settings.configFile.c_str(), std::strerror(error));
+void ShowFileError(RunState& run, const std::string& text) {
   run.log.LogLine(text);
   run.host.ShowMessageBox({text, kErrorCaption, BoxIcon::kError, BoxButtons::kOk, nullptr});
+}
+
+void ReportUnusableFile(RunState& run, const std::string& path, const std::string& reason) {
+  ShowFileError(run, FormatText(kConfigFileUnusableFormat, path.c_str(), reason.c_str()));
+}
+
+// A line that goes to the unit with a parameter in it; empty, dropped and
+// overlong lines carry none.
+bool HoldsParameter(FileLine status, const std::string& line) {
+  return status == FileLine::kLine && !line.empty() && CheckParameterLine(line).Passed();
+}
+
+// Opens the file and reads it to its end once before anything is offered to
+// the unit: a file that cannot be read whole, or holds no parameter, would
+// leave the unit with a part of its list or none. The lines are not kept:
+// the second pass reads them again from the same open file, so a file put
+// in its place meanwhile does not matter; one changed in place is read as
+// it then is.
+bool OpenCheckedFile(RunState& run, const std::string& path, ParameterFileReader& file) {
+  std::error_code ec;
+  std::filesystem::file_status status = std::filesystem::status(path, ec);
+  // Checked before opening: opening a pipe would wait for a writer.
+  if (std::filesystem::exists(status) && !std::filesystem::is_regular_file(status)) {
+    ReportUnusableFile(run, path, kNotARegularFile);
+    return false;
+  }
+  if (!file.Open(path)) {
+    ReportUnusableFile(run, path, std::strerror(errno));
+    return false;
+  }
+  int lines = 0;
+  int parameters = 0;
+  std::string line;
+  for (FileLine got; (got = file.ReadLine(line)) != FileLine::kEnd; ++lines) {
+    if (got == FileLine::kReadError) {
+      ReportUnusableFile(run, path,
+                         FormatText(kReadFailedFormat, lines + 1, std::strerror(file.Error())));
+      return false;
+    }
+    if (HoldsParameter(got, line)) ++parameters;
+  }
+  if (parameters == 0) {
+    ReportUnusableFile(run, path, kNoParameterLine);
+    return false;
+  }
+  if (!file.Rewind()) {
+    ReportUnusableFile(run, path, std::strerror(file.Error()));
+    return false;
+  }
+  return true;
 }
 
 // Offers the checked exchange; true when the unit took it. Otherwise the
@@ -116,20 +166,23 @@ void SendChecked(RunState& run, const std::string& line, FailureCounter& failure
 
 }  // namespace
 
-int WriteConfiguration(RunState& run) {
-  // Open before saying anything to the unit: an offer followed by an empty
-  // list could leave the unit with no configuration at all.
+int WriteConfiguration(RunState& run, const std::string& path) {
+  // Checked before saying anything to the unit: an offer followed by an
+  // empty list could leave the unit with no configuration at all.
   ParameterFileReader file;
-  if (!file.Open(run.settings.configFile)) {
-    ReportOpenFailure(run, errno);
-    return kWriteFileError;
-  }
+  if (!OpenCheckedFile(run, path, file)) return kWriteFileError;
   const bool checked = StartExchange(run);
   FailureCounter failures;
   std::string line;
-  for (;;) {
+  for (int number = 1;; ++number) {
     FileLine status = file.ReadLine(line);
     if (status == FileLine::kEnd) break;
+    if (status == FileLine::kReadError) {
+      // Read whole a moment ago: the list ends here, and the user is told.
+      ShowFileError(run, FormatText(kReadFailedWhileSendingFormat, path.c_str(), number,
+                                    std::strerror(file.Error())));
+      break;
+    }
     if (status == FileLine::kTooLong) {
       DropTooLongLine(run, line);
       continue;
@@ -144,6 +197,10 @@ int WriteConfiguration(RunState& run) {
   SendLine(run, kEmptyLine);
   file.Close();
   return kWriteSent;
+}
+
+int WriteConfiguration(RunState& run) {
+  return WriteConfiguration(run, run.settings.configFile);
 }
 
 }  // namespace rv4410

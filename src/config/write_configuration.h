@@ -6,12 +6,14 @@
 // warning. The checked exchange ("WX") is offered first, the plain one ("WP")
 // follows the handshake otherwise. The file is never changed.
 
+#include <string>
+
 #include "protocol/run_state.h"
 
 namespace rv4410 {
 
 inline constexpr int kWriteSent = 0;  // the list went out; the unit's "OK" is the caller's to read
-inline constexpr int kWriteFileError = -1;  // the file could not be opened: nothing was sent
+inline constexpr int kWriteFileError = -1;  // the file cannot be used: nothing was sent
 
 inline constexpr const char* kWritingConfiguration = "Writing configuration to Unit\r\n";
 inline constexpr const char* kIgnoringParameterFormat =
@@ -23,16 +25,27 @@ inline constexpr const char* kParameterNameNotFound = "Parameter Name Not Found 
 // A line far beyond any parameter line: dropped as a whole rather than sent in pieces.
 inline constexpr const char* kLineTooLongFormat =
     "Ignoring parameter!\n\n%.40s... \n\nLine longer than %d characters.";
-// The file vanished or became unreadable after the setup page checked it.
-inline constexpr const char* kConfigFileOpenErrorFormat =
-    "Cannot open the configuration file\n%s\n(%s)\n\nNothing was sent to the unit.";
+// The file is checked whole before the unit hears of it: the file, the reason.
+inline constexpr const char* kConfigFileUnusableFormat =
+    "Cannot send the configuration file\n%s\n(%s)\n\nNothing was sent to the unit.";
+inline constexpr const char* kNotARegularFile = "it is not a regular file";
+inline constexpr const char* kReadFailedFormat = "reading line %d failed: %s";
+inline constexpr const char* kNoParameterLine = "it holds no parameter line";
+// The file failed between its check and the end of sending: the list is short.
+inline constexpr const char* kReadFailedWhileSendingFormat =
+    "The configuration file\n%s\ncould not be read past line %d (%s).\n\n"
+    "The unit got only the lines before it.";
 
 // Needs the port open with the unit at its prompt; leaves the port as it is.
-// Returns kWriteSent once the list and its closing empty line have gone out
-// (the caller then reads the unit's answer to the whole list), or
-// kWriteFileError when the file could not be opened: then nothing at all was
-// sent, the user has been told and the log has it, and the caller must not
-// wait for the unit's answer.
+// Sends the file at `path`; the plain form sends the configuration file of
+// the settings. The whole file is read and checked first. Returns kWriteSent
+// once the list and its closing empty line have gone out (the caller then
+// reads the unit's answer to the whole list), or kWriteFileError when the
+// file is no regular file, cannot be opened or read to its end, or holds no
+// parameter line: then nothing at all was sent, the user has been told in one
+// box and the log has it, and the caller must not wait for the unit's answer.
+// Memory stays bounded: the file is read twice, never held whole.
+int WriteConfiguration(RunState& run, const std::string& path);
 int WriteConfiguration(RunState& run);
 
 }  // namespace rv4410

@@ -1,10 +1,18 @@
 #include "platform/system_calls.h"
 
+#include <cerrno>
+#include <string>
+
 #if defined(_WIN32)
 #include <io.h>
+#define NOMINMAX
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
 #else
+#include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/types.h>
+#include <unistd.h>
 #endif
 
 namespace rv4410 {
@@ -48,5 +56,72 @@ void AdviseSequentialFill(void* buffer, std::size_t size) {
   (void)size;
 #endif
 }
+
+bool FlushToDisk(std::FILE* stream) {
+  if (std::fflush(stream) != 0) return false;
+#if defined(_WIN32)
+  return _commit(_fileno(stream)) == 0;
+#else
+  return fsync(fileno(stream)) == 0;
+#endif
+}
+
+#if defined(_WIN32)
+
+namespace {
+
+// Windows reports its own error codes; the callers read errno.
+void SetErrnoFromLastError() {
+  DWORD error = GetLastError();
+  errno = error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS      ? EEXIST
+          : error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? ENOENT
+          : error == ERROR_ACCESS_DENIED                                   ? EACCES
+          : error == ERROR_DISK_FULL                                       ? ENOSPC
+                                                                           : EIO;
+}
+
+}  // namespace
+
+bool MoveIntoPlace(const char* from, const char* to) {
+  if (MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return true;
+  SetErrnoFromLastError();
+  return false;
+}
+
+bool AddFileName(const char* existing, const char* added) {
+  if (CreateHardLinkA(added, existing, nullptr)) return true;
+  SetErrnoFromLastError();
+  return false;
+}
+
+#else
+
+namespace {
+
+// A rename is on the disk only once its folder is: flush the folder too.
+void FlushFolderOf(const char* path) {
+  std::string folder(path);
+  std::size_t slash = folder.rfind('/');
+  folder = slash == std::string::npos ? "." : slash == 0 ? "/" : folder.substr(0, slash);
+  int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY);
+  if (fd < 0) return;
+  fsync(fd);
+  close(fd);
+}
+
+}  // namespace
+
+bool MoveIntoPlace(const char* from, const char* to) {
+  if (std::rename(from, to) != 0) return false;
+  FlushFolderOf(to);
+  return true;
+}
+
+// The folder is flushed by the MoveIntoPlace that follows in the same folder.
+bool AddFileName(const char* existing, const char* added) {
+  return link(existing, added) == 0;
+}
+
+#endif
 
 }  // namespace rv4410

@@ -3,6 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <filesystem>
+#include <memory>
+#include <vector>
+
 #include "config/parameter_line.h"
 #include "config/parameter_table.h"
 #include "config/read_configuration.h"
@@ -33,26 +38,55 @@ std::string StartingList() {
          "Swap Reason     0xFFFFFFFE\r\n";
 }
 
-class ConfigurationRoundTripEndToEnd : public ::testing::TestWithParam<bool> {};
+// The Qt host with its boxes answered by the test: the port is the real one.
+class AnsweringQtHost : public QtHost {
+ public:
+  BoxAnswer ShowMessageBox(const MessageBoxRequest& request) override {
+    boxes.push_back(request);
+    return BoxAnswer::kOk;
+  }
+  std::vector<MessageBoxRequest> boxes;
+};
 
-TEST_P(ConfigurationRoundTripEndToEnd, UnitKeepsItsParametersThroughReadAndWrite) {
-  const bool checked = GetParam();
+class ConfigurationEndToEnd : public ::testing::Test {
+ protected:
+  ConfigurationEndToEnd() : run(host, dir.File("Loader.LOG")) {}
+
+  // Starts the simulator with the starting list and `arguments`, and opens
+  // the port to it with the log and the configuration file in the folder.
+  void StartUnit(std::vector<std::string> arguments) {
+    WriteFile(unitIn, StartingList());
+    arguments.insert(arguments.begin(), {"--params-in", unitIn});
+    sim = std::make_unique<SimProcess>(arguments);
+    ASSERT_TRUE(sim->Started());
+    sim->BindTo("COM1");
+    run.log.LogOpen();
+    run.settings.portName = "COM1";
+    run.settings.configFile = dir.File("param.dat");
+    ASSERT_EQ(SerialOpen(run.link), 1);
+  }
+  void Finish() {
+    SerialClose(run.link);
+    run.log.LogClose();
+    sim->Stop();
+  }
+
   TempDir dir;
   const std::string unitIn = dir.File("unit-in.dat");
   const std::string unitOut = dir.File("unit-out.dat");
-  WriteFile(unitIn, StartingList());
-  std::vector<std::string> arguments = {"--params-in", unitIn, "--params-out", unitOut};
-  if (!checked) arguments.push_back("--no-checked-exchange");
-  SimProcess sim(arguments);
-  ASSERT_TRUE(sim.Started());
-  sim.BindTo("COM1");
+  AnsweringQtHost host;
+  RunState run;
+  std::unique_ptr<SimProcess> sim;
+};
 
-  QtHost host;
-  RunState run(host, dir.File("Loader.LOG"));
-  run.log.LogOpen();
-  run.settings.portName = "COM1";
-  run.settings.configFile = dir.File("param.dat");
-  ASSERT_EQ(SerialOpen(run.link), 1);
+class ConfigurationRoundTripEndToEnd : public ConfigurationEndToEnd,
+                                       public ::testing::WithParamInterface<bool> {};
+
+TEST_P(ConfigurationRoundTripEndToEnd, UnitKeepsItsParametersThroughReadAndWrite) {
+  std::vector<std::string> arguments = {"--params-out", unitOut};
+  if (!GetParam()) arguments.push_back("--no-checked-exchange");
+  StartUnit(arguments);
+  if (HasFatalFailure()) return;
 
   ASSERT_EQ(ReadConfiguration(run), kReadDone);
   EXPECT_EQ(ReadFile(run.settings.configFile), StartingList());
@@ -65,12 +99,33 @@ TEST_P(ConfigurationRoundTripEndToEnd, UnitKeepsItsParametersThroughReadAndWrite
   int n = ReceiveLine(run, reply.data(), 5000);
   ASSERT_GE(n, 2);
   EXPECT_EQ(std::string(reply.data(), 2), "OK");
-  SerialClose(run.link);
-  run.log.LogClose();
+  Finish();
 
-  sim.Stop();
   EXPECT_EQ(ReadFile(unitOut), StartingList());
   EXPECT_EQ(ReadFile(run.settings.configFile), StartingList());
+  EXPECT_TRUE(host.boxes.empty());
+}
+
+TEST_F(ConfigurationEndToEnd, UnitThatStopsMidLineLeavesTheSavedFileIntact) {
+  // The unit loses its power in the middle of its fourth line.
+  StartUnit({"--cut-line", "3"});
+  if (HasFatalFailure()) return;
+  const std::string saved = "HDG             0x00000005\r\nDG Select       0x00000001\r\n";
+  WriteFile(run.settings.configFile, saved);
+
+  // The broken line restarts the read, which the unit no longer answers.
+  EXPECT_EQ(ReadConfiguration(run), kReadStopped);
+  Finish();
+
+  ASSERT_EQ(host.boxes.size(), 1u);
+  EXPECT_EQ(host.boxes[0].caption, kParameterTransferErrorCaption);
+  EXPECT_EQ(ReadFile(run.settings.configFile), saved);
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(dir.Path())) {
+    names.push_back(entry.path().filename().string());
+  }
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (std::vector<std::string>{"Loader.LOG", "param.dat", "unit-in.dat"}));
 }
 
 // Every parameter of the table at its minimum: the whole list, about 3.9 KB,

@@ -1,6 +1,7 @@
 #include "configuration_fixture.h"
 
 #include <algorithm>
+#include <filesystem>
 
 namespace rv4410::test {
 
@@ -61,6 +62,15 @@ std::string AsFile(const std::vector<std::string>& lines) {
   std::string text;
   for (const std::string& line : lines) text += line + "\r\n";
   return text;
+}
+
+std::vector<std::string> FileNamesIn(const std::string& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+    names.push_back(entry.path().filename().string());
+  }
+  std::sort(names.begin(), names.end());
+  return names;
 }
 
 }  // namespace rv4410::test

@@ -35,5 +35,7 @@ class ConfigurationTest : public VirtualUnitTest {
 
 // Lines joined with CR LF after each, as a configuration file holds them.
 std::string AsFile(const std::vector<std::string>& lines);
+// The names in `folder`, sorted.
+std::vector<std::string> FileNamesIn(const std::string& folder);
 
 }  // namespace rv4410::test

@@ -2,15 +2,23 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cstdio>
+#include <filesystem>
 #include <string>
 #include <vector>
 
+#include "configuration_fixture.h"
+#include "failing_file_io.h"
 #include "support/temp_dir.h"
 
 namespace rv4410 {
 namespace {
 
+using test::FailingFileIo;
+using test::FileNamesIn;
 using test::ReadFile;
 using test::TempDir;
 using test::WriteFile;
@@ -25,7 +33,8 @@ ReadResult ReadAll(const std::string& path) {
   ParameterFileReader reader;
   EXPECT_TRUE(reader.Open(path));
   std::string line;
-  for (FileLine kind; (kind = reader.ReadLine(line)) != FileLine::kEnd;) {
+  for (FileLine kind;
+       (kind = reader.ReadLine(line)) != FileLine::kEnd && kind != FileLine::kReadError;) {
     result.lines.push_back(line);
     result.kinds.push_back(kind);
   }
@@ -43,14 +52,101 @@ TEST_F(ParameterFileTest, WritesEveryLineWithCarriageReturnAndLineFeed) {
   ASSERT_TRUE(writer.Create(path));
   EXPECT_TRUE(writer.WriteLine("ADF-1 Select    0x00000000"));
   EXPECT_TRUE(writer.WriteLine(""));
-  EXPECT_TRUE(writer.Close());
+  EXPECT_EQ(writer.Lines(), 2);
+  FileReplacement done = writer.Commit();
+  EXPECT_TRUE(done.done);
+  EXPECT_EQ(done.keptAs, "");
   EXPECT_EQ(ReadFile(path), "ADF-1 Select    0x00000000\r\n\r\n");
+  EXPECT_EQ(FileNamesIn(dir.Path()), (std::vector<std::string>{"param.dat"}));
+}
 
-  // Created afresh: what was there before is gone.
+TEST_F(ParameterFileTest, NewContentReplacesTheFileOnlyWhenCommittedAndKeepsTheEarlierOne) {
+  WriteFile(path, "first\r\n");
+  ParameterFileWriter writer;
+  ASSERT_TRUE(writer.Create(path));
+  EXPECT_TRUE(writer.WriteLine("second"));
+  // Until the commit the file is as it was; the new lines wait beside it.
+  EXPECT_EQ(ReadFile(path), "first\r\n");
+  EXPECT_EQ(ReadFile(path + ".partial"), "second\r\n");
+  FileReplacement done = writer.Commit();
+  ASSERT_TRUE(done.done);
+  EXPECT_EQ(done.keptAs, path + ".1");
+  EXPECT_EQ(ReadFile(path), "second\r\n");
+  EXPECT_EQ(ReadFile(path + ".1"), "first\r\n");
+
+  // A numbered file is never overwritten, even one we did not make.
+  WriteFile(path + ".2", "not ours\r\n");
+  ASSERT_TRUE(writer.Create(path));
+  EXPECT_TRUE(writer.WriteLine("third"));
+  EXPECT_EQ(writer.Commit().keptAs, path + ".3");
+  EXPECT_EQ(ReadFile(path), "third\r\n");
+  EXPECT_EQ(ReadFile(path + ".1"), "first\r\n");
+  EXPECT_EQ(ReadFile(path + ".2"), "not ours\r\n");
+  EXPECT_EQ(ReadFile(path + ".3"), "second\r\n");
+}
+
+TEST_F(ParameterFileTest, EmptyOrMissingFileHasNothingToKeep) {
+  WriteFile(path, "");
+  ParameterFileWriter writer;
+  ASSERT_TRUE(writer.Create(path));
+  EXPECT_TRUE(writer.WriteLine("one"));
+  FileReplacement done = writer.Commit();
+  EXPECT_TRUE(done.done);
+  EXPECT_EQ(done.keptAs, "");
+  EXPECT_EQ(FileNamesIn(dir.Path()), (std::vector<std::string>{"param.dat"}));
+}
+
+TEST_F(ParameterFileTest, DiscardedContentLeavesTheFileAsItWasAndNoTemporaryFile) {
+  WriteFile(path, "kept\r\n");
+  {
+    ParameterFileWriter writer;
+    ASSERT_TRUE(writer.Create(path));
+    EXPECT_TRUE(writer.WriteLine("lost"));
+    writer.Discard();
+    ASSERT_TRUE(writer.Create(path));
+    EXPECT_TRUE(writer.WriteLine("lost too"));
+    // Destroyed without a commit, as when the read ends early.
+  }
+  EXPECT_EQ(ReadFile(path), "kept\r\n");
+  EXPECT_EQ(FileNamesIn(dir.Path()), (std::vector<std::string>{"param.dat"}));
+
+  // A temporary file left by a crash is emptied by the next attempt.
+  WriteFile(path + ".partial", "half a list");
+  ParameterFileWriter writer;
+  ASSERT_TRUE(writer.Create(path));
+  EXPECT_TRUE(writer.WriteLine("new"));
+  ASSERT_TRUE(writer.Commit().done);
+  EXPECT_EQ(ReadFile(path), "new\r\n");
+}
+
+TEST_F(ParameterFileTest, LinkedFileIsReplacedWhereItLiesAndTheLinkStays) {
+  TempDir elsewhere;
+  std::string real = elsewhere.File("real.dat");
+  WriteFile(real, "old\r\n");
+  std::filesystem::create_symlink(real, path);
+  ParameterFileWriter writer;
+  ASSERT_TRUE(writer.Create(path));
+  EXPECT_TRUE(writer.WriteLine("new"));
+  FileReplacement done = writer.Commit();
+  ASSERT_TRUE(done.done);
+  EXPECT_EQ(done.keptAs, real + ".1");
+  EXPECT_TRUE(std::filesystem::is_symlink(path));
+  EXPECT_EQ(ReadFile(path), "new\r\n");
+  EXPECT_EQ(ReadFile(real + ".1"), "old\r\n");
+}
+
+TEST_F(ParameterFileTest, FullDiskLeavesTheFileAsItWas) {
+  WriteFile(path, "kept\r\n");
+  FailingFileIo full(30, FailingFileIo::kNever);
+  ParameterFileWriter writer;
   ASSERT_TRUE(writer.Create(path));
   EXPECT_TRUE(writer.WriteLine("HDG             0x00000001"));
-  EXPECT_TRUE(writer.Close());
-  EXPECT_EQ(ReadFile(path), "HDG             0x00000001\r\n");
+  EXPECT_FALSE(writer.WriteLine("HDG             0x00000001"));
+  EXPECT_TRUE(writer.WriteFailed());
+  EXPECT_EQ(writer.Lines(), 1);
+  writer.Discard();
+  EXPECT_EQ(ReadFile(path), "kept\r\n");
+  EXPECT_EQ(FileNamesIn(dir.Path()), (std::vector<std::string>{"param.dat"}));
 }
 
 TEST_F(ParameterFileTest, ReadsLineFeedAndCrLfEndsAndRemovesOnlyRealLineEnds) {
@@ -115,10 +211,52 @@ TEST_F(ParameterFileTest, ReportsFilesThatCannotBeOpenedOrWritten) {
   EXPECT_FALSE(reader.Open(dir.File("missing/param.dat")));
   ParameterFileWriter writer;
   EXPECT_FALSE(writer.Create(dir.File("missing/param.dat")));
-  // A full device takes the open but no line.
-  ASSERT_TRUE(writer.Create("/dev/full"));
-  EXPECT_FALSE(writer.WriteLine("HDG             0x00000001"));
-  EXPECT_FALSE(writer.WriteLine("HDG             0x00000001"));
+  // A folder or a device is no configuration file: nothing is written beside it.
+  std::filesystem::create_directory(path);
+  EXPECT_FALSE(writer.Create(path));
+  EXPECT_EQ(errno, EISDIR);
+  EXPECT_FALSE(writer.Create("/dev/null"));
+  EXPECT_EQ(errno, EINVAL);
+  EXPECT_FALSE(std::filesystem::exists("/dev/null.partial"));
+}
+
+TEST_F(ParameterFileTest, ReadErrorIsNotTheEndOfTheFile) {
+  ParameterFileReader reader;
+  std::string line;
+  // On Linux a folder opens like a file; reading it fails.
+  ASSERT_TRUE(reader.Open(dir.Path()));
+  EXPECT_EQ(reader.ReadLine(line), FileLine::kReadError);
+  EXPECT_EQ(reader.Error(), EISDIR);
+  // A regular file, by its kind, that cannot be read.
+  ASSERT_TRUE(reader.Open("/proc/self/mem"));
+  EXPECT_EQ(reader.ReadLine(line), FileLine::kReadError);
+  EXPECT_EQ(reader.Error(), EIO);
+
+  // Failing part way: the lines before come, the broken one does not, and
+  // the error stays.
+  WriteFile(path, "one\r\ntwo\r\nthree\r\n");
+  FailingFileIo failing(FailingFileIo::kNever, 7);
+  ASSERT_TRUE(reader.Open(path));
+  EXPECT_EQ(reader.ReadLine(line), FileLine::kLine);
+  EXPECT_EQ(line, "one");
+  EXPECT_EQ(reader.ReadLine(line), FileLine::kReadError);
+  EXPECT_EQ(line, "");
+  EXPECT_EQ(reader.ReadLine(line), FileLine::kReadError);
+}
+
+TEST_F(ParameterFileTest, RewindReadsTheSameFileAgainFromItsStart) {
+  WriteFile(path, "one\ntwo\n");
+  ParameterFileReader reader;
+  ASSERT_TRUE(reader.Open(path));
+  std::string line;
+  while (reader.ReadLine(line) != FileLine::kEnd) {
+  }
+  // Replaced meanwhile: the open file is still the one read.
+  WriteFile(dir.File("other"), "other\n");
+  std::filesystem::rename(dir.File("other"), path);
+  ASSERT_TRUE(reader.Rewind());
+  EXPECT_EQ(reader.ReadLine(line), FileLine::kLine);
+  EXPECT_EQ(line, "one");
 }
 
 }  // namespace

@@ -2,13 +2,20 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
+#include <filesystem>
+
 #include "config/parameter_line.h"
 #include "configuration_fixture.h"
+#include "failing_file_io.h"
 
 namespace rv4410 {
 namespace {
 
 using test::AsFile;
+using test::FailingFileIo;
+using test::FileNamesIn;
 
 const std::vector<std::string> kThreeLines = {
     "ADF-1 Select    0x00000001",
@@ -23,7 +30,18 @@ class ReadConfigurationTest : public test::ConfigurationTest {
   void AnswerBoxes(int count) {
     for (int i = 0; i < count; ++i) host.AnswerNextBox(BoxAnswer::kOk);
   }
+  // Ends the page as its buttons do.
+  void Cancel() {
+    run.CancelRequested = true;
+    SerialClose(run.link);
+  }
+  // The folder holds the log and the configuration file, nothing else.
+  std::vector<std::string> OnlyTheFile() const { return {"Loader.LOG", "param.dat"}; }
 };
+
+// A configuration saved earlier, different from any the unit sends.
+const std::string kSavedBefore =
+    AsFile({"HDG             0x00000005", "DG Select       0x00000001"});
 
 TEST_F(ReadConfigurationTest, PlainExchangeStoresExactlyTheLinesBeforeTheEmptyLine) {
   StartConfiguredUnit([](auto& k) { k.checkedExchange = false; });
@@ -46,16 +64,18 @@ TEST_F(ReadConfigurationTest, PlainExchangeStoresExactlyTheLinesBeforeTheEmptyLi
   EXPECT_EQ(UnitCommands().back(), "RP");
 }
 
-TEST_F(ReadConfigurationTest, PlainExchangeThatFallsSilentKeepsTheLinesReceived) {
+TEST_F(ReadConfigurationTest, PlainExchangeThatFallsSilentLeavesTheFileAsItWas) {
   StartConfiguredUnit([](auto& k) {
     k.checkedExchange = false;
     k.silentAfterLines = 2;
   });
   SetUnitLines(kThreeLines);
+  WriteConfigFile(kSavedBefore);
 
   EXPECT_EQ(ReadConfiguration(run), kReadStopped);
 
-  EXPECT_EQ(FileLines(), std::vector<std::string>(kThreeLines.begin(), kThreeLines.begin() + 2));
+  EXPECT_EQ(FileText(), kSavedBefore);
+  EXPECT_EQ(FileNamesIn(dir.Path()), OnlyTheFile());
   EXPECT_EQ(LogCount("Done reading parameters"), 0);
 }
 
@@ -195,9 +215,11 @@ TEST_F(ReadConfigurationTest, UnitStoppingMidLineEndsAfterOneRestartWithoutALine
     k.cutLine = 1;
   });
   AnswerBoxes(1);
+  WriteConfigFile(kSavedBefore);
   EXPECT_EQ(ReadConfiguration(run), kReadStopped);
   EXPECT_EQ(host.ShownBoxes().size(), 1u);
-  EXPECT_EQ(FileText(), "");
+  EXPECT_EQ(FileText(), kSavedBefore);
+  EXPECT_EQ(FileNamesIn(dir.Path()), OnlyTheFile());
 }
 
 TEST_F(ReadConfigurationTest, FileThatCannotBeCreatedEndsTheRead) {
@@ -208,14 +230,18 @@ TEST_F(ReadConfigurationTest, FileThatCannotBeCreatedEndsTheRead) {
   EXPECT_TRUE(host.ShownBoxes().empty());
 }
 
-TEST_F(ReadConfigurationTest, FailingFileWritesWarnPerLineAndReadingGoesOn) {
+TEST_F(ReadConfigurationTest, FullDiskWarnsPerLineReadingGoesOnAndTheFileStaysAsItWas) {
   StartConfiguredUnit();
   SetUnitLines(kThreeLines);
-  run.settings.configFile = "/dev/full";
+  WriteConfigFile(kSavedBefore);
   host.SetBoxHandler([](const MessageBoxRequest&) { return BoxAnswer::kOk; });
+  FailingFileIo full(0, FailingFileIo::kNever);
 
-  EXPECT_EQ(ReadConfiguration(run), kReadDone);
+  EXPECT_EQ(ReadConfiguration(run), kReadFileError);
 
+  EXPECT_EQ(FileText(), kSavedBefore);
+  EXPECT_EQ(FileNamesIn(dir.Path()), OnlyTheFile());
+  EXPECT_EQ(LogCount(kListNotWrittenWhole), 1);
   ASSERT_EQ(host.ShownBoxes().size(), 3u);
   for (const MessageBoxRequest& box : host.ShownBoxes()) {
     EXPECT_EQ(box.text, "File Write error\n");
@@ -226,12 +252,9 @@ TEST_F(ReadConfigurationTest, FailingFileWritesWarnPerLineAndReadingGoesOn) {
 
 TEST_F(ReadConfigurationTest, CancelEndsTheReadQuietly) {
   StartConfiguredUnit();
-  host.At(1500, [this] {
-    run.CancelRequested = true;
-    SerialClose(run.link);
-  });
+  host.At(1500, [this] { Cancel(); });
   EXPECT_EQ(ReadConfiguration(run), kReadStopped);
-  EXPECT_LT(FileLines().size(), 138u);
+  EXPECT_LT(exchange->Copies().size(), 138u);
   EXPECT_LT(host.TickCount(), 1600);
 }
 
@@ -248,6 +271,141 @@ TEST_F(ReadConfigurationTest, CancelBeforeTheListBeginsKeepsTheFileAsItWas) {
   EXPECT_EQ(ReadConfiguration(run), kReadStopped);
   EXPECT_EQ(FileText(), AsFile(kThreeLines));
   EXPECT_EQ(Received("RP"), 0);
+}
+
+struct EarlyEnd {
+  const char* name;
+  std::function<void(sim::ConfigurationKnobs&)> knobs;
+  int result;
+  // The unit's list: its own 138 lines, these, or none at all.
+  enum { kOwn, kThese, kNone } list = kOwn;
+  std::vector<std::string> unitLines = {};
+};
+
+TEST_F(ReadConfigurationTest, ReadThatEndsEarlyLeavesASavedFileByteForByte) {
+  const EarlyEnd cases[] = {
+      {"silent after OK", [](auto& k) { k.silentAfterLines = 0; }, kReadStopped},
+      {"silent after RP",
+       [](auto& k) {
+         k.checkedExchange = false;
+         k.silentAfterLines = 0;
+       },
+       kReadStopped},
+      {"silent mid-list", [](auto& k) { k.silentAfterLines = 40; }, kReadStopped},
+      {"checked list cut", [](auto& k) { k.cutLine = 7; }, kReadStopped},
+      {"restart then silence",
+       [](auto& k) {
+         k.damagedLine = 3;
+         k.silentAfterLines = 6;
+       },
+       kReadStopped},
+      {"every line refused three times",
+       [](auto& k) {
+         k.wrongCheckLine = 0;
+         k.wrongCheckSends = 3;
+       },
+       kReadStopped,
+       EarlyEnd::kThese,
+       {kThreeLines[0]}},
+      {"empty checked list", [](auto&) {}, kReadStopped, EarlyEnd::kNone},
+      {"empty plain list", [](auto& k) { k.checkedExchange = false; }, kReadStopped,
+       EarlyEnd::kNone},
+  };
+  for (const EarlyEnd& c : cases) {
+    SCOPED_TRACE(c.name);
+    StartConfiguredUnit(c.knobs);
+    if (c.list == EarlyEnd::kNone) exchange->Store().Replace({});
+    if (c.list == EarlyEnd::kThese) SetUnitLines(c.unitLines);
+    WriteConfigFile(kSavedBefore);
+    host.SetBoxHandler([](const MessageBoxRequest&) { return BoxAnswer::kOk; });
+
+    EXPECT_EQ(ReadConfiguration(run), c.result);
+
+    EXPECT_EQ(FileText(), kSavedBefore);
+    EXPECT_EQ(FileNamesIn(dir.Path()), OnlyTheFile());
+    EXPECT_EQ(LogCount("Earlier configuration kept"), 0);
+  }
+  EXPECT_EQ(LogCount(kNoParameterStored), 3);
+}
+
+TEST_F(ReadConfigurationTest, CancelAtAnyPointLeavesASavedFileByteForByte) {
+  struct Case {
+    const char* name;
+    bool checked;
+    std::int64_t at;  // 0: in the restart warning
+  };
+  const Case cases[] = {
+      {"right after OK", true, 20},
+      {"mid checked list", true, 1500},
+      {"mid plain list", false, 1200},
+      {"in the restart warning", false, 0},
+      {"while flushing after a restart", false, -1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    StartConfiguredUnit([&c](auto& k) {
+      k.checkedExchange = c.checked;
+      if (c.at <= 0) k.damagedLine = 60;
+    });
+    WriteConfigFile(kSavedBefore);
+    run.CancelRequested = false;
+    host.ClearShownBoxes();
+    std::vector<std::string> namesWhileReading;
+    if (c.at > 0) {
+      host.At(host.TickCount() + c.at, [&] {
+        namesWhileReading = FileNamesIn(dir.Path());
+        Cancel();
+      });
+    }
+    host.SetBoxHandler([this, &c](const MessageBoxRequest&) {
+      if (c.at == 0) Cancel();
+      if (c.at < 0) host.At(host.TickCount() + 100, [this] { Cancel(); });
+      return BoxAnswer::kOk;
+    });
+
+    EXPECT_EQ(ReadConfiguration(run), kReadStopped);
+
+    EXPECT_EQ(FileText(), kSavedBefore);
+    EXPECT_EQ(FileNamesIn(dir.Path()), OnlyTheFile());
+    EXPECT_EQ(exchange->ReadAttempts(), 1);
+    EXPECT_EQ(host.ShownBoxes().size(), c.at <= 0 ? 1u : 0u);
+    // The list went to a file of its own while it came.
+    if (c.at > 0) {
+      EXPECT_EQ(namesWhileReading,
+                (std::vector<std::string>{"Loader.LOG", "param.dat", "param.dat.partial"}));
+    }
+  }
+}
+
+TEST_F(ReadConfigurationTest, CompletedReadKeepsTheEarlierFileUnderTheNextNumber) {
+  StartConfiguredUnit();
+  const std::string unitList = AsFile(UnitLines());
+  WriteConfigFile(kSavedBefore);
+
+  EXPECT_EQ(ReadConfiguration(run), kReadDone);
+  EXPECT_EQ(FileText(), unitList);
+  EXPECT_EQ(test::ReadFile(configPath + ".1"), kSavedBefore);
+  EXPECT_EQ(LogCount("Earlier configuration kept as " + configPath + ".1\r\n"), 1);
+
+  SetUnitLines(kThreeLines);
+  ConfigurationFileChange change;
+  EXPECT_EQ(ReadConfiguration(run, change), kReadDone);
+  EXPECT_TRUE(change.replaced);
+  EXPECT_EQ(change.keptAs, configPath + ".2");
+  EXPECT_EQ(FileText(), AsFile(kThreeLines));
+  EXPECT_EQ(test::ReadFile(configPath + ".1"), kSavedBefore);
+  EXPECT_EQ(test::ReadFile(configPath + ".2"), unitList);
+  EXPECT_EQ(FileNamesIn(dir.Path()),
+            (std::vector<std::string>{"Loader.LOG", "param.dat", "param.dat.1", "param.dat.2"}));
+}
+
+TEST_F(ReadConfigurationTest, FolderInPlaceOfTheFileIsNeitherReadIntoNorReplaced) {
+  StartConfiguredUnit();
+  std::filesystem::create_directory(configPath);
+  EXPECT_EQ(ReadConfiguration(run), kReadFileError);
+  EXPECT_EQ(LogCount("strerror says open error: Is a directory\n"), 1);
+  EXPECT_TRUE(std::filesystem::is_directory(configPath));
+  EXPECT_EQ(FileNamesIn(dir.Path()), OnlyTheFile());
 }
 
 // A unit whose first answer to `command` is scripted; later ones are the real ones.
@@ -311,12 +469,13 @@ TEST_F(ScriptedReadTest, CheckedLineTooShortForACheckCharacterFailsItsCheck) {
   // The unit answers the copy with something else, then ends its list.
   StartScriptedUnit("RX", "OK\r\nABC\r\nNO\r\n\r\n");
 
-  EXPECT_EQ(ReadConfiguration(run), kReadDone);
+  // Nothing stored: a failed read.
+  EXPECT_EQ(ReadConfiguration(run), kReadStopped);
   host.RunFor(100);
 
   EXPECT_EQ(Received("ERROR line invalid"), 1);
   EXPECT_EQ(Received(std::string("ABC ") + LineCheckCharacter("ABC")), 1);
-  EXPECT_EQ(FileText(), "");
+  EXPECT_FALSE(std::filesystem::exists(configPath));
   EXPECT_EQ(LogCount("Unit Sent 'NO'\r\n"), 1);
   EXPECT_EQ(UnitCommands().back(), "");
 }

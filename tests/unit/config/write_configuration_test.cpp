@@ -2,13 +2,20 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <functional>
+
+#include <sys/stat.h>
+
 #include "config/parameter_line.h"
 #include "configuration_fixture.h"
+#include "failing_file_io.h"
 
 namespace rv4410 {
 namespace {
 
 using test::AsFile;
+using test::FailingFileIo;
 
 class WriteConfigurationTest : public test::ConfigurationTest {
  protected:
@@ -150,17 +157,23 @@ TEST_F(WriteConfigurationTest, RepetitionsAreCountedOverAllLines) {
   EXPECT_EQ(LogCount("max retries exhausted\r\n"), 1);
 }
 
-TEST_F(WriteConfigurationTest, ListEndsWithAnEmptyLineEvenWhenEveryLineWasDropped) {
+TEST_F(WriteConfigurationTest, ListEndsWithAnEmptyLineAlsoAfterADroppedLine) {
   StartConfiguredUnit();
-  WriteConfigFile(AsFile({"HDG.", "A_B"}));
+  WriteConfigFile(AsFile({kHdg, "HDG.", "A_B"}));
   host.SetBoxHandler([](const MessageBoxRequest&) { return BoxAnswer::kOk; });
   EXPECT_EQ(Write(), kWriteSent);
-  EXPECT_EQ(SentAfter("WX"), (std::vector<std::string>{""}));
+  EXPECT_EQ(SentAfter("WX"), (std::vector<std::string>{Checked(kHdg), ""}));
   EXPECT_EQ(exchange->CompletedWrites(), 1);
+}
 
-  WriteConfigFile("");
-  EXPECT_EQ(Write(), kWriteSent);
-  EXPECT_EQ(exchange->CompletedWrites(), 2);
+TEST_F(WriteConfigurationTest, OtherFileThanTheSettingsOneIsSent) {
+  StartConfiguredUnit([](auto& k) { k.checkedExchange = false; });
+  WriteConfigFile(AsFile({kHdg}));
+  const std::string other = dir.File("param.dat.1");
+  test::WriteFile(other, AsFile({kDgSelect9.substr(0, 16) + "0x00000001"}));
+  EXPECT_EQ(WriteConfiguration(run, other), kWriteSent);
+  host.RunFor(200);
+  EXPECT_EQ(exchange->WrittenLines(), (std::vector<std::string>{"DG Select       0x00000001"}));
 }
 
 TEST_F(WriteConfigurationTest, LastLineWithoutNewlineIsSentWhole) {
@@ -208,19 +221,81 @@ TEST_F(WriteConfigurationTest, MalformedFilesAreDroppedLineByLineWithClearMessag
   EXPECT_EQ(SentAfter("WP"), (std::vector<std::string>{kHdg, ""}));
 }
 
-TEST_F(WriteConfigurationTest, FileWithCarriageReturnLineEndsIsOneLineNamingTheFirstReturn) {
+struct UnusableFile {
+  const char* name;
+  std::function<void(const std::string& path)> make;
+  std::string reason;
+  long readableBytes = FailingFileIo::kNever;
+};
+
+TEST_F(WriteConfigurationTest, FileThatCannotBeUsedWholeGetsOneBoxAndNothingIsSent) {
+  std::string good;
+  for (int i = 0; i < 100; ++i) good += kHdg + "\r\n";
+  const UnusableFile cases[] = {
+      {"folder", [](const std::string& path) { std::filesystem::create_directory(path); },
+       "(it is not a regular file)"},
+      // Opening a pipe would wait for a writer; as root no mode bits stop a read.
+      {"pipe", [](const std::string& path) { ASSERT_EQ(mkfifo(path.c_str(), 0600), 0); },
+       "(it is not a regular file)"},
+      {"unreadable file",
+       [](const std::string& path) { std::filesystem::create_symlink("/proc/self/mem", path); },
+       "(reading line 1 failed: Input/output error)"},
+      {"read failing part way", [&good](const std::string& path) { test::WriteFile(path, good); },
+       "(reading line 81 failed: Input/output error)", 80 * 28 + 5},
+      {"empty file", [](const std::string& path) { test::WriteFile(path, ""); },
+       "(it holds no parameter line)"},
+      {"only empty and dropped lines",
+       [](const std::string& path) {
+         test::WriteFile(path, AsFile({"", "HDG.", "A_B", ""}));
+       },
+       "(it holds no parameter line)"},
+      {"lines with carriage return ends only",
+       [](const std::string& path) {
+         std::string file;
+         for (int i = 0; i < 20; ++i) file += kHdg + "\r";
+         test::WriteFile(path, file);
+       },
+       "(it holds no parameter line)"},
+  };
+  for (const UnusableFile& c : cases) {
+    SCOPED_TRACE(c.name);
+    StartConfiguredUnit();
+    std::filesystem::remove(configPath);
+    c.make(configPath);
+    host.ClearShownBoxes();
+    host.AnswerNextBox(BoxAnswer::kOk);
+    FailingFileIo failing(FailingFileIo::kNever, c.readableBytes);
+    const std::string text = "Cannot send the configuration file\n" + configPath + "\n" + c.reason +
+                             "\n\nNothing was sent to the unit.";
+    const int logged = LogCount(text + "\n");
+
+    EXPECT_EQ(Write(), kWriteFileError);
+
+    EXPECT_TRUE(UnitCommands().empty());
+    ASSERT_EQ(host.ShownBoxes().size(), 1u);
+    const MessageBoxRequest& box = host.ShownBoxes()[0];
+    EXPECT_EQ(box.text, text);
+    EXPECT_EQ(box.caption, "Error");
+    EXPECT_EQ(box.icon, BoxIcon::kError);
+    EXPECT_EQ(LogCount(text + "\n"), logged + 1);
+  }
+}
+
+TEST_F(WriteConfigurationTest, FileFailingAfterItsCheckEndsTheListAndSaysSo) {
   StartConfiguredUnit([](auto& k) { k.checkedExchange = false; });
-  std::string file;
-  for (int i = 0; i < 20; ++i) file += kHdg + "\r";
-  WriteConfigFile(file);
+  WriteConfigFile(AsFile({kHdg, kHdg, kHdg, kHdg, kHdg}));
+  // The check reads all 5 lines; the sending fails in the fourth.
+  FailingFileIo failing(FailingFileIo::kNever, 5 * 28 + 3 * 28 + 4);
   host.AnswerNextBox(BoxAnswer::kOk);
 
   EXPECT_EQ(Write(), kWriteSent);
 
+  EXPECT_EQ(SentAfter("WP"), (std::vector<std::string>{kHdg, kHdg, kHdg, ""}));
   ASSERT_EQ(host.ShownBoxes().size(), 1u);
-  EXPECT_NE(host.ShownBoxes()[0].text.find("Invalid character found. '\r'(13)#26"),
-            std::string::npos);
-  EXPECT_EQ(SentAfter("WP"), (std::vector<std::string>{""}));
+  EXPECT_EQ(host.ShownBoxes()[0].text, "The configuration file\n" + configPath +
+                                           "\ncould not be read past line 4 (Input/output "
+                                           "error).\n\nThe unit got only the lines before it.");
+  EXPECT_EQ(host.ShownBoxes()[0].icon, BoxIcon::kError);
 }
 
 }  // namespace
