@@ -1,7 +1,8 @@
 #include "wizard/quit_watch.h"
 
-#include <QCoreApplication>
+#include <QApplication>
 #include <QEvent>
+#include <QWidget>
 
 namespace rv4410 {
 
@@ -21,10 +22,14 @@ bool QuitWatch::Requested() {
 }
 
 bool QuitWatch::eventFilter(QObject* watched, QEvent* event) {
-  // Only noted, never taken: Qt still ends the event loops it runs, so the
-  // modal page open at the time ends as well.
+  // Noted, never taken: Qt still ends the event loops it runs. The modal
+  // window open at the time is also closed as its close box would, so that an
+  // exchange running inside it sees its cancel flag and stops.
   if (event->type() == QEvent::Quit && watched == QCoreApplication::instance()) {
     requested_ = true;
+    if (QWidget* page = QApplication::activeModalWidget()) {
+      QMetaObject::invokeMethod(page, &QWidget::close, Qt::QueuedConnection);
+    }
   }
   return false;
 }

@@ -72,6 +72,8 @@ SplashWindow::SplashWindow(const std::optional<VersionInfo>& version, QWidget* p
   setFixedSize(units.Size(kSplashWidth, kSplashHeight));
 
   timer_.setSingleShot(true);
+  // Two seconds are two seconds: Qt's coarse timers may fire up to 5% early.
+  timer_.setTimerType(Qt::PreciseTimer);
   connect(&timer_, &QTimer::timeout, this, &SplashWindow::End);
 }
 
