@@ -1,5 +1,6 @@
 #include "wizard/waiting_dialog.h"
 
+#include <QFrame>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
@@ -7,10 +8,21 @@
 #include <QVBoxLayout>
 
 #include "wizard/app_icon.h"
+#include "wizard/dialog_units.h"
+#include "wizard/page_picture.h"
 
 namespace rv4410 {
 
 namespace {
+
+// The page's size and its controls' sizes in dialog units, as the other pages.
+constexpr int kPageWidth = 322;
+constexpr int kPageHeight = 241;
+constexpr int kMargin = 7;
+constexpr int kPictureWidth = 143;
+constexpr int kTextWidth = 160;
+constexpr int kButtonWidth = 50;
+constexpr int kButtonHeight = 14;
 
 QPushButton* MakeButton(const char* text, const char* name, QWidget* parent) {
   auto* button = new QPushButton(QString::fromLatin1(text), parent);
@@ -28,8 +40,14 @@ WaitingDialog::WaitingDialog(RunState& run, MapRequirement map, QWidget* parent)
   setWindowTitle(QString::fromLatin1(kWaitingCaption));
   setModal(true);
 
+  DialogUnits units(font());
+  auto* picture = new PagePicture(PictureKind::kWaiting, this);
+  picture->setObjectName(QStringLiteral("picture"));
+  picture->setMinimumSize(units.Size(kPictureWidth / 2, kPageHeight / 3));
+
   auto* text = new QLabel(QString::fromLatin1(kWaitingText), this);
   text->setObjectName(QStringLiteral("waitingText"));
+  text->setAlignment(Qt::AlignLeft | Qt::AlignTop);
   hint_ = new QLabel(QString::fromLatin1(kWaitingHintText), this);
   hint_->setObjectName(QStringLiteral("hintText"));
   hint_->hide();
@@ -38,23 +56,42 @@ WaitingDialog::WaitingDialog(RunState& run, MapRequirement map, QWidget* parent)
   next_ = MakeButton(kWaitingNextText, "nextButton", this);
   next_->hide();
   cancel_ = MakeButton(kWaitingCancelText, "cancelButton", this);
+  for (QPushButton* button : {back_, next_, cancel_}) {
+    button->setMinimumSize(units.Size(kButtonWidth, kButtonHeight));
+  }
   connect(back_, &QPushButton::clicked, this, [this] { Command(WaitingCommand::kBack); });
   connect(next_, &QPushButton::clicked, this, [this] { Command(WaitingCommand::kNext); });
   connect(cancel_, &QPushButton::clicked, this, [this] { Command(WaitingCommand::kCancel); });
+
+  auto* right = new QVBoxLayout;
+  right->addWidget(text);
+  right->addStretch();
+  right->addWidget(hint_);
+
+  auto* top = new QHBoxLayout;
+  top->setSpacing(units.X(kMargin - 1));
+  top->addWidget(picture, kPictureWidth);
+  top->addLayout(right, kTextWidth);
+
+  auto* etched = new QFrame(this);
+  etched->setObjectName(QStringLiteral("etchedLine"));
+  etched->setFrameShape(QFrame::HLine);
+  etched->setFrameShadow(QFrame::Sunken);
 
   auto* buttons = new QHBoxLayout;
   buttons->addStretch();
   buttons->addWidget(back_);
   buttons->addWidget(next_);
-  buttons->addSpacing(12);
+  buttons->addSpacing(units.X(kMargin));
   buttons->addWidget(cancel_);
 
   auto* layout = new QVBoxLayout(this);
-  layout->addWidget(text);
-  layout->addStretch();
-  layout->addWidget(hint_);
+  layout->setContentsMargins(units.X(kMargin), units.Y(kMargin), units.X(kMargin),
+                             units.Y(kMargin));
+  layout->addLayout(top, 1);
+  layout->addWidget(etched);
   layout->addLayout(buttons);
-  layout->setSizeConstraint(QLayout::SetFixedSize);
+  resize(units.Size(kPageWidth, kPageHeight).expandedTo(minimumSizeHint()));
 
   startTimer_.setSingleShot(true);
   connect(&startTimer_, &QTimer::timeout, this, [this] {
