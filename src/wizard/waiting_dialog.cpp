@@ -1,6 +1,5 @@
 #include "wizard/waiting_dialog.h"
 
-#include <QFrame>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
@@ -8,30 +7,16 @@
 #include <QVBoxLayout>
 
 #include "wizard/app_icon.h"
-#include "wizard/dialog_units.h"
-#include "wizard/page_picture.h"
+#include "wizard/page_frame.h"
 
 namespace rv4410 {
 
 namespace {
 
-// The page's size and its controls' sizes in dialog units, as the other pages.
+// The page's size and its text's width in dialog units.
 constexpr int kPageWidth = 322;
 constexpr int kPageHeight = 241;
-constexpr int kMargin = 7;
-constexpr int kPictureWidth = 143;
 constexpr int kTextWidth = 160;
-constexpr int kButtonWidth = 50;
-constexpr int kButtonHeight = 14;
-
-QPushButton* MakeButton(const char* text, const char* name, QWidget* parent) {
-  auto* button = new QPushButton(QString::fromLatin1(text), parent);
-  button->setObjectName(QString::fromLatin1(name));
-  // Enter is the page's default command, whichever button has the focus.
-  button->setAutoDefault(false);
-  button->setDefault(false);
-  return button;
-}
 
 }  // namespace
 
@@ -41,9 +26,6 @@ WaitingDialog::WaitingDialog(RunState& run, MapRequirement map, QWidget* parent)
   setModal(true);
 
   DialogUnits units(font());
-  auto* picture = new PagePicture(PictureKind::kWaiting, this);
-  picture->setObjectName(QStringLiteral("picture"));
-  picture->setMinimumSize(units.Size(kPictureWidth / 2, kPageHeight / 3));
 
   auto* text = new QLabel(QString::fromLatin1(kWaitingText), this);
   text->setObjectName(QStringLiteral("waitingText"));
@@ -52,13 +34,10 @@ WaitingDialog::WaitingDialog(RunState& run, MapRequirement map, QWidget* parent)
   hint_->setObjectName(QStringLiteral("hintText"));
   hint_->hide();
 
-  back_ = MakeButton(kWaitingBackText, "backButton", this);
-  next_ = MakeButton(kWaitingNextText, "nextButton", this);
+  back_ = MakePageButton(kWaitingBackText, "backButton", units, this);
+  next_ = MakePageButton(kWaitingNextText, "nextButton", units, this);
   next_->hide();
-  cancel_ = MakeButton(kWaitingCancelText, "cancelButton", this);
-  for (QPushButton* button : {back_, next_, cancel_}) {
-    button->setMinimumSize(units.Size(kButtonWidth, kButtonHeight));
-  }
+  cancel_ = MakePageButton(kWaitingCancelText, "cancelButton", units, this);
   connect(back_, &QPushButton::clicked, this, [this] { Command(WaitingCommand::kBack); });
   connect(next_, &QPushButton::clicked, this, [this] { Command(WaitingCommand::kNext); });
   connect(cancel_, &QPushButton::clicked, this, [this] { Command(WaitingCommand::kCancel); });
@@ -68,30 +47,15 @@ WaitingDialog::WaitingDialog(RunState& run, MapRequirement map, QWidget* parent)
   right->addStretch();
   right->addWidget(hint_);
 
-  auto* top = new QHBoxLayout;
-  top->setSpacing(units.X(kMargin - 1));
-  top->addWidget(picture, kPictureWidth);
-  top->addLayout(right, kTextWidth);
-
-  auto* etched = new QFrame(this);
-  etched->setObjectName(QStringLiteral("etchedLine"));
-  etched->setFrameShape(QFrame::HLine);
-  etched->setFrameShadow(QFrame::Sunken);
-
   auto* buttons = new QHBoxLayout;
   buttons->addStretch();
   buttons->addWidget(back_);
   buttons->addWidget(next_);
-  buttons->addSpacing(units.X(kMargin));
+  buttons->addSpacing(units.X(kPageMargin));
   buttons->addWidget(cancel_);
 
-  auto* layout = new QVBoxLayout(this);
-  layout->setContentsMargins(units.X(kMargin), units.Y(kMargin), units.X(kMargin),
-                             units.Y(kMargin));
-  layout->addLayout(top, 1);
-  layout->addWidget(etched);
-  layout->addLayout(buttons);
-  resize(units.Size(kPageWidth, kPageHeight).expandedTo(minimumSizeHint()));
+  LayOutPage(*this, units, PictureKind::kWaiting, kPageHeight / 3, right, kTextWidth, buttons,
+             {kPageWidth, kPageHeight});
 
   startTimer_.setSingleShot(true);
   connect(&startTimer_, &QTimer::timeout, this, [this] {
