@@ -1,8 +1,7 @@
 #include "wizard/quit_watch.h"
 
-#include <QApplication>
+#include <QCoreApplication>
 #include <QEvent>
-#include <QWidget>
 
 namespace rv4410 {
 
@@ -22,14 +21,11 @@ bool QuitWatch::Requested() {
 }
 
 bool QuitWatch::eventFilter(QObject* watched, QEvent* event) {
-  // Noted, never taken: Qt still ends the event loops it runs. The modal
-  // window open at the time is also closed as its close box would, so that an
-  // exchange running inside it sees its cancel flag and stops.
+  // Noted, never taken: Qt goes on to close every window, as its close box
+  // would (so an exchange running inside a page sees its cancel flag), and
+  // to end the event loops it runs.
   if (event->type() == QEvent::Quit && watched == QCoreApplication::instance()) {
     requested_ = true;
-    if (QWidget* page = QApplication::activeModalWidget()) {
-      QMetaObject::invokeMethod(page, &QWidget::close, Qt::QueuedConnection);
-    }
   }
   return false;
 }

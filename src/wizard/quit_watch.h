@@ -1,8 +1,7 @@
 #pragma once
 // Notices a quit request for the whole program (the splash's close request,
 // the session ending) wherever it is delivered, also inside a wait that pumps
-// events in the middle of a page, so that the page loop can end on it. The
-// modal window open when it arrives is closed, as by its close box.
+// events in the middle of a page, so that the page loop can end on it.
 
 #include <QObject>
 
