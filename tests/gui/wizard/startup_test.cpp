@@ -1,6 +1,7 @@
 // Start-up and shutdown of the loader program, offscreen: the banner, the
 // splash before every page, the setup runner first, the real waiting page
-// behind it, and the port and the log closed at the end.
+// behind it, a read of the configuration through every page, and the port
+// and the log closed at the end.
 
 #include "wizard/startup.h"
 
@@ -18,6 +19,7 @@
 #include "support/sim_process.h"
 #include "support/temp_dir.h"
 #include "wizard/splash_window.h"
+#include "wizard/transfer_dialog.h"
 #include "wizard/waiting_dialog.h"
 
 namespace rv4410::test {
@@ -181,6 +183,47 @@ TEST_F(StartupTest, AQuitRequestInsideTheWaitingPagesHandshakeEndsItAndTheLoop) 
   ASSERT_TRUE(sinceQuit.isValid());
   EXPECT_LT(sinceQuit.elapsed(), 1000);
   EXPECT_EQ(Log().find("... DoTransfer()"), std::string::npos);
+  EXPECT_FALSE(state.run.link.open);
+  EXPECT_FALSE(state.run.log.IsOpen());
+}
+
+TEST_F(StartupTest, AReadThroughEveryPageSavesTheUnitsConfigurationAndExitEnds) {
+  SimProcess sim({"--reply-delay-ms", "0"});
+  ASSERT_TRUE(sim.Started());
+  sim.BindTo("COM1");
+  std::string saved = dir.File("param.dat");
+  bool doneBeforeExit = false;
+  QTimer poll;
+  driver.onPage = [&](QWidget* page) {
+    auto* transfer = qobject_cast<TransferDialog*>(page);
+    if (transfer == nullptr) return;
+    QElapsedTimer since;
+    since.start();
+    QObject::connect(&poll, &QTimer::timeout, transfer, [&, transfer, since] {
+      doneBeforeExit = Log().find("Done...") != std::string::npos;
+      if (!doneBeforeExit && since.elapsed() < 60'000) return;
+      poll.stop();
+      transfer->findChild<QPushButton*>(QStringLiteral("exitButton"))->click();
+    });
+    poll.start(100);
+  };
+  int setupRuns = 0;
+  int result = RunWizard(state, [&] {
+    ++setupRuns;
+    state.run.settings.function = kReadConfiguration;
+    state.run.settings.configFile = saved;
+    return kPageNext;
+  });
+  EXPECT_EQ(result, 0);
+  EXPECT_EQ(setupRuns, 1);
+  EXPECT_TRUE(doneBeforeExit) << Log();
+  EXPECT_NE(ReadFile(saved).find("Demo Mode"), std::string::npos);
+  std::string log = Log();
+  std::size_t waiting = log.find("... DoWaiting()");
+  std::size_t transfer = log.find("... DoTransfer()");
+  ASSERT_NE(waiting, std::string::npos);
+  ASSERT_NE(transfer, std::string::npos);
+  EXPECT_LT(waiting, transfer);
   EXPECT_FALSE(state.run.link.open);
   EXPECT_FALSE(state.run.log.IsOpen());
 }
