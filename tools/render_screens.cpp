@@ -11,6 +11,7 @@
 #include <memory>
 #include <vector>
 
+#include "activity_log/activity_log.h"
 #include "platform/format.h"
 #include "platform/qt_host.h"
 #include "protocol/transfer_setup.h"
@@ -43,6 +44,8 @@ std::unique_ptr<QWidget> MakeTransfer(LoaderState& state) {
   auto page = std::make_unique<TransferDialog>(state);
   page->SetApplicationIcon();
   LogWindow& log = page->LogControl();
+  // As the page shows it once its log is attached.
+  log.SetLogFont(kLogFontFamily, kLogFontHeight);
   for (const char* line :
        {kCommunicationsReady, kSetUpForTransfer, kSettingProgramLoadMode, kSendingControlBlock}) {
     log.Append(line);
