@@ -40,7 +40,8 @@ void LayOutPage(QDialog& page, const DialogUnits& units, PictureKind kind, int p
   layout->addLayout(top, 1);
   layout->addWidget(etched);
   layout->addLayout(buttons);
-  page.resize(units.Size(size.width(), size.height()).expandedTo(page.minimumSizeHint()));
+  // Pages are fixed-size windows.
+  page.setFixedSize(units.Size(size.width(), size.height()).expandedTo(page.minimumSizeHint()));
 }
 
 }  // namespace rv4410

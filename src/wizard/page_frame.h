@@ -28,8 +28,8 @@ QPushButton* MakePageButton(const char* text, const char* name, const DialogUnit
 
 // Lays out `page`: the picture of `kind` (named "picture", at least
 // `pictureMinHeight` units high) beside `content`, their widths in the ratio
-// 143 : `contentWidth`; an etched line; `buttons` below. Then sizes the page
-// to `size` units, or larger where its contents need it.
+// 143 : `contentWidth`; an etched line; `buttons` below. Then fixes the
+// page's size at `size` units, or larger where its contents need it.
 void LayOutPage(QDialog& page, const DialogUnits& units, PictureKind kind, int pictureMinHeight,
                 QLayout* content, int contentWidth, QHBoxLayout* buttons, QSize size);
 

@@ -1,5 +1,5 @@
 // The frame of the waiting and transfer pages, offscreen: the page's picture
-// on the left of its controls, buttons that never take Enter, and the size.
+// on the left of its controls, buttons that never take Enter, and a fixed size.
 
 #include "wizard/page_frame.h"
 
@@ -34,6 +34,7 @@ void ExpectFramed(QDialog& page, const char* content) {
   DialogUnits units(page.font());
   EXPECT_GE(page.width(), units.X(322));
   EXPECT_GE(page.height(), units.Y(241));
+  EXPECT_EQ(page.minimumSize(), page.maximumSize()) << "a fixed-size window";
   page.hide();
 }
 
