@@ -1,7 +1,6 @@
 #include "wizard/transfer_dialog.h"
 
 #include <QCloseEvent>
-#include <QFrame>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -10,9 +9,8 @@
 #include <QVBoxLayout>
 
 #include "wizard/app_icon.h"
-#include "wizard/dialog_units.h"
 #include "wizard/log_window_widget.h"
-#include "wizard/page_picture.h"
+#include "wizard/page_frame.h"
 
 namespace rv4410 {
 
@@ -21,22 +19,9 @@ namespace {
 // The page's size and its controls' sizes in dialog units.
 constexpr int kPageWidth = 322;
 constexpr int kPageHeight = 241;
-constexpr int kMargin = 7;
-constexpr int kPictureWidth = 143;
 constexpr int kLogSide = 160;
 constexpr int kFieldHeight = 12;
 constexpr int kProgressHeight = 10;
-constexpr int kButtonWidth = 50;
-constexpr int kButtonHeight = 14;
-
-QPushButton* MakeButton(const char* text, const char* name, QWidget* parent) {
-  auto* button = new QPushButton(QString::fromLatin1(text), parent);
-  button->setObjectName(QString::fromLatin1(name));
-  // The page's default command is Enter, whichever button has the focus.
-  button->setAutoDefault(false);
-  button->setDefault(false);
-  return button;
-}
 
 QLineEdit* MakeStatusField(const char* name, const DialogUnits& units, QWidget* parent) {
   auto* field = new QLineEdit(parent);
@@ -68,10 +53,6 @@ TransferDialog::TransferDialog(LoaderState& state, QWidget* parent)
   setModal(true);
   DialogUnits units(font());
 
-  auto* picture = new PagePicture(PictureKind::kTransfer, this);
-  picture->setObjectName(QStringLiteral("picture"));
-  picture->setMinimumSize(units.Size(kPictureWidth / 2, kLogSide / 2));
-
   log_ = new LogWindowWidget(this);
   log_->setObjectName(QStringLiteral("logWindow"));
   log_->setMinimumSize(units.Size(kLogSide, kLogSide));
@@ -89,21 +70,8 @@ TransferDialog::TransferDialog(LoaderState& state, QWidget* parent)
   right->addWidget(status1032_);
   right->addWidget(status1033_);
 
-  auto* top = new QHBoxLayout;
-  top->setSpacing(units.X(kMargin - 1));
-  top->addWidget(picture, kPictureWidth);
-  top->addLayout(right, kLogSide);
-
-  auto* etched = new QFrame(this);
-  etched->setObjectName(QStringLiteral("etchedLine"));
-  etched->setFrameShape(QFrame::HLine);
-  etched->setFrameShadow(QFrame::Sunken);
-
-  back_ = MakeButton(kTransferBackText, "backButton", this);
-  exit_ = MakeButton(kTransferExitText, "exitButton", this);
-  for (QPushButton* button : {back_, exit_}) {
-    button->setMinimumSize(units.Size(kButtonWidth, kButtonHeight));
-  }
+  back_ = MakePageButton(kTransferBackText, "backButton", units, this);
+  exit_ = MakePageButton(kTransferExitText, "exitButton", units, this);
   connect(back_, &QPushButton::clicked, this, [this] { Command(TransferCommand::kBack); });
   connect(exit_, &QPushButton::clicked, this, [this] { Command(TransferCommand::kExit); });
   auto* buttons = new QHBoxLayout;
@@ -111,13 +79,8 @@ TransferDialog::TransferDialog(LoaderState& state, QWidget* parent)
   buttons->addWidget(back_);
   buttons->addWidget(exit_);
 
-  auto* layout = new QVBoxLayout(this);
-  layout->setContentsMargins(units.X(kMargin), units.Y(kMargin), units.X(kMargin),
-                             units.Y(kMargin));
-  layout->addLayout(top, 1);
-  layout->addWidget(etched);
-  layout->addLayout(buttons);
-  resize(units.Size(kPageWidth, kPageHeight).expandedTo(minimumSizeHint()));
+  LayOutPage(*this, units, PictureKind::kTransfer, kLogSide / 2, right, kLogSide, buttons,
+             {kPageWidth, kPageHeight});
 
   startTimer_.setSingleShot(true);
   connect(&startTimer_, &QTimer::timeout, this, [this] {

@@ -7,19 +7,16 @@
 #include <QVBoxLayout>
 
 #include "wizard/app_icon.h"
+#include "wizard/page_frame.h"
 
 namespace rv4410 {
 
 namespace {
 
-QPushButton* MakeButton(const char* text, const char* name, QWidget* parent) {
-  auto* button = new QPushButton(QString::fromLatin1(text), parent);
-  button->setObjectName(QString::fromLatin1(name));
-  // Enter is the page's default command, whichever button has the focus.
-  button->setAutoDefault(false);
-  button->setDefault(false);
-  return button;
-}
+// The page's size and its text's width in dialog units.
+constexpr int kPageWidth = 322;
+constexpr int kPageHeight = 241;
+constexpr int kTextWidth = 160;
 
 }  // namespace
 
@@ -28,33 +25,37 @@ WaitingDialog::WaitingDialog(RunState& run, MapRequirement map, QWidget* parent)
   setWindowTitle(QString::fromLatin1(kWaitingCaption));
   setModal(true);
 
+  DialogUnits units(font());
+
   auto* text = new QLabel(QString::fromLatin1(kWaitingText), this);
   text->setObjectName(QStringLiteral("waitingText"));
+  text->setAlignment(Qt::AlignLeft | Qt::AlignTop);
   hint_ = new QLabel(QString::fromLatin1(kWaitingHintText), this);
   hint_->setObjectName(QStringLiteral("hintText"));
   hint_->hide();
 
-  back_ = MakeButton(kWaitingBackText, "backButton", this);
-  next_ = MakeButton(kWaitingNextText, "nextButton", this);
+  back_ = MakePageButton(kWaitingBackText, "backButton", units, this);
+  next_ = MakePageButton(kWaitingNextText, "nextButton", units, this);
   next_->hide();
-  cancel_ = MakeButton(kWaitingCancelText, "cancelButton", this);
+  cancel_ = MakePageButton(kWaitingCancelText, "cancelButton", units, this);
   connect(back_, &QPushButton::clicked, this, [this] { Command(WaitingCommand::kBack); });
   connect(next_, &QPushButton::clicked, this, [this] { Command(WaitingCommand::kNext); });
   connect(cancel_, &QPushButton::clicked, this, [this] { Command(WaitingCommand::kCancel); });
+
+  auto* right = new QVBoxLayout;
+  right->addWidget(text);
+  right->addStretch();
+  right->addWidget(hint_);
 
   auto* buttons = new QHBoxLayout;
   buttons->addStretch();
   buttons->addWidget(back_);
   buttons->addWidget(next_);
-  buttons->addSpacing(12);
+  buttons->addSpacing(units.X(kPageMargin));
   buttons->addWidget(cancel_);
 
-  auto* layout = new QVBoxLayout(this);
-  layout->addWidget(text);
-  layout->addStretch();
-  layout->addWidget(hint_);
-  layout->addLayout(buttons);
-  layout->setSizeConstraint(QLayout::SetFixedSize);
+  LayOutPage(*this, units, PictureKind::kWaiting, kPageHeight / 3, right, kTextWidth, buttons,
+             {kPageWidth, kPageHeight});
 
   startTimer_.setSingleShot(true);
   connect(&startTimer_, &QTimer::timeout, this, [this] {

@@ -1,7 +1,7 @@
 #pragma once
-// The waiting page's window: "Waiting...", the plug-in instruction, "< &Back"
-// and "Cancel", and a hidden "&Next >" with its hint. Enter is the page's
-// default command. The logic lives in protocol/waiting_page.
+// The waiting page's window: "Waiting...", the page picture on the left, the
+// plug-in instruction, "< &Back" and "Cancel", and a hidden "&Next >" with its
+// hint. Enter is the page's default command. The logic lives in protocol/waiting_page.
 
 #include <QDialog>
 #include <QTimer>

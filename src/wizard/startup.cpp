@@ -1,0 +1,59 @@
+#include "wizard/startup.h"
+
+#include <QApplication>
+
+#include "serial/serial_link.h"
+#include "uploads/transfer_driver.h"
+#include "wizard/app_icon.h"
+#include "wizard/page_loop.h"
+#include "wizard/quit_watch.h"
+#include "wizard/splash_window.h"
+#include "wizard/transfer_dialog.h"
+#include "wizard/waiting_dialog.h"
+
+namespace rv4410 {
+
+namespace {
+
+int RunWaitingPage(LoaderState& state) {
+  // The map chosen on the setup page decides what the unit must offer.
+  WaitingDialog dialog(state.run, state.files.mapHeader.Requirement());
+  return DoWaiting(state.run, dialog);
+}
+
+int RunTransferPage(LoaderState& state) {
+  TransferDialog dialog(state);
+  return DoTransfer(state, dialog);
+}
+
+void ShutDown(LoaderState& state) {
+  SerialClose(state.run.link);
+  state.run.log.LogClose();
+  IoBufferFree(state.run.link);
+}
+
+}  // namespace
+
+int RunWizard(LoaderState& state, const SetupRunner& setup) {
+  // Watches from the very start, so that no quit request slips past the loop.
+  QuitWatch quit;
+  IoBufferAlloc(state.run.link);
+  // The pages take the icon as they open; the application's windows without
+  // one of their own (message boxes) show it too.
+  QApplication::setWindowIcon(AppIcon());
+  state.run.log.LogOpen();
+  state.run.log.LogBanner();
+  DoSplash(state.run.log, ProgramVersionInfo());
+
+  PageRunners pages;
+  pages.setup = setup;
+  pages.waiting = [&state] { return RunWaitingPage(state); };
+  pages.transfer = [&state] { return RunTransferPage(state); };
+  pages.quitRequested = [&quit] { return quit.Requested(); };
+  RunPageLoop(pages);
+
+  ShutDown(state);
+  return 0;
+}
+
+}  // namespace rv4410

@@ -1,0 +1,114 @@
+// rv4410-screens DIR: renders the splash and every page as it looks to the
+// user into DIR/<name>.png, offscreen. Pages that are not part of the build
+// yet are simply absent from the list below.
+
+#include <QApplication>
+#include <QDir>
+#include <QGridLayout>
+#include <QPixmap>
+#include <cstdio>
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "activity_log/activity_log.h"
+#include "platform/format.h"
+#include "platform/qt_host.h"
+#include "protocol/transfer_setup.h"
+#include "uploads/loader_state.h"
+#include "uploads/transfer_driver.h"
+#include "wizard/page_picture.h"
+#include "wizard/splash_window.h"
+#include "wizard/transfer_dialog.h"
+#include "wizard/waiting_dialog.h"
+
+namespace {
+
+using namespace rv4410;
+
+struct Screen {
+  const char* name;
+  std::function<std::unique_ptr<QWidget>(LoaderState&)> make;
+};
+
+std::unique_ptr<QWidget> MakeSplash(LoaderState&) {
+  return std::make_unique<SplashWindow>(ProgramVersionInfo());
+}
+
+std::unique_ptr<QWidget> MakeWaiting(LoaderState& state) {
+  return std::make_unique<WaitingDialog>(state.run, state.files.mapHeader.Requirement());
+}
+
+// The transfer page in the middle of a program upload's set-up.
+std::unique_ptr<QWidget> MakeTransfer(LoaderState& state) {
+  auto page = std::make_unique<TransferDialog>(state);
+  page->SetApplicationIcon();
+  LogWindow& log = page->LogControl();
+  // As the page shows it once its log is attached.
+  log.SetLogFont(kLogFontFamily, kLogFontHeight);
+  for (const char* line :
+       {kCommunicationsReady, kSetUpForTransfer, kSettingProgramLoadMode, kSendingControlBlock}) {
+    log.Append(line);
+  }
+  page->SetStatusText(kStatusField1032, FormatText(kBaudRateSetFormat, 115200));
+  page->SetProgressRange(0, kProgressMaximum, 1);
+  page->SetProgress(kProgressMaximum * 2 / 5);
+  return page;
+}
+
+// The four pictures side by side, small and large, to see that they stay legible.
+std::unique_ptr<QWidget> MakePictures(LoaderState&) {
+  auto sheet = std::make_unique<QWidget>();
+  auto* grid = new QGridLayout(sheet.get());
+  int column = 0;
+  for (PictureKind kind :
+       {PictureKind::kSplash, PictureKind::kSetup, PictureKind::kWaiting, PictureKind::kTransfer}) {
+    auto* small = new PagePicture(kind, sheet.get());
+    small->setFixedSize(72, 100);
+    auto* large = new PagePicture(kind, sheet.get());
+    large->setFixedSize(216, 300);
+    grid->addWidget(small, 0, column, Qt::AlignTop);
+    grid->addWidget(large, 1, column);
+    ++column;
+  }
+  return sheet;
+}
+
+const std::vector<Screen> kScreens = {
+    {"pictures", MakePictures},
+    {"splash", MakeSplash},
+    {"waiting", MakeWaiting},
+    {"transfer", MakeTransfer},
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QApplication app(argc, argv);
+  if (argc != 2) {
+    std::fprintf(stderr, "usage: rv4410-screens DIR\n");
+    return 2;
+  }
+  QDir out(QString::fromLocal8Bit(argv[1]));
+  if (!out.mkpath(QStringLiteral("."))) {
+    std::fprintf(stderr, "rv4410-screens: cannot create %s\n", argv[1]);
+    return 1;
+  }
+  QtHost host;
+  // The pages write nothing here: no log file, no port.
+  LoaderState state(host, "/dev/null");
+  int status = 0;
+  for (const Screen& screen : kScreens) {
+    std::unique_ptr<QWidget> widget = screen.make(state);
+    widget->show();
+    QCoreApplication::processEvents();
+    QString path = out.filePath(QString::fromLatin1(screen.name) + QStringLiteral(".png"));
+    if (!widget->grab().save(path)) {
+      std::fprintf(stderr, "rv4410-screens: cannot write %s\n", qPrintable(path));
+      status = 1;
+      continue;
+    }
+    std::printf("%s\n", qPrintable(path));
+  }
+  return status;
+}
