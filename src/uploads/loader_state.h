@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "config/saved_configuration.h"
 #include "datafiles/loaded_image.h"
 #include "protocol/run_state.h"
 
@@ -18,6 +19,8 @@ struct LoaderState {
 
   RunState run;
   DataFiles files;
+  // What a program upload saved from the unit attached now, and restores.
+  SavedConfiguration savedConfiguration;
 
   // Set from the start of the transfer page's operation until the driver is
   // done with it: the page shows the working-in-background cursor.

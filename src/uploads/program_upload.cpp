@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <string>
 
-#include "config/read_configuration.h"
+#include "config/saved_configuration.h"
 #include "config/write_configuration.h"
 #include "protocol/block_frame.h"
 #include "protocol/page_results.h"
@@ -19,17 +19,20 @@ void Status(TransferPageWindow& page, const std::string& text) {
 }
 
 // The unit's configuration, kept before anything changes in it.
-Step SaveConfiguration(RunState& run, TransferPageWindow& page) {
-  int result = ReadConfiguration(run);
+Step SaveConfiguration(LoaderState& state, TransferPageWindow& page) {
+  RunState& run = state.run;
+  int result = state.savedConfiguration.SaveBeforeUpload(run);
   if (StoppedByUser(run)) return Step::kStop;
   if (result == kReadDone) return Step::kGoOn;
   EndWithRetryQuestion(run, page, kProblemReadingConfiguration);
   return Step::kStop;
 }
 
-// Writes the saved configuration back and checks the unit's answer.
-Step RestoreConfiguration(RunState& run, TransferPageWindow& page, const char* refused) {
-  if (WriteConfiguration(run) == kWriteFileError) {
+// Writes the configuration saved first from this unit back and checks the
+// unit's answer.
+Step RestoreConfiguration(LoaderState& state, TransferPageWindow& page, const char* refused) {
+  RunState& run = state.run;
+  if (state.savedConfiguration.RestoreAfterUpload(run) == kWriteFileError) {
     EndWithRetryQuestion(run, page, kRestoreNotSent);
     return Step::kStop;
   }
@@ -146,7 +149,7 @@ Step StreamImage(RunState& run, TransferPageWindow& page, const LoadedImage& ima
 int UploadProgram(LoaderState& state, TransferPageWindow& page) {
   RunState& run = state.run;
   const LoadedImage& image = state.files.loadedImage;
-  if (SaveConfiguration(run, page) == Step::kStop) return 1;
+  if (SaveConfiguration(state, page) == Step::kStop) return 1;
   if (SetupTransfer(run, page, 0, image.Data()) != 0) return 1;
   run.log.LogPrintf(kSendingProgramDataFormat, static_cast<int>(image.length));
   if (SendBlocks(run, page, image) == Step::kStop) return 1;
@@ -161,7 +164,7 @@ int UploadProgram(LoaderState& state, TransferPageWindow& page) {
 
   run.log.LogPrintf(kWritingConfigurationBack);
   Status(page, kStatusWritingParameters);
-  if (RestoreConfiguration(run, page, kRestoreRefusedBlock) == Step::kStop) return 1;
+  if (RestoreConfiguration(state, page, kRestoreRefusedBlock) == Step::kStop) return 1;
 
   SendLine(run, "RESET\r");
   run.log.LogPrintf(kResettingUnit);
@@ -176,7 +179,7 @@ int UploadProgramRaw(LoaderState& state, TransferPageWindow& page) {
   RunState& run = state.run;
   const LoadedImage& image = state.files.loadedImage;
   const auto total = static_cast<std::uint32_t>(image.length);
-  if (SaveConfiguration(run, page) == Step::kStop) return 1;
+  if (SaveConfiguration(state, page) == Step::kStop) return 1;
   Status(page, FormatText(kSendingProgramAtFormat, run.settings.baudRate));
 
   SendLine(run, "BC %X\r\n", total);
@@ -196,7 +199,7 @@ int UploadProgramRaw(LoaderState& state, TransferPageWindow& page) {
   run.log.LogPrintf(kWritingConfigurationBack);
   ShowBusy(state, page);
   Status(page, kStatusSendingParameters);
-  if (RestoreConfiguration(run, page, kUnitRepliedError) == Step::kStop) return 1;
+  if (RestoreConfiguration(state, page, kUnitRepliedError) == Step::kStop) return 1;
 
   if (Pause(run, kBeforeResetMs) == Step::kStop) return 1;
   run.host.Beep();
@@ -208,7 +211,13 @@ int UploadProgramRaw(LoaderState& state, TransferPageWindow& page) {
   ShowBusy(state, page);
   Status(page, kStatusDoneRaw);
   SerialClose(run.link);
-  page.EndPage(AskUploadAnother(run) == 1 ? kPageTryAgain : kPageLeave);
+  if (AskUploadAnother(run) == 1) {
+    // The next unit's configuration is its own.
+    state.savedConfiguration.BeginUnit();
+    page.EndPage(kPageTryAgain);
+  } else {
+    page.EndPage(kPageLeave);
+  }
   return 1;
 }
 
