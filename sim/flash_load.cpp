@@ -195,6 +195,8 @@ std::string DataLoad::DataBlock(UnitModel& unit, const DecodedFrame& frame) {
 
 bool DataLoad::ProbeOrFlash(UnitModel& unit, std::string_view line) {
   if (line != "W" && !line.empty()) return false;
+  // While it writes flash the unit does not listen.
+  if (unit.Busy()) return true;
   Sync();
   if (line.empty()) {
     if (!hasLoad_) return false;

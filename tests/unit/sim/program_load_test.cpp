@@ -124,6 +124,17 @@ TEST_F(SimProgramLoadTest, RetryAnswersComeBeforeTheWrite) {
   EXPECT_EQ(unit->Log().Count("flash-retry"), 3u);
 }
 
+TEST_F(SimProgramLoadTest, SecondWriteRequestDuringTheWriteIsIgnored) {
+  Start();
+  LoadProgram(Image());
+  EXPECT_EQ(Talk("\r\n"), "OK\r\n");
+  EXPECT_EQ(Talk("W\r\n", 100), "Begin erase\r\n");
+  EXPECT_EQ(Talk("W\r\n", 1000), "Begin write\r\nOK\r\n");
+  driver->Receive(3000, 9600);
+  EXPECT_EQ(program->FlashCommits(), 1);
+  EXPECT_EQ(unit->Restarts(), 1);
+}
+
 TEST_F(SimProgramLoadTest, FailedWriteEndsWithItsLineAndNeitherCommitsNorRestarts) {
   options.program.flash.failLine = "ERROR flash verify";
   Start();
