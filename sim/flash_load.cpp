@@ -1,8 +1,8 @@
 #include "sim/flash_load.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstdio>
-#include <fstream>
 
 #include "sim/configuration_exchange.h"
 
@@ -139,6 +139,87 @@ void FlashWrite::Finish(UnitModel& unit, std::function<void()> commit) {
   });
 }
 
+DataLoad::DataLoad(const LoadKnobs& knobs, SpeedAndModesFeature& speeds, char mode,
+                   std::size_t dataStart, std::string name)
+    : load_(knobs),
+      speeds_(speeds),
+      mode_(mode),
+      dataStart_(dataStart),
+      name_(std::move(name)),
+      answers_(load_.blocks),
+      flash_(load_.flash, load_.hangUp) {
+  speeds_.HandleFrames(
+      kDataFrameType,
+      [this](UnitModel& unit, const DecodedFrame& frame) { return DataBlock(unit, frame); }, mode);
+}
+
+void DataLoad::Sync() {
+  if (speeds_.ControlBlocks() == controlBlocksSeen_) return;
+  controlBlocksSeen_ = speeds_.ControlBlocks();
+  if (speeds_.ControlBlockMode() != mode_) return;
+  Hold(NewLoad(speeds_.ControlBlock()));
+}
+
+void DataLoad::Hold(std::vector<std::uint8_t> bytes) {
+  // An older control block no longer starts a load.
+  controlBlocksSeen_ = speeds_.ControlBlocks();
+  received_ = std::move(bytes);
+  hasLoad_ = true;
+  answers_.Reset();
+}
+
+void DataLoad::Forget() {
+  Sync();
+  hasLoad_ = false;
+  received_.clear();
+}
+
+std::string DataLoad::DataBlock(UnitModel& unit, const DecodedFrame& frame) {
+  Sync();
+  int index = answers_.Index(frame.address);
+  if (load_.hangUp.phase == HangUpPhase::kBlock && index == load_.hangUp.block) {
+    unit.HangUp(name_ + " block " + std::to_string(index));
+    return {};
+  }
+  if (!hasLoad_) return "ERROR no control block\r\n";
+  // Addresses 0 to 255 are the control block's.
+  if (frame.address < kControlBlockSize) return "ERROR address\r\n";
+  std::size_t offset = frame.address - dataStart_;
+  std::size_t end = offset + frame.data.size();
+  if (end > kFlashLimitBytes) return "ERROR address\r\n";
+  if (received_.size() < end) received_.resize(end, 0);
+  std::copy(frame.data.begin(), frame.data.end(),
+            received_.begin() + static_cast<std::ptrdiff_t>(offset));
+  return answers_.Answer(index);
+}
+
+bool DataLoad::ProbeOrFlash(UnitModel& unit, std::string_view line) {
+  if (line != "W" && !line.empty()) return false;
+  // While it writes flash the unit does not listen.
+  if (unit.Busy()) return true;
+  Sync();
+  if (line.empty()) {
+    if (!hasLoad_) return false;
+    // The loader's probe after the data: the unit is listening.
+    unit.Send("OK\r\n");
+    return true;
+  }
+  if (!hasLoad_) {
+    unit.Send("ERROR nothing to write\r\n");
+    return true;
+  }
+  flash_.Start(unit, received_.size(), [this, &unit] { Commit(unit); });
+  return true;
+}
+
+void DataLoad::Commit(UnitModel& unit) {
+  flashed_ = received_;
+  ++commits_;
+  hasLoad_ = false;
+  unit.Log().Note(unit.NowUs(), "flash-" + name_, std::to_string(flashed_.size()) + " bytes");
+  Committed(unit);
+}
+
 void ForgetConfiguration(UnitModel& unit) {
   auto* configuration = unit.Find<ConfigurationExchange>();
   if (configuration == nullptr) return;
@@ -146,21 +227,6 @@ void ForgetConfiguration(UnitModel& unit) {
   for (Parameter& parameter : parameters) parameter.value = kErasedValue;
   configuration->Store().Replace(std::move(parameters));
   unit.Log().Note(unit.NowUs(), "forget-configuration");
-}
-
-bool SaveFile(const std::string& path, const std::vector<std::uint8_t>& bytes) {
-  std::string temporary = path + ".part";
-  {
-    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()),
-              static_cast<std::streamsize>(bytes.size()));
-    out.flush();
-    if (!out) {
-      std::remove(temporary.c_str());
-      return false;
-    }
-  }
-  return std::rename(temporary.c_str(), path.c_str()) == 0;
 }
 
 }  // namespace rv4410::sim

@@ -11,6 +11,8 @@
 #include <string_view>
 #include <vector>
 
+#include "sim/save_file.h"
+#include "sim/speed_and_modes.h"
 #include "sim/unit_model.h"
 
 namespace rv4410::sim {
@@ -105,9 +107,68 @@ class FlashWrite {
   int retries_ = 0;
 };
 
+struct LoadKnobs {
+  BlockKnobs blocks;
+  FlashKnobs flash;
+  HangUpKnobs hangUp;
+};
+
+// A load of either kind: after a control block accepted in its load mode,
+// 'D' frames from address 256 are stored at (address - dataStart) of the
+// load's bytes and answered as the block knobs say; the empty line (the
+// loader's probe) is answered "OK" while a load is held, and "W" flashes it.
+class DataLoad : public UnitFeature {
+ public:
+  // The load under way (for a program: control block first) and what the
+  // last successful flash write committed, and how many did.
+  const std::vector<std::uint8_t>& Received() const { return received_; }
+  bool HasLoad() const { return hasLoad_; }
+  const std::vector<std::uint8_t>& Flashed() const { return flashed_; }
+  int FlashCommits() const { return commits_; }
+  // Data blocks of the current load (distinct addresses), and attempts of block `index`.
+  std::size_t Blocks() const { return answers_.Blocks(); }
+  int Attempts(int index) const { return answers_.Attempts(index); }
+  const FlashWrite& Flash() const { return flash_; }
+  LoadKnobs& Knobs() { return load_; }
+
+ protected:
+  // Takes the data frames of load mode `mode` from `speeds`; `name` names
+  // the load in the journal ("program", "map").
+  DataLoad(const LoadKnobs& knobs, SpeedAndModesFeature& speeds, char mode, std::size_t dataStart,
+           std::string name);
+
+  // Looks for a control block accepted in this load's mode since the last look.
+  void Sync();
+  // A new load begins with the accepted `controlBlock`; returns its first bytes.
+  virtual std::vector<std::uint8_t> NewLoad(const std::vector<std::uint8_t>& controlBlock) = 0;
+  // After the flashed bytes are in Flashed(): what else a commit keeps.
+  virtual void Committed(UnitModel& /*unit*/) {}
+  // The probe and "W"; false for other lines.
+  bool ProbeOrFlash(UnitModel& unit, std::string_view line);
+  // Drops what was received; flashed bytes stay.
+  void Forget();
+  SpeedAndModesFeature& Speeds() { return speeds_; }
+  void Hold(std::vector<std::uint8_t> bytes);
+
+ private:
+  std::string DataBlock(UnitModel& unit, const DecodedFrame& frame);
+  void Commit(UnitModel& unit);
+
+  LoadKnobs load_;
+  SpeedAndModesFeature& speeds_;
+  char mode_;
+  std::size_t dataStart_;
+  std::string name_;
+  BlockAnswers answers_;
+  FlashWrite flash_;
+  int controlBlocksSeen_ = 0;
+  bool hasLoad_ = false;
+  std::vector<std::uint8_t> received_;
+  std::vector<std::uint8_t> flashed_;
+  int commits_ = 0;
+};
+
 // Wipes the unit's parameters as an erased flash leaves them (all ones).
 void ForgetConfiguration(UnitModel& unit);
-// Replaces `path` in one step by a file holding `bytes`; false on failure.
-bool SaveFile(const std::string& path, const std::vector<std::uint8_t>& bytes);
 
 }  // namespace rv4410::sim

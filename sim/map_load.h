@@ -21,53 +21,34 @@ inline FlashKnobs MapFlashKnobs() {
   return knobs;
 }
 
-struct MapLoadKnobs {
-  BlockKnobs blocks;
-  FlashKnobs flash = MapFlashKnobs();
-  HangUpKnobs hangUp;
+struct MapLoadKnobs : LoadKnobs {
+  MapLoadKnobs() { flash = MapFlashKnobs(); }
   // rv4410-sim: where the flashed map data and its control block go; empty: nowhere.
   std::string mapOut;
   std::string controlBlockOut;
 };
 
-class MapLoadFeature : public UnitFeature {
+class MapLoadFeature : public DataLoad {
  public:
   // Takes the data frames of map mode from `speeds`.
-  MapLoadFeature(MapLoadKnobs knobs, SpeedAndModesFeature& speeds);
+  MapLoadFeature(const MapLoadKnobs& knobs, SpeedAndModesFeature& speeds);
 
   bool OnCommand(UnitModel& unit, std::string_view line) override;
   void OnRestart(UnitModel& unit) override;
 
-  MapLoadKnobs& Knobs() { return knobs_; }
-  // The map load under way: its control block and the data received so far.
+  // The control block of the map load under way, and of the last flashed map.
   const std::vector<std::uint8_t>& ReceivedControlBlock() const { return controlBlock_; }
-  const std::vector<std::uint8_t>& Received() const { return received_; }
-  bool HasLoad() const { return hasLoad_; }
-  // What the last successful flash write committed, and how many did.
-  const std::vector<std::uint8_t>& Flashed() const { return flashed_; }
   const std::vector<std::uint8_t>& FlashedControlBlock() const { return flashedControlBlock_; }
-  int FlashCommits() const { return commits_; }
-  std::size_t Blocks() const { return answers_.Blocks(); }
-  int Attempts(int index) const { return answers_.Attempts(index); }
-  const FlashWrite& Flash() const { return flash_; }
 
  private:
-  void Sync();
-  std::string DataBlock(UnitModel& unit, const DecodedFrame& frame);
-  void Commit(UnitModel& unit);
+  std::vector<std::uint8_t> NewLoad(const std::vector<std::uint8_t>& controlBlock) override;
+  void Committed(UnitModel& unit) override;
   void Save(const std::string& path, const std::vector<std::uint8_t>& bytes) const;
 
-  MapLoadKnobs knobs_;
-  SpeedAndModesFeature& speeds_;
-  BlockAnswers answers_;
-  FlashWrite flash_;
-  int controlBlocksSeen_ = 0;
-  bool hasLoad_ = false;
+  std::string mapOut_;
+  std::string controlBlockOut_;
   std::vector<std::uint8_t> controlBlock_;
-  std::vector<std::uint8_t> received_;
-  std::vector<std::uint8_t> flashed_;
   std::vector<std::uint8_t> flashedControlBlock_;
-  int commits_ = 0;
 };
 
 }  // namespace rv4410::sim

@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <fstream>
 
+#include "sim/save_file.h"
+
 namespace rv4410::sim {
 
 namespace {
@@ -276,18 +278,9 @@ bool ParameterStore::Load(const std::string& path, std::string& error) {
 }
 
 bool ParameterStore::Save(const std::string& path) const {
-  // Written beside the old file and renamed over it only when complete.
-  std::string temporary = path + ".part";
-  {
-    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-    for (std::size_t i = 0; i < parameters_.size(); ++i) out << Line(i) << "\r\n";
-    out.flush();
-    if (!out) {
-      std::remove(temporary.c_str());
-      return false;
-    }
-  }
-  return std::rename(temporary.c_str(), path.c_str()) == 0;
+  std::string text;
+  for (std::size_t i = 0; i < parameters_.size(); ++i) text += Line(i) + "\r\n";
+  return SaveFile(path, text);
 }
 
 }  // namespace rv4410::sim

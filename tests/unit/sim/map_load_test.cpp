@@ -68,7 +68,7 @@ TEST_F(SimMapLoadTest, ProgramLoadAfterAMapLoadFlashesTheProgram) {
 
 TEST_F(SimMapLoadTest, BlocksBelowAddress256AreRefused) {
   Start();
-  SetUp('M', control);
+  SetUpLoad('M', control);
   EXPECT_EQ(Block(data, 0, 0), "ERROR address\r\n");
   EXPECT_EQ(Block(data, 0, 256), "OK\r\n");
 }
@@ -76,7 +76,7 @@ TEST_F(SimMapLoadTest, BlocksBelowAddress256AreRefused) {
 TEST_F(SimMapLoadTest, NeverAnsweringUnitAndAHangUpAtAMapBlock) {
   options.map.blocks.neverAnswer = true;
   Start();
-  SetUp('M', control);
+  SetUpLoad('M', control);
   EXPECT_EQ(Block(data, 0, 256, 2050), "");
   EXPECT_EQ(Block(data, 0, 256, 2050), "");
   EXPECT_EQ(map->Attempts(0), 2);
@@ -84,7 +84,7 @@ TEST_F(SimMapLoadTest, NeverAnsweringUnitAndAHangUpAtAMapBlock) {
   options.map.blocks.neverAnswer = false;
   ASSERT_TRUE(sim::ParseHangUp("block:2", options.map.hangUp));
   Start();
-  SetUp('M', control);
+  SetUpLoad('M', control);
   EXPECT_EQ(Block(data, 0, 256), "OK\r\n");
   EXPECT_EQ(Block(data, 1024, 1280), "OK\r\n");
   EXPECT_EQ(Block(data, 2048, 2304), "");

@@ -124,6 +124,17 @@ TEST_F(SimProgramLoadTest, RetryAnswersComeBeforeTheWrite) {
   EXPECT_EQ(unit->Log().Count("flash-retry"), 3u);
 }
 
+TEST_F(SimProgramLoadTest, SecondWriteRequestDuringTheWriteIsIgnored) {
+  Start();
+  LoadProgram(Image());
+  EXPECT_EQ(Talk("\r\n"), "OK\r\n");
+  EXPECT_EQ(Talk("W\r\n", 100), "Begin erase\r\n");
+  EXPECT_EQ(Talk("W\r\n", 1000), "Begin write\r\nOK\r\n");
+  driver->Receive(3000, 9600);
+  EXPECT_EQ(program->FlashCommits(), 1);
+  EXPECT_EQ(unit->Restarts(), 1);
+}
+
 TEST_F(SimProgramLoadTest, FailedWriteEndsWithItsLineAndNeitherCommitsNorRestarts) {
   options.program.flash.failLine = "ERROR flash verify";
   Start();
@@ -184,7 +195,7 @@ TEST_P(SimBlockFaultTest, ChosenBlockGetsItsFaultOnItsFirstAttemptsOfProgramsAnd
   for (char mode : {'P', 'M'}) {
     std::uint32_t bias = mode == 'P' ? 0 : 256;
     std::size_t first = mode == 'P' ? 256 : 0;
-    SetUp(mode, control);
+    SetUpLoad(mode, control);
     EXPECT_EQ(Block(image, first, static_cast<std::uint32_t>(first + bias)), "OK\r\n");
     for (int attempt = 0; attempt < c.times; ++attempt) {
       EXPECT_EQ(Block(image, first + 1024, static_cast<std::uint32_t>(first + 1024 + bias)),
@@ -214,7 +225,7 @@ TEST_F(SimProgramLoadTest, NeverAnsweringUnitStillStoresItsBlocks) {
   options.program.blocks.neverAnswer = true;
   Start();
   Bytes image = Image();
-  SetUp('P', Bytes(image.begin(), image.begin() + 256));
+  SetUpLoad('P', Bytes(image.begin(), image.begin() + 256));
   for (int attempt = 0; attempt < 10; ++attempt) EXPECT_EQ(Block(image, 256, 256), "");
   EXPECT_EQ(program->Attempts(0), 10);
 }
@@ -254,7 +265,7 @@ TEST_P(SimHangUpTest, LineGoesForGoodAtTheChosenPhase) {
     Talk("D\r\n");
     Talk(AsString(image), 100);
   } else {
-    SetUp('P', Bytes(image.begin(), image.begin() + 256));
+    SetUpLoad('P', Bytes(image.begin(), image.begin() + 256));
     for (std::size_t offset = 256; offset < image.size() && !unit->HungUp(); offset += 1024) {
       Block(image, offset, static_cast<std::uint32_t>(offset));
     }

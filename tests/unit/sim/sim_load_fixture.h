@@ -37,7 +37,7 @@ class SimLoadTest : public ::testing::Test {
     return driver->Receive(ms, baud);
   }
   // "BR", then the load mode and the control block, each answered "OK".
-  void SetUp(char mode, const std::vector<std::uint8_t>& controlBlock, int speed = 9600) {
+  void SetUpLoad(char mode, const std::vector<std::uint8_t>& controlBlock, int speed = 9600) {
     if (speed != baud) {
       ASSERT_EQ(Talk("BR " + std::to_string(speed) + "\r"), "OK\r\n");
       baud = speed;
@@ -63,12 +63,12 @@ class SimLoadTest : public ::testing::Test {
   // "P", the control block, the data blocks of `image`.
   void LoadProgram(const std::vector<std::uint8_t>& image, int speed = 9600) {
     std::vector<std::uint8_t> controlBlock(image.begin(), image.begin() + 256);
-    SetUp('P', controlBlock, speed);
+    SetUpLoad('P', controlBlock, speed);
     SendBlocks(image, 256, 0);
   }
   void LoadMap(const std::vector<std::uint8_t>& controlBlock, const std::vector<std::uint8_t>& data,
                int speed = 9600) {
-    SetUp('M', controlBlock, speed);
+    SetUpLoad('M', controlBlock, speed);
     SendBlocks(data, 0, 256);
   }
   // The probe, then "W" and its answer lines up to "OK" or a pause of `ms`.
