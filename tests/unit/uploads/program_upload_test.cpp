@@ -22,7 +22,9 @@ class ProgramUploadTest : public TransferTest {
  protected:
   // A unit that identified itself (the block variant) or not (the raw one).
   void Prepare(std::size_t length, bool identified, sim::SimOptions options = WholeUnitOptions()) {
-    StartWholeUnit(std::move(options));
+    StartWholeUnit(std::move(options),
+                   [this](sim::UnitModel& u) { swallower = &u.Make<ListEndSwallower>(); });
+    swallower->armed = false;
     image = BuildProgramImage({.length = length, .seed = static_cast<std::uint32_t>(length)});
     LoadImage(image);
     run.UnitInfoValid = identified;
@@ -40,7 +42,16 @@ class ProgramUploadTest : public TransferTest {
     return std::find(page.status1033.begin(), page.status1033.end(), text) != page.status1033.end();
   }
 
+  // The next attempt, as the waiting page starts it after "Try again?".
+  int UploadAgain() {
+    VirtualTransferPage again(host, state);
+    again.CommandAt(host.TickCount() + kLongAfterMs, TransferCommand::kExit);
+    run.settings.function = kWriteProgram;
+    return DoTransfer(state, again);
+  }
+
   static constexpr std::int64_t kLongAfterMs = 3'000'000;
+  ListEndSwallower* swallower = nullptr;
   std::vector<std::uint8_t> image;
   std::vector<std::string> parametersBefore;
 };
@@ -274,6 +285,56 @@ TEST_F(ProgramUploadTest, ACancelDuringTheRestartWaitStopsTheUpload) {
   EXPECT_EQ(page.endedAtMs, resetWaitStart + 1000);
   EXPECT_EQ(exchange->CompletedWrites(), 0);
   EXPECT_EQ(Sent("RESET"), 0);
+}
+
+TEST_F(ProgramUploadTest, AFailedFlashWriteTriedAgainRestoresWhatTheUnitHeldFirst) {
+  sim::SimOptions options = WholeUnitOptions();
+  options.program.flash.failLine = "ERROR flash";
+  Prepare(3000, true, options);
+  host.AnswerNextBox(BoxAnswer::kYes);
+  host.AnswerNextBox(BoxAnswer::kOk);
+  EXPECT_EQ(Upload(), kPageTryAgain);
+  const std::string saved = ReadFile(configPath);
+  EXPECT_NE(saved.find("DG Select"), std::string::npos);
+
+  program->Knobs().flash.failLine.clear();
+  EXPECT_EQ(UploadAgain(), kPageLeave);
+  EXPECT_EQ(program->Flashed(), image);
+  EXPECT_EQ(UnitParameters(), parametersBefore);
+  // The second save is kept too; the first one is kept beside it.
+  EXPECT_EQ(ReadFile(configPath + ".1"), saved);
+}
+
+TEST_F(ProgramUploadTest, AUnitThatForgotItsConfigurationGetsBackWhatItHeldBeforeTheFirstAttempt) {
+  sim::SimOptions options = WholeUnitOptions();
+  options.program.flash.forgetConfiguration = true;
+  Prepare(3000, true, options);
+  // The first attempt's restore goes unanswered: the unit holds erased values.
+  swallower->armed = true;
+  swallower->wholeList = true;
+  host.AnswerNextBox(BoxAnswer::kYes);
+  host.AnswerNextBox(BoxAnswer::kOk);
+  EXPECT_EQ(Upload(), kPageTryAgain);
+  EXPECT_EQ(BoxTexts()[0], kOperationTimedOut);
+  ASSERT_NE(UnitParameters(), parametersBefore);
+
+  swallower->armed = false;
+  host.ClearShownBoxes();
+  EXPECT_EQ(UploadAgain(), kPageLeave);
+  EXPECT_TRUE(host.ShownBoxes().empty());
+  EXPECT_EQ(UnitParameters(), parametersBefore);
+  // What the second attempt read (erased values) is in the file, the first
+  // save beside it, and the first save is what went back.
+  EXPECT_NE(ReadFile(configPath).find("0xFFFFFFFF"), std::string::npos);
+  EXPECT_EQ(ReadFile(configPath + ".1").find("DG Select       0xFFFFFFFF"), std::string::npos);
+}
+
+TEST_F(ProgramUploadTest, AnotherUnitNeverGetsTheFirstUnitsConfiguration) {
+  Prepare(600, false);
+  host.AnswerNextBox(BoxAnswer::kYes);
+  host.AnswerNextBox(BoxAnswer::kOk);
+  EXPECT_EQ(Upload(), kPageTryAgain);
+  EXPECT_FALSE(state.savedConfiguration.HasSaved());
 }
 
 }  // namespace

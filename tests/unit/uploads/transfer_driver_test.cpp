@@ -41,23 +41,6 @@ class CommandClock : public sim::UnitFeature {
   std::vector<std::pair<std::string, std::int64_t>> received;
 };
 
-// Swallows the empty line that ends a written list, so the unit never
-// answers the list as a whole.
-class ListEndSwallower : public sim::UnitFeature {
- public:
-  bool OnCommand(sim::UnitModel&, std::string_view line) override {
-    if (line == "WX" || line == "WP") writing_ = true;
-    if (writing_ && line.empty()) {
-      writing_ = false;
-      return true;
-    }
-    return false;
-  }
-
- private:
-  bool writing_ = false;
-};
-
 class TransferDriverTest : public TransferTest {
  protected:
   // The unit's clock of commands, first among its features.

@@ -39,9 +39,11 @@ sim::SimOptions TransferTest::WholeUnitOptions() {
   return options;
 }
 
-sim::UnitModel& TransferTest::StartWholeUnit(sim::SimOptions options) {
+sim::UnitModel& TransferTest::StartWholeUnit(sim::SimOptions options,
+                                             const std::function<void(sim::UnitModel&)>& first) {
   line.reset();
   unit = std::make_unique<sim::UnitModel>(options.line);
+  if (first) first(*unit);
   sim::AddUnitFeatures(*unit, options);
   exchange = unit->Find<sim::ConfigurationExchange>();
   program = unit->Find<sim::ProgramLoadFeature>();

@@ -24,6 +24,29 @@
 
 namespace rv4410::test {
 
+// While armed, swallows the empty line that ends a written list, so the unit
+// never answers the list as a whole; with `wholeList`, every line of it, so
+// the unit keeps none of them either.
+class ListEndSwallower : public sim::UnitFeature {
+ public:
+  bool OnCommand(sim::UnitModel&, std::string_view line) override {
+    if (line == "WX" || line == "WP") {
+      writing_ = armed;
+      return false;
+    }
+    if (writing_ && line.empty()) {
+      writing_ = false;
+      return true;
+    }
+    return writing_ && wholeList;
+  }
+  bool armed = true;
+  bool wholeList = false;
+
+ private:
+  bool writing_ = false;
+};
+
 class TransferTest : public ::testing::Test {
  protected:
   TransferTest();
@@ -36,7 +59,8 @@ class TransferTest : public ::testing::Test {
                             const std::function<void(sim::UnitModel&)>& first = {});
   // Puts a whole unit on the line, as rv4410-sim builds it from `options`
   // (its speed falls back to 9600 on a break, as on a real line).
-  sim::UnitModel& StartWholeUnit(sim::SimOptions options = WholeUnitOptions());
+  sim::UnitModel& StartWholeUnit(sim::SimOptions options = WholeUnitOptions(),
+                                 const std::function<void(sim::UnitModel&)>& first = {});
   static sim::SimOptions WholeUnitOptions();
   // Puts `bytes` into the loaded-image slot, as the setup page leaves it.
   void LoadImage(const std::vector<std::uint8_t>& bytes);
