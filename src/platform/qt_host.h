@@ -20,6 +20,8 @@ class QtHost : public Host {
   void Beep() override;
   void SetCursor(CursorShape shape) override;
   std::time_t WallClock() override;
+  bool ChooseFile(const FileChoiceRequest& request, std::string& path) override;
+  PortDiagnosis DiagnosePort(const std::string& portName) override;
   SerialDevice& Serial() override { return device_; }
 
   QtSerialDevice& Device() { return device_; }

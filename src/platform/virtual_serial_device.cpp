@@ -17,6 +17,14 @@ void VirtualSerialDevice::SetPortPresent(const std::string& portName, bool prese
   }
 }
 
+void VirtualSerialDevice::SetPortDenied(const std::string& portName, bool denied) {
+  if (denied) {
+    deniedPorts_.insert(portName);
+  } else {
+    deniedPorts_.erase(portName);
+  }
+}
+
 void VirtualSerialDevice::SetBaudRejected(int baud, bool rejected) {
   if (rejected) {
     rejectedBauds_.insert(baud);
@@ -26,7 +34,7 @@ void VirtualSerialDevice::SetBaudRejected(int baud, bool rejected) {
 }
 
 bool VirtualSerialDevice::Open(const std::string& portName, int baud) {
-  if (open_ || heldElsewhere_ || missingPorts_.count(portName) != 0) return false;
+  if (open_ || heldElsewhere_ || !PortPresent(portName) || PortDenied(portName)) return false;
   if (rejectedBauds_.count(baud) != 0) return false;
   open_ = true;
   portName_ = portName;

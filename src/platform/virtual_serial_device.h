@@ -49,6 +49,12 @@ class VirtualSerialDevice : public SerialDevice {
   void SetBaudRejected(int baud, bool rejected);
   // Another program holds the port: every open fails as a busy device does.
   void SetHeldElsewhere(bool held) { heldElsewhere_ = held; }
+  // The user may not open this name: its opens fail.
+  void SetPortDenied(const std::string& portName, bool denied);
+
+  bool PortPresent(const std::string& portName) const { return missingPorts_.count(portName) == 0; }
+  bool PortDenied(const std::string& portName) const { return deniedPorts_.count(portName) != 0; }
+  bool HeldElsewhere() const { return heldElsewhere_; }
 
   bool Open(const std::string& portName, int baud) override;
   void Close() override;
@@ -84,6 +90,7 @@ class VirtualSerialDevice : public SerialDevice {
   int baud_ = 9600;
   std::string portName_;
   std::set<std::string> missingPorts_;
+  std::set<std::string> deniedPorts_;
   std::set<int> rejectedBauds_;
   std::deque<InFlight> output_;  // written, not yet at the far end
   std::int64_t lineFreeUs_ = 0;  // when the last queued byte finishes leaving
