@@ -40,6 +40,15 @@ class SetupPageTest : public test::VirtualUnitTest {
     int result = setup.Run();
     return result == kPageLeave && host.TickCount() >= 60'000 ? test::kPageNeverEnded : result;
   }
+  // Next on a fresh page with `function` remembered must be refused with `text`.
+  void ExpectRefusedOnFreshPage(LoaderFunction function, const std::string& text) {
+    test::VirtualSetupPage page(host, run, files);
+    run.settings.function = function;
+    page.CommandAt(host.TickCount() + 1, kSetupNextButton);
+    page.CommandAt(host.TickCount() + 60'000, kSetupCancelButton);
+    EXPECT_EQ(page.Run(), kPageLeave);
+    ExpectLastRefusal(text, &page);
+  }
   void WriteProgram(const test::ProgramImageSpec& plan = {}) {
     test::WriteFile(run.settings.programFile, test::HexText(test::BuildProgramImage(plan)));
   }
@@ -133,12 +142,8 @@ TEST_F(SetupPageTest, AConfigurationFileThatCannotBeWrittenIsRefused) {
   for (const std::string& name : cases) {
     SCOPED_TRACE(name);
     run.settings.configFile = name;
-    test::VirtualSetupPage page(host, run, files);
-    run.settings.function = kReadConfiguration;
-    page.CommandAt(host.TickCount() + 1, kSetupNextButton);
-    page.CommandAt(host.TickCount() + 60'000, kSetupCancelButton);
-    EXPECT_EQ(page.Run(), kPageLeave);
-    ExpectLastRefusal(FormatText("Could not create '%s'.", name.c_str()), &page);
+    ExpectRefusedOnFreshPage(kReadConfiguration,
+                             FormatText("Could not create '%s'.", name.c_str()));
   }
 }
 
@@ -193,13 +198,9 @@ TEST_F(SetupPageTest, WriteConfigurationNeedsAReadableRegularFile) {
   for (const std::string& name : {missing, fifo, dir.Path()}) {
     SCOPED_TRACE(name);
     run.settings.configFile = name;
-    test::VirtualSetupPage page(host, run, files);
-    run.settings.function = kWriteConfiguration;
-    page.CommandAt(host.TickCount() + 1, kSetupNextButton);
-    page.CommandAt(host.TickCount() + 60'000, kSetupCancelButton);
-    EXPECT_EQ(page.Run(), kPageLeave);
-    ExpectLastRefusal(FormatText("Cannot find Configuration\r\ndata file '%s'.", name.c_str()),
-                      &page);
+    ExpectRefusedOnFreshPage(
+        kWriteConfiguration,
+        FormatText("Cannot find Configuration\r\ndata file '%s'.", name.c_str()));
   }
   test::WriteFile(run.settings.configFile = dir.File("param.dat"), "A=1\r\n");
   EXPECT_EQ(PressNext(kWriteConfiguration), kPageNext);
@@ -255,13 +256,7 @@ TEST_F(SetupPageTest, EveryFunctionChecksThePortLast) {
   for (LoaderFunction function :
        {kWriteProgram, kReadConfiguration, kWriteConfiguration, kWriteMap}) {
     SCOPED_TRACE(function);
-    host.ClearShownBoxes();
-    test::VirtualSetupPage page(host, run, files);
-    run.settings.function = function;
-    page.CommandAt(host.TickCount() + 1, kSetupNextButton);
-    page.CommandAt(host.TickCount() + 60'000, kSetupCancelButton);
-    EXPECT_EQ(page.Run(), kPageLeave);
-    ExpectLastRefusal("Could not open COM1.", &page);
+    ExpectRefusedOnFreshPage(function, "Could not open COM1.");
   }
 }
 

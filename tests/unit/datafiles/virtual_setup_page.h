@@ -17,6 +17,13 @@ namespace rv4410::test {
 // A page that nothing ends returns this after ten virtual minutes.
 inline constexpr int kPageNeverEnded = -1;
 
+// Waits as a modal dialog does until `ended`; the result, or kPageNeverEnded.
+inline int WaitForPageEnd(VirtualHost& host, const bool& ended, const int& result) {
+  std::int64_t limit = host.TickCount() + 600'000;
+  while (!ended && host.TickCount() < limit) host.WaitForEvent(limit);
+  return ended ? result : kPageNeverEnded;
+}
+
 class VirtualSetupPage : public SetupPage {
  public:
   VirtualSetupPage(VirtualHost& host, RunState& run, DataFiles& files)
@@ -25,9 +32,7 @@ class VirtualSetupPage : public SetupPage {
   int Run() override {
     ended_ = false;
     SetupPageOpen(run_, *this);
-    std::int64_t limit = host_.TickCount() + 600'000;
-    while (!ended_ && host_.TickCount() < limit) host_.WaitForEvent(limit);
-    return ended_ ? result_ : kPageNeverEnded;
+    return WaitForPageEnd(host_, ended_, result_);
   }
   void EndPage(int result) override {
     if (ended_) return;
@@ -83,9 +88,7 @@ class VirtualCommsPage : public CommsPage {
   int Run() override {
     ended_ = false;
     CommsPageOpen(run_, *this);
-    std::int64_t limit = host_.TickCount() + 600'000;
-    while (!ended_ && host_.TickCount() < limit) host_.WaitForEvent(limit);
-    return ended_ ? result_ : kPageNeverEnded;
+    return WaitForPageEnd(host_, ended_, result_);
   }
   void EndPage(int result) override {
     if (ended_) return;
