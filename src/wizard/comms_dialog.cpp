@@ -17,13 +17,13 @@ namespace {
 // The dialog's size and its controls' places, in dialog units.
 constexpr int kCommsWidth = 184;
 constexpr int kCommsHeight = 117;
-constexpr QRect kPortGroup{7, 7, 112, 60};
+constexpr DialogPlace kPortGroup{7, 7, 112, 60};
 constexpr int kPortX = 13, kPortY = 18, kPortStep = 11, kPortWidth = 32, kPortHeight = 10;
 constexpr int kDeviceX = 46, kDeviceWidth = 70, kDeviceHeight = 10;
-constexpr QRect kRateGroup{125, 7, 52, 88};
+constexpr DialogPlace kRateGroup{125, 7, 52, 88};
 constexpr int kRateX = 131, kRateY = 17, kRateStep = 9, kRateWidth = 44, kRateHeight = 9;
-constexpr QRect kOkPlace{7, 96, 50, 14};
-constexpr QRect kCancelPlace{62, 96, 50, 14};
+constexpr DialogPlace kOkPlace{7, 96, 50, 14};
+constexpr DialogPlace kCancelPlace{62, 96, 50, 14};
 
 QString Name(const char* kind, int id) {
   return QString::fromLatin1(kind) + QString::number(id);
@@ -41,11 +41,8 @@ QString ShortDevice(const std::string& device) {
 CommsDialog::CommsDialog(RunState& run, QWidget* parent) : QDialog(parent), run_(run) {
   setWindowTitle(QString::fromLatin1(kCommsCaption));
   setModal(true);
-  DialogUnits units(font());
-  setFixedSize(units.Size(kCommsWidth, kCommsHeight));
-  auto place = [&units](QWidget* widget, const QRect& at) {
-    widget->setGeometry(units.Rect(at.x(), at.y(), at.width(), at.height()));
-  };
+  DialogLayout layout;
+  auto place = [&layout](QWidget* widget, const DialogPlace& at) { layout.Place(widget, at); };
 
   // The groups come first, so that the buttons they frame lie above them.
   auto* portGroup = new QGroupBox(QString::fromLatin1(kCommsPortGroupText), this);
@@ -90,6 +87,7 @@ CommsDialog::CommsDialog(RunState& run, QWidget* parent) : QDialog(parent), run_
   cancel->setAutoDefault(false);
   place(cancel, kCancelPlace);
   connect(cancel, &QPushButton::clicked, this, [this] { Command(kCommsCancelButton); });
+  units_ = layout.Apply(*this, kCommsWidth, kCommsHeight);
 }
 
 int CommsDialog::Run() {

@@ -10,6 +10,7 @@
 
 #include "datafiles/comms_page.h"
 #include "protocol/run_state.h"
+#include "wizard/dialog_units.h"
 
 class QButtonGroup;
 class QLabel;
@@ -31,6 +32,9 @@ class CommsDialog : public QDialog, public CommsPage {
   void ShowPortState(int button, const PortDiagnosis& diagnosis) override;
   WindowRef Window() const override { return static_cast<const QWidget*>(this); }
 
+  // The dialog units the dialog is laid out in.
+  const DialogUnits& Units() const { return units_; }
+
  protected:
   // Escape and the window's close box.
   void reject() override;
@@ -39,6 +43,7 @@ class CommsDialog : public QDialog, public CommsPage {
   void Command(int command);
 
   RunState& run_;
+  DialogUnits units_{font()};
   std::map<int, QRadioButton*> radios_;
   std::map<int, QLabel*> deviceLabels_;
   bool ended_ = false;

@@ -21,14 +21,10 @@ namespace {
 constexpr int kSetupWidth = 325;
 constexpr int kSetupHeight = 239;
 
-struct Place {
-  int x, y, width, height;
-};
-
 struct RadioPlace {
   int id;
   const char* text;
-  Place place;
+  DialogPlace place;
 };
 
 constexpr RadioPlace kRadios[] = {
@@ -40,9 +36,9 @@ constexpr RadioPlace kRadios[] = {
 
 struct FieldPlace {
   int id;
-  Place place;
+  DialogPlace place;
   int findId;
-  Place findPlace;
+  DialogPlace findPlace;
 };
 
 constexpr FieldPlace kFields[] = {
@@ -54,7 +50,7 @@ constexpr FieldPlace kFields[] = {
 struct ButtonPlace {
   int id;
   const char* text;
-  Place place;
+  DialogPlace place;
 };
 
 constexpr ButtonPlace kButtons[] = {
@@ -64,11 +60,11 @@ constexpr ButtonPlace kButtons[] = {
     {kSetupCancelButton, kSetupCancelText, {268, 218, 50, 14}},
 };
 
-constexpr Place kPicturePlace{7, 7, 143, 198};
-constexpr Place kGroupPlace{156, 7, 162, 190};
-constexpr Place kConfigLabelPlace{160, 55, 74, 8};
-constexpr Place kUpperLinePlace{165, 116, 141, 1};
-constexpr Place kLowerLinePlace{7, 210, 310, 1};
+constexpr DialogPlace kPicturePlace{7, 7, 143, 198};
+constexpr DialogPlace kGroupPlace{156, 7, 162, 190};
+constexpr DialogPlace kConfigLabelPlace{160, 55, 74, 8};
+constexpr DialogPlace kUpperLinePlace{165, 116, 141, 1};
+constexpr DialogPlace kLowerLinePlace{7, 210, 310, 1};
 // The picture's icon, in dialog units.
 constexpr int kPictureIconUnits = 64;
 
@@ -86,80 +82,79 @@ SetupDialog::SetupDialog(RunState& run, DataFiles& files, QWidget* parent)
 }
 
 void SetupDialog::BuildControls() {
-  DialogUnits units(font());
-  setFixedSize(units.Size(kSetupWidth, kSetupHeight));
-  auto place = [&units](QWidget* widget, const Place& at) {
-    widget->setGeometry(units.Rect(at.x, at.y, at.width, at.height));
-  };
-
   auto* picture = new QLabel(this);
   picture->setObjectName(QStringLiteral("picture"));
   picture->setFrameStyle(QFrame::Panel | QFrame::Sunken);
   picture->setAlignment(Qt::AlignCenter);
-  picture->setPixmap(AppIcon().pixmap(units.X(kPictureIconUnits)));
-  place(picture, kPicturePlace);
+  Place(picture, kPicturePlace);
 
   // Created before the controls it frames, so that they lie above it.
   auto* group = new QGroupBox(QString::fromLatin1(kSetupFunctionGroupText), this);
   group->setObjectName(QStringLiteral("functionGroup"));
-  place(group, kGroupPlace);
+  Place(group, kGroupPlace);
 
   for (const RadioPlace& radio : kRadios) {
     auto* button = new QRadioButton(QString::fromLatin1(radio.text), this);
     radios_[radio.id] = button;
-    AddButton(button, radio.id, radio.place.x, radio.place.y, radio.place.width,
-              radio.place.height);
+    AddButton(button, radio.id, radio.place);
   }
   for (const FieldPlace& field : kFields) {
-    AddField(field.id, field.place.x, field.place.y, field.place.width, field.place.height);
+    AddField(field.id, field.place);
     AddButton(new QPushButton(QString::fromLatin1(kFindButtonText), this), field.findId,
-              field.findPlace.x, field.findPlace.y, field.findPlace.width, field.findPlace.height);
+              field.findPlace);
   }
 
   auto* label = new QLabel(QString::fromLatin1(kSetupConfigLabelText), this);
   label->setObjectName(QStringLiteral("configLabel"));
-  place(label, kConfigLabelPlace);
+  Place(label, kConfigLabelPlace);
 
   int lineNumber = 0;
-  for (const Place& at : {kUpperLinePlace, kLowerLinePlace}) {
+  for (const DialogPlace& at : {kUpperLinePlace, kLowerLinePlace}) {
     auto* line = new QFrame(this);
     line->setObjectName(QStringLiteral("line") + QString::number(++lineNumber));
     line->setFrameStyle(QFrame::HLine | QFrame::Sunken);
-    place(line, at);
+    Place(line, at);
   }
 
   for (const ButtonPlace& button : kButtons) {
     auto* push = new QPushButton(QString::fromLatin1(button.text), this);
     // Enter is the page's default command, whichever control has the focus.
     push->setAutoDefault(false);
-    AddButton(push, button.id, button.place.x, button.place.y, button.place.width,
-              button.place.height);
+    AddButton(push, button.id, button.place);
   }
   static_cast<QPushButton*>(controls_[kSetupNextButton])->setDefault(true);
   // Nothing on this page goes back.
   controls_[kSetupBackButton]->setEnabled(false);
   controls_[kSetupMapField]->setEnabled(false);
   controls_[kSetupMapFind]->setEnabled(false);
+
+  LayOut();
+  picture->setPixmap(AppIcon().pixmap(units_.X(kPictureIconUnits)));
 }
 
-QLineEdit* SetupDialog::AddField(int id, int x, int y, int width, int height) {
-  DialogUnits units(font());
+void SetupDialog::Place(QWidget* widget, const DialogPlace& place) {
+  layout_.Place(widget, place);
+}
+
+void SetupDialog::LayOut() {
+  units_ = layout_.Apply(*this, kSetupWidth, kSetupHeight);
+}
+
+QLineEdit* SetupDialog::AddField(int id, const DialogPlace& place) {
   auto* field = new QLineEdit(this);
   field->setObjectName(Name("edit", id));
   field->setMaxLength(static_cast<int>(kFileNameSize - 1));
-  field->setGeometry(units.Rect(x, y, width, height));
+  Place(field, place);
   fields_[id] = field;
   controls_[id] = field;
   return field;
 }
 
-QAbstractButton* SetupDialog::AddButton(QAbstractButton* button, int id, int x, int y, int width,
-                                        int height) {
-  DialogUnits units(font());
+QAbstractButton* SetupDialog::AddButton(QAbstractButton* button, int id, const DialogPlace& place) {
   button->setObjectName(Name(qobject_cast<QRadioButton*>(button) ? "radio" : "button", id));
-  button->setGeometry(units.Rect(x, y, width, height));
+  Place(button, place);
   controls_[id] = button;
-  // The back button never acts, and the radio buttons act on a plain click only.
+  // The back button never acts.
   if (id != kSetupBackButton) {
     connect(button, &QAbstractButton::clicked, this, [this, id] { Command(id); });
   }

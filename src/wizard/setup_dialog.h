@@ -11,6 +11,7 @@
 #include "datafiles/loaded_image.h"
 #include "datafiles/setup_page.h"
 #include "protocol/run_state.h"
+#include "wizard/dialog_units.h"
 
 class QAbstractButton;
 class QLineEdit;
@@ -36,6 +37,9 @@ class SetupDialog : public QDialog, public SetupPage {
   void OpenComms() override;
   WindowRef Window() const override { return static_cast<const QWidget*>(this); }
 
+  // The dialog units the page is laid out in.
+  const DialogUnits& Units() const { return units_; }
+
  protected:
   void keyPressEvent(QKeyEvent* event) override;
   // Escape and the window's close box.
@@ -43,12 +47,18 @@ class SetupDialog : public QDialog, public SetupPage {
 
  private:
   void BuildControls();
-  QLineEdit* AddField(int id, int x, int y, int width, int height);
-  QAbstractButton* AddButton(QAbstractButton* button, int id, int x, int y, int width, int height);
+  // Keeps `widget`'s place for LayOut.
+  void Place(QWidget* widget, const DialogPlace& place);
+  // Every control at its place, in units fitted to the texts.
+  void LayOut();
+  QLineEdit* AddField(int id, const DialogPlace& place);
+  QAbstractButton* AddButton(QAbstractButton* button, int id, const DialogPlace& place);
   void Command(int command);
 
   RunState& run_;
   DataFiles& files_;
+  DialogUnits units_{font()};
+  DialogLayout layout_;
   std::map<int, QWidget*> controls_;
   std::map<int, QLineEdit*> fields_;
   std::map<int, QRadioButton*> radios_;

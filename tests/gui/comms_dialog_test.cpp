@@ -75,7 +75,8 @@ TEST_F(CommsDialogTest, ShowsItsButtonsTheDevicesTheNamesReachAndAnUnlistedRateA
   EXPECT_EQ(RunDialog(dialog, nullptr), 0);
   EXPECT_TRUE(stayed);
   EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Communications Parameters"));
-  EXPECT_EQ(dialog.size(), DialogUnits(dialog.font()).Size(184, 117));
+  EXPECT_EQ(dialog.size(), dialog.Units().Size(184, 117));
+  EXPECT_GE(dialog.Units().BaseX(), DialogUnits(dialog.font()).BaseX());
   const char* ports[] = {"COM1", "COM2", "COM3", "COM4"};
   for (int i = 0; i < 4; ++i) {
     EXPECT_EQ(Radio(dialog, QStringLiteral("radio%1").arg(1021 + i).toLatin1())->text(),
@@ -86,6 +87,7 @@ TEST_F(CommsDialogTest, ShowsItsButtonsTheDevicesTheNamesReachAndAnUnlistedRateA
     QAbstractButton* rate = Radio(dialog, QStringLiteral("radio%1").arg(1001 + i).toLatin1());
     EXPECT_EQ(rate->text(), QString::fromLatin1(rates[i]));
     EXPECT_EQ(rate->isChecked(), i == 3) << rates[i];
+    EXPECT_LE(TextWidthNeeded(*rate), rate->width());
   }
   EXPECT_TRUE(Radio(dialog, "radio1021")->isChecked());
   EXPECT_EQ(Radio(dialog, "button1")->text(), QStringLiteral("OK"));
