@@ -1,6 +1,7 @@
 #include "datafiles/comms_page.h"
 
 #include "protocol/command_lines.h"
+#include "protocol/port_problem.h"
 
 namespace rv4410 {
 
@@ -45,8 +46,7 @@ void Confirm(RunState& run, CommsPage& page) {
   std::string text = FormatText(kDidNotOpenFormat, port.c_str());
   run.host.ShowMessageBox({text, kErrorCaption, BoxIcon::kError, BoxButtons::kOk, page.Window()});
   run.log.LogLine(text);
-  std::string reason = run.host.DescribePortProblem(port);
-  if (!reason.empty()) run.log.LogLine(reason);
+  LogPortProblem(run, port);
   // What stands behind each name may have changed since the dialog opened.
   ShowPortStates(run, page);
 }

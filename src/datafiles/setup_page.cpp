@@ -6,6 +6,7 @@
 #include "platform/system_calls.h"
 #include "protocol/command_lines.h"
 #include "protocol/page_results.h"
+#include "protocol/port_problem.h"
 
 namespace rv4410 {
 
@@ -109,8 +110,7 @@ bool CheckPort(RunState& run, SetupPage& page) {
   }
   const std::string& port = run.settings.portName;
   Refuse(run, page, FormatText(kCouldNotOpenFormat, port.c_str()));
-  std::string reason = run.host.DescribePortProblem(port);
-  if (!reason.empty()) run.log.LogLine(reason);
+  LogPortProblem(run, port);
   return false;
 }
 
