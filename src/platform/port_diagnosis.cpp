@@ -22,17 +22,19 @@ namespace rv4410 {
 namespace {
 
 constexpr const char* kPortReachesNoDeviceFormat = "%s reaches no serial device; %s";
-constexpr const char* kPortMissingFormat = "%s (%s): no such device; %s";
+// A port name and the device it reaches, where the two differ: "COM1 (/dev/ttyUSB0)".
+constexpr const char* kPortSubjectFormat = "%s (%s)";
+constexpr const char* kPortMissingFormat = "%s: no such device; %s";
 constexpr const char* kPresentDevicesFormat = "serial devices here: %s.";
 constexpr const char* kNoSerialDevices = "no serial devices here.";
 constexpr const char* kNoPermissionGroupFormat =
-    "%s (%s): no permission; the device belongs to group '%s': "
+    "%s: no permission; the device belongs to group '%s': "
     "sudo usermod -aG %s $USER, then log in again.";
 constexpr const char* kNoPermissionLoginFormat =
-    "%s (%s): no permission; you were added to group '%s' after this session began: log in again.";
-constexpr const char* kNoPermissionFormat = "%s (%s): no permission to open the device.";
-constexpr const char* kInUseByFormat = "%s (%s): in use by process %ld (%s).";
-constexpr const char* kInUseFormat = "%s (%s): in use by another program.";
+    "%s: no permission; you were added to group '%s' after this session began: log in again.";
+constexpr const char* kNoPermissionFormat = "%s: no permission to open the device.";
+constexpr const char* kInUseByFormat = "%s: in use by process %ld (%s).";
+constexpr const char* kInUseFormat = "%s: in use by another program.";
 constexpr const char* kGrabberNoteFormat =
     "%s is running; it is known to take serial adapters for itself.";
 
@@ -50,30 +52,30 @@ std::string JoinedDevices(const std::vector<std::string>& devices) {
 }
 
 std::string StateLine(const std::string& portName, const PortDiagnosis& diagnosis) {
-  const char* name = portName.c_str();
-  const char* device = diagnosis.device.c_str();
+  if (diagnosis.state == PortState::kMissing && diagnosis.device.empty()) {
+    return FormatText(kPortReachesNoDeviceFormat, portName.c_str(),
+                      JoinedDevices(diagnosis.presentDevices).c_str());
+  }
+  std::string subject =
+      diagnosis.device.empty() || diagnosis.device == portName
+          ? portName
+          : FormatText(kPortSubjectFormat, portName.c_str(), diagnosis.device.c_str());
+  const char* name = subject.c_str();
+  const char* group = diagnosis.group.c_str();
   switch (diagnosis.state) {
     case PortState::kMissing:
-      if (diagnosis.device.empty()) {
-        return FormatText(kPortReachesNoDeviceFormat, name,
-                          JoinedDevices(diagnosis.presentDevices).c_str());
-      }
-      return FormatText(kPortMissingFormat, name, device,
-                        JoinedDevices(diagnosis.presentDevices).c_str());
+      return FormatText(kPortMissingFormat, name, JoinedDevices(diagnosis.presentDevices).c_str());
     case PortState::kNoPermission:
-      if (diagnosis.group.empty()) return FormatText(kNoPermissionFormat, name, device);
-      if (diagnosis.groupPendingLogin) {
-        return FormatText(kNoPermissionLoginFormat, name, device, diagnosis.group.c_str());
-      }
-      return FormatText(kNoPermissionGroupFormat, name, device, diagnosis.group.c_str(),
-                        diagnosis.group.c_str());
+      if (diagnosis.group.empty()) return FormatText(kNoPermissionFormat, name);
+      if (diagnosis.groupPendingLogin) return FormatText(kNoPermissionLoginFormat, name, group);
+      return FormatText(kNoPermissionGroupFormat, name, group, group);
     case PortState::kInUse:
       if (diagnosis.holder) {
         const std::string& program = diagnosis.holder->program;
-        return FormatText(kInUseByFormat, name, device, diagnosis.holder->pid,
+        return FormatText(kInUseByFormat, name, diagnosis.holder->pid,
                           program.empty() ? "?" : program.c_str());
       }
-      return FormatText(kInUseFormat, name, device);
+      return FormatText(kInUseFormat, name);
     case PortState::kFound:
       break;
   }

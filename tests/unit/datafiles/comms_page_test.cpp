@@ -96,7 +96,7 @@ TEST_F(CommsPageTest, EachNameShowsTheStateOfWhatItReaches) {
   EXPECT_EQ(comms.states[1024], PortState::kFound);
   host.Device().SetHeldElsewhere(true);
   EXPECT_EQ(host.DiagnosePort("COM4").state, PortState::kInUse);
-  EXPECT_EQ(host.DescribePortProblem("COM1"), "COM1 (COM1): in use by another program.");
+  EXPECT_EQ(host.DescribePortProblem("COM1"), "COM1: in use by another program.");
 }
 
 }  // namespace
