@@ -17,6 +17,10 @@ namespace rv4410 {
 
 namespace {
 
+// Walking the system's serial devices takes tens of milliseconds; the four
+// names of one dialog share one walk.
+constexpr std::int64_t kFoundPortsLifetimeMs = 1000;
+
 // How often PumpMessages lets user events run when called in a tight loop.
 constexpr std::int64_t kPumpIntervalNs = 1'000'000;
 
@@ -162,10 +166,19 @@ bool QtHost::ChooseFile(const FileChoiceRequest& request, std::string& path) {
   return true;
 }
 
+const std::vector<FoundPort>& QtHost::FoundPorts() {
+  if (portsFoundAt_ < 0 || TickCount() - portsFoundAt_ > kFoundPortsLifetimeMs) {
+    foundPorts_ = FindSerialPorts();
+    portsFoundAt_ = TickCount();
+  }
+  return foundPorts_;
+}
+
 PortDiagnosis QtHost::DiagnosePort(const std::string& portName) {
+  const std::vector<FoundPort>& found = FoundPorts();
   std::vector<std::string> known;
-  for (const FoundPort& port : FindSerialPorts()) known.push_back(port.path);
-  return DiagnoseDevice(ResolvePortName(portName), known, DefaultLockDirectories());
+  for (const FoundPort& port : found) known.push_back(port.path);
+  return DiagnoseDevice(ResolvePortName(portName, found), known, DefaultLockDirectories());
 }
 
 std::time_t QtHost::WallClock() {

@@ -3,8 +3,10 @@
 // message boxes and the QSerialPort device.
 
 #include <QElapsedTimer>
+#include <vector>
 
 #include "platform/host.h"
+#include "platform/port_names.h"
 #include "platform/qt_serial_device.h"
 
 namespace rv4410 {
@@ -30,10 +32,15 @@ class QtHost : public Host {
   std::int64_t Wakeups() const { return wakeups_; }
 
  private:
+  // The serial devices found, walked again when older than a second.
+  const std::vector<FoundPort>& FoundPorts();
+
   QElapsedTimer clock_;
   QtSerialDevice device_;
   bool cursorOverridden_ = false;
   std::int64_t wakeups_ = 0;
+  std::vector<FoundPort> foundPorts_;
+  std::int64_t portsFoundAt_ = -1;
   std::int64_t lastPumpNs_ = -1'000'000'000;  // when user events last ran
 };
 
