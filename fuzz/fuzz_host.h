@@ -1,9 +1,11 @@
 #pragma once
 // The loader's run state for a fuzz target: a virtual host that acknowledges
-// every box, no log file, and an image slot that takes at most 64 KiB (a header
-// may ask for 2 GB; the refusal is what gets exercised).
+// every box and cancels every file-open dialog, no log file, and an image slot that takes at most
+// 64 KiB (a header may ask for 2 GB; the refusal is what gets exercised).
 
 #include <cstdio>
+#include <optional>
+#include <string>
 
 #include "datafiles/loaded_image.h"
 #include "platform/virtual_host.h"
@@ -16,6 +18,8 @@ struct FuzzRun {
     host.SetBoxHandler([this](const MessageBoxRequest& box) {
       return box.buttons == BoxButtons::kOkCancel ? warningAnswer : BoxAnswer::kOk;
     });
+    host.SetChoiceHandler(
+        [](const FileChoiceRequest&) -> std::optional<std::string> { return std::nullopt; });
     files.loadedImage.allocationLimit = 64 << 10;
   }
   VirtualHost host;

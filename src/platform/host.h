@@ -7,6 +7,9 @@
 #include <cstdint>
 #include <ctime>
 #include <string>
+#include <vector>
+
+#include "platform/port_diagnosis.h"
 
 namespace rv4410 {
 
@@ -28,6 +31,19 @@ struct MessageBoxRequest {
   std::string caption;
   BoxIcon icon = BoxIcon::kNone;
   BoxButtons buttons = BoxButtons::kOk;
+  WindowRef owner = nullptr;
+};
+
+// One choice of the file-open dialog's type list: the text shown and its pattern.
+struct FileFilter {
+  std::string text;
+  std::string pattern;
+};
+
+// The file-open dialog: the filters with the first selected, the title and the owner.
+struct FileChoiceRequest {
+  std::string title;
+  std::vector<FileFilter> filters;
   WindowRef owner = nullptr;
 };
 
@@ -55,6 +71,21 @@ class Host {
 
   // Wall-clock time, for the log banner and the map database's validity dates.
   virtual std::time_t WallClock() = 0;
+
+  // The modal file-open dialog. Empties `path` first; true, with the chosen
+  // full path in `path`, when the user confirmed a file. A name that does not
+  // exist yet may be given (the dialog creates nothing); its folder must exist.
+  virtual bool ChooseFile(const FileChoiceRequest& request, std::string& path) = 0;
+
+  // What stands behind the port name ("COM1") now: the device it reaches and
+  // whether that is there, in use or closed to this user. Opens nothing.
+  virtual PortDiagnosis DiagnosePort(const std::string& portName) = 0;
+
+  // Why the port name will not open, as one line for the log (with the fix
+  // where there is one); empty when no reason can be told.
+  std::string DescribePortProblem(const std::string& portName) {
+    return DescribePortDiagnosis(portName, DiagnosePort(portName));
+  }
 
   // The one serial device of this host.
   virtual SerialDevice& Serial() = 0;

@@ -3,17 +3,55 @@
 #include <QAbstractEventDispatcher>
 #include <QApplication>
 #include <QCoreApplication>
+#include <QDir>
 #include <QEventLoop>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QGuiApplication>
 #include <QMessageBox>
 #include <QTimer>
 #include <QWidget>
+
+#include "platform/qt_port_names.h"
 
 namespace rv4410 {
 
 namespace {
 
+// Walking the system's serial devices takes tens of milliseconds; the four
+// names of one dialog share one walk.
+constexpr std::int64_t kFoundPortsLifetimeMs = 1000;
+
 // How often PumpMessages lets user events run when called in a tight loop.
 constexpr std::int64_t kPumpIntervalNs = 1'000'000;
+
+// The file-open dialog: a name that does not exist yet may be typed, but its
+// folder must exist; the dialog stays open until it does.
+class DataFileDialog : public QFileDialog {
+ public:
+  using QFileDialog::QFileDialog;
+
+  void accept() override {
+    QStringList files = selectedFiles();
+    if (!files.isEmpty()) {
+      QFileInfo chosen(files.first());
+      if (!chosen.isDir() && !chosen.absoluteDir().exists()) return;
+    }
+    QFileDialog::accept();
+  }
+};
+
+// A filter as Qt takes it: the text with its patterns in parentheses. The
+// Windows search's "*.*" takes every name; elsewhere it wants a dot, so "*" joins it.
+QString QtNameFilter(const FileFilter& filter) {
+  QString text = QString::fromStdString(filter.text);
+#if !defined(Q_OS_WIN)
+  if (filter.pattern == "*.*" && text.endsWith(QLatin1String("(*.*)"))) {
+    text.insert(text.size() - 1, QLatin1String(" *"));
+  }
+#endif
+  return text;
+}
 
 }  // namespace
 
@@ -154,6 +192,43 @@ void QtHost::SetCursor(CursorShape shape) {
   if (shape == CursorShape::kArrow) return;
   QApplication::setOverrideCursor(shape == CursorShape::kWait ? Qt::WaitCursor : Qt::BusyCursor);
   cursorOverridden_ = true;
+}
+
+bool QtHost::ChooseFile(const FileChoiceRequest& request, std::string& path) {
+  path.clear();
+  auto* owner = static_cast<QWidget*>(const_cast<void*>(request.owner));
+  DataFileDialog dialog(owner, QString::fromStdString(request.title));
+  dialog.setAcceptMode(QFileDialog::AcceptOpen);
+  dialog.setFileMode(QFileDialog::AnyFile);
+  // The platform's own dialog where there is one; Qt's where there is no
+  // desktop (the tests' offscreen platform), so that a test can answer it.
+  QString platform = QGuiApplication::platformName();
+  if (platform == QLatin1String("offscreen") || platform == QLatin1String("minimal")) {
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+  }
+  QStringList filters;
+  for (const FileFilter& filter : request.filters) filters << QtNameFilter(filter);
+  dialog.setNameFilters(filters);
+  if (!filters.isEmpty()) dialog.selectNameFilter(filters.first());
+  dialog.setWindowModality(Qt::ApplicationModal);
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return false;
+  path = QDir::toNativeSeparators(dialog.selectedFiles().first()).toStdString();
+  return true;
+}
+
+const std::vector<FoundPort>& QtHost::FoundPorts() {
+  if (portsFoundAt_ < 0 || TickCount() - portsFoundAt_ > kFoundPortsLifetimeMs) {
+    foundPorts_ = FindSerialPorts();
+    portsFoundAt_ = TickCount();
+  }
+  return foundPorts_;
+}
+
+PortDiagnosis QtHost::DiagnosePort(const std::string& portName) {
+  const std::vector<FoundPort>& found = FoundPorts();
+  std::vector<std::string> known;
+  for (const FoundPort& port : found) known.push_back(port.path);
+  return DiagnoseDevice(ResolvePortName(portName, found), known, DefaultLockDirectories());
 }
 
 std::time_t QtHost::WallClock() {

@@ -6,8 +6,10 @@
 #include <QEventLoop>
 #include <QObject>
 #include <memory>
+#include <vector>
 
 #include "platform/host.h"
+#include "platform/port_names.h"
 #include "platform/qt_serial_device.h"
 
 namespace rv4410 {
@@ -26,6 +28,8 @@ class QtHost : public Host {
   void Beep() override;
   void SetCursor(CursorShape shape) override;
   std::time_t WallClock() override;
+  bool ChooseFile(const FileChoiceRequest& request, std::string& path) override;
+  PortDiagnosis DiagnosePort(const std::string& portName) override;
   SerialDevice& Serial() override { return device_; }
 
   QtSerialDevice& Device() { return device_; }
@@ -42,11 +46,15 @@ class QtHost : public Host {
   // is posted again later, so that the outermost event loop still sees it and
   // ends the program.
   void RunEvents(QEventLoop::ProcessEventsFlags flags);
+  // The serial devices found, walked again when older than a second.
+  const std::vector<FoundPort>& FoundPorts();
 
   QElapsedTimer clock_;
   QtSerialDevice device_;
   bool cursorOverridden_ = false;
   std::int64_t wakeups_ = 0;
+  std::vector<FoundPort> foundPorts_;
+  std::int64_t portsFoundAt_ = -1;
   std::int64_t lastPumpNs_ = -1'000'000'000;  // when user events last ran
   std::unique_ptr<QuitWatcher> quitWatcher_;
   bool inWait_ = false;

@@ -20,12 +20,20 @@ std::string ResolvePortName(const std::string& portName) {
 #if defined(Q_OS_WIN)
   return portName;
 #else
+  if (!PortNumber(portName)) return portName;
+  return ResolvePortName(portName, FindSerialPorts());
+#endif
+}
+
+std::string ResolvePortName(const std::string& portName, const std::vector<FoundPort>& found) {
+#if defined(Q_OS_WIN)
+  (void)found;
+  return portName;
+#else
   std::optional<int> number = PortNumber(portName);
   if (!number) return portName;
   std::string variable = "RV4410_COM" + std::to_string(*number);
-  const char* override = std::getenv(variable.c_str());
-  if (override != nullptr && override[0] != '\0') return override;
-  return ResolvePortPath(portName, nullptr, FindSerialPorts());
+  return ResolvePortPath(portName, std::getenv(variable.c_str()), found);
 #endif
 }
 

@@ -7,6 +7,8 @@
 #include <cstdio>
 #include <ctime>
 #include <optional>
+#include <string>
+#include <vector>
 
 namespace rv4410 {
 
@@ -36,5 +38,29 @@ bool MoveIntoPlace(const char* from, const char* to);
 // Other failures (a file system without links) leave everything as it was.
 // The new name reaches the disk with the folder's next flush (MoveIntoPlace).
 bool AddFileName(const char* existing, const char* added);
+// One entry of a wildcard search, with its creation time in nanoseconds since
+// 1970. Where the file system records no birth time, the time stands for the
+// nearest equivalent the system reports (the status-change time on POSIX).
+struct DirectoryEntry {
+  std::string name;
+  std::int64_t creationTimeNs = 0;
+};
+
+// The entries of `directory` whose names match the wildcard `pattern` ("*" and
+// "?", letters matched without regard to case, as the Windows search does), in
+// the order the system lists them; every entry counts, whatever its kind or
+// attributes. Empty when nothing matches or the directory cannot be read.
+std::vector<DirectoryEntry> ListMatchingEntries(const std::string& directory,
+                                                const std::string& pattern);
+
+// Whether a later replace of `path` by a complete new file can succeed, proved
+// without changing anything: an existing file must be a regular file that opens
+// for writing (opened for appending, nothing written); an absent one is created
+// and removed again, so no empty file stays behind. False with errno set.
+bool ProveFileWritable(const std::string& path);
+
+// Whether `path` is a regular file that opens for reading; never blocks (a
+// FIFO is refused, not waited on). False with errno set.
+bool ProveFileReadable(const std::string& path);
 
 }  // namespace rv4410

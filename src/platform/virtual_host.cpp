@@ -132,3 +132,37 @@ BoxAnswer VirtualHost::ShowMessageBox(const MessageBoxRequest& request) {
 }
 
 }  // namespace rv4410
+
+namespace rv4410 {
+
+bool VirtualHost::ChooseFile(const FileChoiceRequest& request, std::string& path) {
+  path.clear();
+  shownChoices_.push_back(request);
+  std::optional<std::string> answer;
+  if (choiceHandler_) {
+    answer = choiceHandler_(request);
+  } else if (!choices_.empty()) {
+    answer = std::move(choices_.front());
+    choices_.pop_front();
+  } else {
+    unexpectedChoices_.push_back(request);
+  }
+  if (!answer) return false;
+  path = *answer;
+  return true;
+}
+
+PortDiagnosis VirtualHost::DiagnosePort(const std::string& portName) {
+  PortDiagnosis diagnosis;
+  diagnosis.device = portName;
+  if (!device_.PortPresent(portName)) {
+    diagnosis.state = PortState::kMissing;
+  } else if (device_.PortDenied(portName)) {
+    diagnosis.state = PortState::kNoPermission;
+  } else if (device_.HeldElsewhere()) {
+    diagnosis.state = PortState::kInUse;
+  }
+  return diagnosis;
+}
+
+}  // namespace rv4410

@@ -10,6 +10,7 @@
 #include <deque>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -31,6 +32,9 @@ class VirtualHost : public Host {
   std::time_t WallClock() override {
     return wallClock_ + static_cast<std::time_t>(nowUs_ / 1'000'000);
   }
+  bool ChooseFile(const FileChoiceRequest& request, std::string& path) override;
+  // What the device's knobs say: missing, denied, held elsewhere, or found.
+  PortDiagnosis DiagnosePort(const std::string& portName) override;
   SerialDevice& Serial() override { return device_; }
 
   VirtualSerialDevice& Device() { return device_; }
@@ -51,6 +55,17 @@ class VirtualHost : public Host {
   const std::vector<MessageBoxRequest>& ShownBoxes() const { return shownBoxes_; }
   const std::vector<MessageBoxRequest>& UnexpectedBoxes() const { return unexpectedBoxes_; }
   void ClearShownBoxes() { shownBoxes_.clear(); }
+
+  // Answers for the next file-open dialogs, in order: a path, or nothing for
+  // Cancel. A handler, when set, answers instead. A dialog without an answer
+  // is recorded as unexpected and cancelled.
+  void AnswerNextChoice(std::optional<std::string> path) { choices_.push_back(std::move(path)); }
+  void SetChoiceHandler(
+      std::function<std::optional<std::string>(const FileChoiceRequest&)> handler) {
+    choiceHandler_ = std::move(handler);
+  }
+  const std::vector<FileChoiceRequest>& ShownChoices() const { return shownChoices_; }
+  const std::vector<FileChoiceRequest>& UnexpectedChoices() const { return unexpectedChoices_; }
 
   void SetWallClock(std::time_t start) { wallClock_ = start; }
   CursorShape Cursor() const { return cursor_; }
@@ -81,6 +96,10 @@ class VirtualHost : public Host {
   std::function<BoxAnswer(const MessageBoxRequest&)> boxHandler_;
   std::vector<MessageBoxRequest> shownBoxes_;
   std::vector<MessageBoxRequest> unexpectedBoxes_;
+  std::deque<std::optional<std::string>> choices_;
+  std::function<std::optional<std::string>(const FileChoiceRequest&)> choiceHandler_;
+  std::vector<FileChoiceRequest> shownChoices_;
+  std::vector<FileChoiceRequest> unexpectedChoices_;
   CursorShape cursor_ = CursorShape::kArrow;
   int beeps_ = 0;
   std::uint64_t turnsWithoutTime_ = 0;

@@ -12,6 +12,14 @@ void VirtualSerialDevice::SetPortPresent(const std::string& portName, bool prese
   }
 }
 
+void VirtualSerialDevice::SetPortDenied(const std::string& portName, bool denied) {
+  if (denied) {
+    deniedPorts_.insert(portName);
+  } else {
+    deniedPorts_.erase(portName);
+  }
+}
+
 void VirtualSerialDevice::SetBaudRejected(int baud, bool rejected) {
   if (rejected) {
     rejectedBauds_.insert(baud);
@@ -22,7 +30,7 @@ void VirtualSerialDevice::SetBaudRejected(int baud, bool rejected) {
 
 bool VirtualSerialDevice::Open(const std::string& portName, int baud) {
   Close();
-  if (heldElsewhere_ || missingPorts_.count(portName) != 0) return false;
+  if (heldElsewhere_ || !PortPresent(portName) || PortDenied(portName)) return false;
   if (rejectedBauds_.count(baud) != 0) return false;
   open_ = true;
   portName_ = portName;

@@ -49,6 +49,12 @@ class VirtualSerialDevice : public SerialDevice {
   // The line holds output back (a flow-control pause, a stalled adapter):
   // nothing leaves while held; on release the queued bytes leave from then on.
   void HoldOutput(bool held);
+  // The user may not open this name: its opens fail.
+  void SetPortDenied(const std::string& portName, bool denied);
+
+  bool PortPresent(const std::string& portName) const { return missingPorts_.count(portName) == 0; }
+  bool PortDenied(const std::string& portName) const { return deniedPorts_.count(portName) != 0; }
+  bool HeldElsewhere() const { return heldElsewhere_; }
 
   bool Open(const std::string& portName, int baud) override;
   void Close() override;
@@ -88,6 +94,7 @@ class VirtualSerialDevice : public SerialDevice {
   int baud_ = 9600;
   std::string portName_;
   std::set<std::string> missingPorts_;
+  std::set<std::string> deniedPorts_;
   std::set<int> rejectedBauds_;
   std::deque<InFlight>& NextOutputQueue();
 

@@ -15,6 +15,9 @@ void VirtualUnitTest::TearDown() {
   for (const MessageBoxRequest& box : host.UnexpectedBoxes()) {
     ADD_FAILURE() << "unexpected message box \"" << box.caption << "\": " << box.text;
   }
+  for (const FileChoiceRequest& choice : host.UnexpectedChoices()) {
+    ADD_FAILURE() << "unexpected file-open dialog \"" << choice.title << "\"";
+  }
 }
 
 sim::UnitModel& VirtualUnitTest::StartUnit(sim::LineKnobs knobs) {

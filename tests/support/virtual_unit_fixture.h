@@ -1,7 +1,7 @@
 #pragma once
 // The fixture of the unit tests: a virtual host, a simulated unit on an
 // in-memory line, and a fresh run state whose log goes to a temporary folder.
-// A message box the test did not answer fails the test.
+// A message box or file-open dialog the test did not answer fails the test.
 
 #include <gtest/gtest.h>
 

@@ -1,0 +1,192 @@
+#include "datafiles/setup_page.h"
+
+#include "datafiles/default_files.h"
+#include "datafiles/map_file.h"
+#include "datafiles/program_file.h"
+#include "platform/system_calls.h"
+#include "protocol/command_lines.h"
+#include "protocol/page_results.h"
+#include "protocol/port_problem.h"
+
+namespace rv4410 {
+
+namespace {
+
+constexpr int kFunctionButtons[] = {kWriteProgram, kReadConfiguration, kWriteConfiguration,
+                                    kWriteMap};
+// Next reads the function from the buttons in this order; the first checked wins.
+constexpr LoaderFunction kNextOrder[] = {kWriteProgram, kWriteMap, kReadConfiguration,
+                                         kWriteConfiguration};
+
+bool IsFunctionButton(int command) {
+  for (int button : kFunctionButtons) {
+    if (button == command) return true;
+  }
+  return false;
+}
+
+void SelectFunction(SetupPage& page, int button) {
+  page.CheckRadioButton(button);
+  SetupEnabling enabling = EnablingFor(static_cast<LoaderFunction>(button));
+  page.EnableControl(kSetupProgramField, enabling.program);
+  page.EnableControl(kSetupProgramFind, enabling.program);
+  page.EnableControl(kSetupConfigField, enabling.config);
+  page.EnableControl(kSetupConfigFind, enabling.config);
+  page.EnableControl(kSetupMapField, enabling.map);
+  page.EnableControl(kSetupMapFind, enabling.map);
+}
+
+// A "Find ..." button: a cancelled dialog leaves the field as it was.
+void FindInto(RunState& run, SetupPage& page, int field, const std::vector<FileFilter>& filters) {
+  std::string path;
+  if (ChooseFile(run.host, page.Window(), filters, path)) page.SetFieldText(field, path);
+}
+
+// The page's own failure: a box owned by the page, then the same text logged.
+// Always false, so that a check reads `return Refuse(...)`.
+bool Refuse(RunState& run, SetupPage& page, const std::string& text) {
+  run.host.ShowMessageBox({text, kErrorCaption, BoxIcon::kError, BoxButtons::kOk, page.Window()});
+  run.log.LogLine(text);
+  return false;
+}
+
+// The configuration file is written later, by the read of the unit's
+// configuration, which replaces it in one step. Emptying it here would
+// destroy a file the user picked before the unit has even been found; prove
+// instead that it can be written, changing nothing.
+bool CheckConfigWritable(RunState& run, SetupPage& page) {
+  const std::string& name = run.settings.configFile;
+  if (ProveFileWritable(name)) return true;
+  return Refuse(run, page, FormatText(kCouldNotCreateFormat, name.c_str()));
+}
+
+bool CheckProgram(RunState& run, DataFiles& files, SetupPage& page) {
+  const char* name = run.settings.programFile.c_str();
+  int length = ReadProgramFile(run, files, name, page.Window());
+  files.loadedImage.length = length;
+  if (length <= 0) return Refuse(run, page, FormatText(kCouldNotOpenProgramFormat, name));
+  if (length < kMinimumProgramLength || !files.loadedImage.HasBuffer()) {
+    return Refuse(run, page, FormatText(kProgramFileErrorFormat, name));
+  }
+  // The check shows and logs its own message.
+  if (!CheckProgramImage(run, files.loadedImage, name, page.Window())) return false;
+  return CheckConfigWritable(run, page);
+}
+
+bool CheckMap(RunState& run, DataFiles& files, SetupPage& page) {
+  const char* name = run.settings.mapFile.c_str();
+  int length = ReadMapFile(run, files, name, page.Window());
+  files.loadedImage.length = length;
+  if (length <= 0) return Refuse(run, page, FormatText(kCouldNotReadMapFormat, name));
+  return true;
+}
+
+bool CheckConfigPresent(RunState& run, SetupPage& page) {
+  const std::string& name = run.settings.configFile;
+  if (ProveFileReadable(name)) return true;
+  return Refuse(run, page, FormatText(kCannotFindConfigFormat, name.c_str()));
+}
+
+bool CheckFiles(RunState& run, DataFiles& files, SetupPage& page) {
+  switch (run.settings.function) {
+    case kWriteProgram:
+      return CheckProgram(run, files, page);
+    case kWriteMap:
+      return CheckMap(run, files, page);
+    case kReadConfiguration:
+      return CheckConfigWritable(run, page);
+    case kWriteConfiguration:
+      return CheckConfigPresent(run, page);
+  }
+  return false;
+}
+
+// Opens and closes the port of the settings. When it will not open, the box
+// says so in the system's words and the log gets the reason on a line of its own.
+bool CheckPort(RunState& run, SetupPage& page) {
+  if (SerialOpen(run.link) == 1) {
+    SerialClose(run.link);
+    return true;
+  }
+  const std::string& port = run.settings.portName;
+  Refuse(run, page, FormatText(kCouldNotOpenFormat, port.c_str()));
+  LogPortProblem(run, port);
+  return false;
+}
+
+}  // namespace
+
+SetupEnabling EnablingFor(LoaderFunction function) {
+  switch (function) {
+    case kWriteProgram:
+      return {true, true, false};
+    case kReadConfiguration:
+    case kWriteConfiguration:
+      return {false, true, false};
+    case kWriteMap:
+      return {false, false, true};
+  }
+  return {};
+}
+
+int DoSetup(RunState& run, SetupPage& page) {
+  run.log.LogLine(kDoSetupLogLine);
+  run.settings.programFile = BoundedFileName(FindNewestFile(kProgramFilePattern));
+  run.settings.mapFile = BoundedFileName(FindNewestFile(kMapFilePattern));
+  run.settings.configFile = DefaultConfigFileName(run.host.WallClock());
+  return page.Run();
+}
+
+void SetupPageOpen(RunState& run, SetupPage& page) {
+  page.SetApplicationIcon();
+  page.SetFieldText(kSetupProgramField, run.settings.programFile);
+  page.SetFieldText(kSetupMapField, run.settings.mapFile);
+  page.SetFieldText(kSetupConfigField, run.settings.configFile);
+  page.PostCommand(run.settings.function);
+}
+
+void SetupPageCommand(RunState& run, DataFiles& files, SetupPage& page, int command) {
+  if (IsFunctionButton(command)) {
+    SelectFunction(page, command);
+    return;
+  }
+  switch (command) {
+    case kSetupProgramFind:
+      FindInto(run, page, kSetupProgramField, ProgramFileFilters());
+      return;
+    case kSetupConfigFind:
+      FindInto(run, page, kSetupConfigField, ConfigFileFilters());
+      return;
+    case kSetupMapFind:
+      FindInto(run, page, kSetupMapField, MapFileFilters());
+      return;
+    case kSetupCommsButton:
+      page.OpenComms();
+      return;
+    case kSetupNextButton:
+      SetupPageNext(run, files, page);
+      return;
+    case kSetupCancelButton:
+    case kSetupCloseRequest:
+      page.EndPage(kPageLeave);
+      return;
+    default:
+      return;
+  }
+}
+
+void SetupPageNext(RunState& run, DataFiles& files, SetupPage& page) {
+  for (LoaderFunction function : kNextOrder) {
+    if (page.IsRadioChecked(function)) {
+      run.settings.function = function;
+      break;
+    }
+  }
+  run.settings.programFile = BoundedFileName(page.FieldText(kSetupProgramField));
+  run.settings.mapFile = BoundedFileName(page.FieldText(kSetupMapField));
+  run.settings.configFile = BoundedFileName(page.FieldText(kSetupConfigField));
+  if (!CheckFiles(run, files, page) || !CheckPort(run, page)) return;
+  page.EndPage(kPageNext);
+}
+
+}  // namespace rv4410

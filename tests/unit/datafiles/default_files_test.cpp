@@ -1,0 +1,160 @@
+// The file names the setup page proposes: the newest program and map files
+// by creation time, a fresh configuration file name per pass, and the
+// "Find ..." buttons' dialog.
+
+#include "datafiles/default_files.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <thread>
+
+#include "datafiles/setup_page.h"
+#include "protocol/page_results.h"
+#include "support/virtual_unit_fixture.h"
+#include "unit/datafiles/virtual_setup_page.h"
+
+namespace rv4410 {
+namespace {
+
+std::int64_t CreationTime(const test::TempDir& dir, const std::string& name) {
+  for (const DirectoryEntry& entry : ListMatchingEntries(dir.Path(), name)) {
+    if (entry.name == name) return entry.creationTimeNs;
+  }
+  ADD_FAILURE() << name << " is not listed";
+  return 0;
+}
+
+// Creates `name` in `dir` with a creation time later than `after`'s. The
+// system's clock for file times is coarse: try again a little later.
+void CreateLaterThan(const test::TempDir& dir, const std::string& name, const std::string& after,
+                     bool folder = false) {
+  std::int64_t earlier = CreationTime(dir, after);
+  for (int attempt = 0; attempt < 200; ++attempt) {
+    if (folder) {
+      std::filesystem::create_directory(dir.File(name));
+    } else {
+      test::WriteFile(dir.File(name), "x");
+    }
+    if (CreationTime(dir, name) > earlier) return;
+    std::filesystem::remove(dir.File(name));
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  FAIL() << "no later creation time for " << name;
+}
+
+TEST(SelectNewestTest, LaterCreationWinsWhateverTheNamesAndTiesKeepTheFirstListed) {
+  EXPECT_EQ(SelectNewest({{"RV4410B.hex", 100}, {"RV4410A.hex", 200}}), "RV4410A.hex");
+  EXPECT_EQ(SelectNewest({{"RV4410A.hex", 200}, {"RV4410B.hex", 100}}), "RV4410A.hex");
+  EXPECT_EQ(SelectNewest({{"second.bin", 300}, {"first.bin", 300}, {"old.bin", 10}}), "second.bin");
+  EXPECT_EQ(SelectNewest({{"old.bin", 10}, {"tie1.bin", 300}, {"tie2.bin", 300}}), "tie1.bin");
+  EXPECT_EQ(SelectNewest({}), "");
+}
+
+class DefaultFilesTest : public test::VirtualUnitTest {};
+
+TEST_F(DefaultFilesTest, NewestProgramAndMapFilesByCreationTimeNotByName) {
+  test::WriteFile(dir.File("RV4410B.hex"), "x");
+  CreateLaterThan(dir, "RV4410A.hex", "RV4410B.hex");
+  // Names that do not match the pattern never count, however new.
+  CreateLaterThan(dir, "other.hex", "RV4410A.hex");
+  EXPECT_EQ(FindNewestFile(kProgramFilePattern, dir.Path()), "RV4410A.hex");
+
+  test::WriteFile(dir.File("new.bin"), "x");
+  CreateLaterThan(dir, "newer.bin", "new.bin");
+  EXPECT_EQ(FindNewestFile(kMapFilePattern, dir.Path()), "newer.bin");
+}
+
+TEST_F(DefaultFilesTest, MatchesAsTheWindowsSearchDoesAndCountsEveryKindOfEntry) {
+  // Letters match without regard to case; a folder matching the pattern counts too.
+  test::WriteFile(dir.File("maps.bin"), "x");
+  CreateLaterThan(dir, "rv4410c.HEX", "maps.bin");
+  EXPECT_EQ(FindNewestFile(kProgramFilePattern, dir.Path()), "rv4410c.HEX");
+  CreateLaterThan(dir, "folder.bin", "maps.bin", true);
+  EXPECT_EQ(FindNewestFile(kMapFilePattern, dir.Path()), "folder.bin");
+}
+
+TEST_F(DefaultFilesTest, NoMatchGivesAnEmptyName) {
+  test::WriteFile(dir.File("RV4410.txt"), "x");
+  EXPECT_EQ(FindNewestFile(kProgramFilePattern, dir.Path()), "");
+  EXPECT_EQ(FindNewestFile(kMapFilePattern, dir.Path()), "");
+  EXPECT_EQ(FindNewestFile(kMapFilePattern, dir.File("no-such-folder")), "");
+}
+
+TEST_F(DefaultFilesTest, ConfigFileNameCarriesTheSecondsSince1970) {
+  EXPECT_EQ(DefaultConfigFileName(975000000), "RV4410_Param_975000000.dat");
+}
+
+// Runs DoSetup in `dir` as the working directory; the page is cancelled at once.
+class DoSetupTest : public test::VirtualUnitTest {
+ protected:
+  int RunSetup() {
+    std::filesystem::path before = std::filesystem::current_path();
+    std::filesystem::current_path(dir.Path());
+    test::VirtualSetupPage setup(host, run, files);
+    setup.CommandAt(host.TickCount(), kSetupCancelButton);
+    int result = DoSetup(run, setup);
+    std::filesystem::current_path(before);
+    fields = setup.fields;
+    return result;
+  }
+
+  DataFiles files;
+  std::map<int, std::string> fields;
+};
+
+TEST_F(DoSetupTest, ProposesTheNewestFilesAndAFreshConfigurationNameEachPass) {
+  test::WriteFile(dir.File("RV4410_1.hex"), "x");
+  test::WriteFile(dir.File("data.bin"), "x");
+  host.SetWallClock(975000000);
+  EXPECT_EQ(RunSetup(), kPageLeave);
+  EXPECT_EQ(run.settings.programFile, "RV4410_1.hex");
+  EXPECT_EQ(run.settings.mapFile, "data.bin");
+  std::string first = run.settings.configFile;
+  EXPECT_EQ(fields[kSetupProgramField], "RV4410_1.hex");
+  EXPECT_EQ(fields[kSetupMapField], "data.bin");
+  EXPECT_EQ(fields[kSetupConfigField], first);
+
+  host.RunFor(1000);
+  std::filesystem::remove(dir.File("data.bin"));
+  EXPECT_EQ(RunSetup(), kPageLeave);
+  EXPECT_NE(run.settings.configFile, first);
+  EXPECT_EQ(run.settings.configFile, "RV4410_Param_975000001.dat");
+  // A default that is gone leaves its field empty.
+  EXPECT_EQ(run.settings.mapFile, "");
+  EXPECT_NE(LogText().find("... DoSetup()\n"), std::string::npos);
+}
+
+TEST_F(DoSetupTest, FindOffersTheDialogWithItsFiltersAndCancelLeavesTheField) {
+  test::VirtualSetupPage setup(host, run, files);
+  host.AnswerNextChoice(std::nullopt);
+  host.AnswerNextChoice(dir.File("chosen.dat"));
+  host.AnswerNextChoice(std::nullopt);
+  setup.CommandAt(1, kSetupProgramFind);
+  setup.CommandAt(2, kSetupConfigFind);
+  setup.CommandAt(3, kSetupMapFind);
+  setup.CommandAt(4, kSetupCancelButton);
+  run.settings.programFile = "typed.hex";
+  EXPECT_EQ(setup.Run(), kPageLeave);
+  EXPECT_EQ(setup.fields[kSetupProgramField], "typed.hex");
+  EXPECT_EQ(setup.fields[kSetupConfigField], dir.File("chosen.dat"));
+  ASSERT_EQ(host.ShownChoices().size(), 3u);
+  const char* firstFilters[] = {"Data Files (*.hex)", "Parameter Files (*.dat)",
+                                "Map Files (*.bin)"};
+  const char* firstPatterns[] = {"*.hex", "*.dat", "*.bin"};
+  for (int i = 0; i < 3; ++i) {
+    const FileChoiceRequest& choice = host.ShownChoices()[i];
+    EXPECT_EQ(choice.title, "Select a data file");
+    EXPECT_EQ(choice.owner, setup.Window());
+    ASSERT_EQ(choice.filters.size(), 2u);
+    EXPECT_EQ(choice.filters[0].text, firstFilters[i]);
+    EXPECT_EQ(choice.filters[0].pattern, firstPatterns[i]);
+    EXPECT_EQ(choice.filters[1].text, "All Files (*.*)");
+    EXPECT_EQ(choice.filters[1].pattern, "*.*");
+  }
+}
+
+}  // namespace
+}  // namespace rv4410

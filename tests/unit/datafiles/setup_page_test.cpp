@@ -1,0 +1,284 @@
+// The setup page's logic in virtual time: the opening selection and the
+// enabling rules, and every "&Next >" check in its order with its message,
+// the user left on the page after each failure.
+
+#include "datafiles/setup_page.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+
+#include "platform/format.h"
+#include "protocol/page_results.h"
+#include "support/image_builders.h"
+#include "support/virtual_unit_fixture.h"
+#include "unit/datafiles/virtual_setup_page.h"
+
+namespace rv4410 {
+namespace {
+
+class SetupPageTest : public test::VirtualUnitTest {
+ protected:
+  SetupPageTest() {
+    host.SetWallClock(test::LocalNoon(2026, 100));
+    host.SetBoxHandler([this](const MessageBoxRequest& box) {
+      return box.buttons == BoxButtons::kOkCancel ? warningAnswer : BoxAnswer::kOk;
+    });
+    run.settings.programFile = dir.File("RV4410.hex");
+    run.settings.mapFile = dir.File("maps.bin");
+    run.settings.configFile = dir.File("RV4410_Param_1.dat");
+  }
+
+  // Opens the page with `function` remembered, presses Next and returns the
+  // page's result, or kPageNeverEnded when the user was left on the page.
+  int PressNext(LoaderFunction function) {
+    run.settings.function = function;
+    setup.CommandAt(1, kSetupNextButton);
+    // Nothing else ends the page: a refused Next leaves it open for good.
+    setup.CommandAt(60'000, kSetupCancelButton);
+    int result = setup.Run();
+    return result == kPageLeave && host.TickCount() >= 60'000 ? test::kPageNeverEnded : result;
+  }
+  // Next on a fresh page with `function` remembered must be refused with `text`.
+  void ExpectRefusedOnFreshPage(LoaderFunction function, const std::string& text) {
+    test::VirtualSetupPage page(host, run, files);
+    run.settings.function = function;
+    page.CommandAt(host.TickCount() + 1, kSetupNextButton);
+    page.CommandAt(host.TickCount() + 60'000, kSetupCancelButton);
+    EXPECT_EQ(page.Run(), kPageLeave);
+    ExpectLastRefusal(text, &page);
+  }
+  void WriteProgram(const test::ProgramImageSpec& plan = {}) {
+    test::WriteFile(run.settings.programFile, test::HexText(test::BuildProgramImage(plan)));
+  }
+  void WriteMap(const test::MapFileSpec& plan) {
+    test::WriteFile(run.settings.mapFile, test::AsString(test::BuildMapFile(plan)));
+  }
+  // The texts of the boxes shown, in order.
+  std::vector<std::string> BoxTexts() const {
+    std::vector<std::string> texts;
+    for (const MessageBoxRequest& box : host.ShownBoxes()) texts.push_back(box.text);
+    return texts;
+  }
+  // The page's own refusal: caption "Error", owned by the page, then logged.
+  void ExpectLastRefusal(const std::string& text, const SetupPage* page = nullptr) {
+    ASSERT_FALSE(host.ShownBoxes().empty());
+    const MessageBoxRequest& box = host.ShownBoxes().back();
+    EXPECT_EQ(box.text, text);
+    EXPECT_EQ(box.caption, "Error");
+    EXPECT_EQ(box.icon, BoxIcon::kError);
+    EXPECT_EQ(box.buttons, BoxButtons::kOk);
+    EXPECT_EQ(box.owner, (page != nullptr ? page : &setup)->Window());
+    EXPECT_NE(LogText().find(text + "\n"), std::string::npos);
+  }
+
+  DataFiles files;
+  test::VirtualSetupPage setup{host, run, files};
+  BoxAnswer warningAnswer = BoxAnswer::kOk;
+};
+
+TEST_F(SetupPageTest, OpensWithTheRememberedFunctionAndItsFieldsEnabled) {
+  struct Case {
+    LoaderFunction function;
+    bool program, config, map;
+  } cases[] = {
+      {kWriteProgram, true, true, false},
+      {kReadConfiguration, false, true, false},
+      {kWriteConfiguration, false, true, false},
+      {kWriteMap, false, false, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.function);
+    test::VirtualSetupPage page(host, run, files);
+    run.settings.function = c.function;
+    page.CommandAt(host.TickCount() + 1, kSetupCancelButton);
+    EXPECT_EQ(page.Run(), kPageLeave);
+    EXPECT_TRUE(page.iconSet);
+    EXPECT_EQ(page.checked, c.function);
+    EXPECT_EQ(page.Enabled(kSetupProgramField), c.program);
+    EXPECT_EQ(page.Enabled(kSetupProgramFind), c.program);
+    EXPECT_EQ(page.Enabled(kSetupConfigField), c.config);
+    EXPECT_EQ(page.Enabled(kSetupConfigFind), c.config);
+    EXPECT_EQ(page.Enabled(kSetupMapField), c.map);
+    EXPECT_EQ(page.Enabled(kSetupMapFind), c.map);
+    EXPECT_EQ(page.fields[kSetupProgramField], run.settings.programFile);
+    EXPECT_EQ(page.fields[kSetupMapField], run.settings.mapFile);
+    EXPECT_EQ(page.fields[kSetupConfigField], run.settings.configFile);
+  }
+}
+
+TEST_F(SetupPageTest, CommsButtonOpensTheDialogAndThePageStays) {
+  setup.CommandAt(1, kSetupCommsButton);
+  setup.CommandAt(2, kSetupCloseRequest);
+  EXPECT_EQ(setup.Run(), kPageLeave);
+  EXPECT_EQ(setup.commsOpened, 1);
+}
+
+TEST_F(SetupPageTest, WriteProgramPassesAndLeavesAnExistingConfigurationFileAsItWas) {
+  WriteProgram();
+  test::WriteFile(run.settings.configFile, "KEEP=1\r\n");
+  EXPECT_EQ(PressNext(kWriteProgram), kPageNext);
+  EXPECT_EQ(test::ReadFile(run.settings.configFile), "KEEP=1\r\n");
+  EXPECT_EQ(files.loadedImage.length, 1024);
+  EXPECT_FALSE(run.link.open);
+  EXPECT_EQ(run.settings.function, kWriteProgram);
+}
+
+TEST_F(SetupPageTest, ReadConfigurationNeverEmptiesAFileTheUserPicked) {
+  test::WriteFile(run.settings.configFile, "KEEP=1\r\n");
+  EXPECT_EQ(PressNext(kReadConfiguration), kPageNext);
+  EXPECT_EQ(test::ReadFile(run.settings.configFile), "KEEP=1\r\n");
+}
+
+TEST_F(SetupPageTest, AnAbsentConfigurationFileIsProvedCreatableAndNotLeftBehind) {
+  EXPECT_EQ(PressNext(kReadConfiguration), kPageNext);
+  EXPECT_FALSE(std::filesystem::exists(run.settings.configFile));
+  EXPECT_TRUE(host.ShownBoxes().empty());
+}
+
+TEST_F(SetupPageTest, AConfigurationFileThatCannotBeWrittenIsRefused) {
+  std::string cases[] = {dir.File("no-such-folder/param.dat"), dir.Path()};
+  for (const std::string& name : cases) {
+    SCOPED_TRACE(name);
+    run.settings.configFile = name;
+    ExpectRefusedOnFreshPage(kReadConfiguration,
+                             FormatText("Could not create '%s'.", name.c_str()));
+  }
+}
+
+TEST_F(SetupPageTest, WriteProgramRefusesAnUnwritableConfigurationAfterTheProgramPassed) {
+  WriteProgram();
+  run.settings.configFile = dir.File("no-such-folder/param.dat");
+  EXPECT_EQ(PressNext(kWriteProgram), test::kPageNeverEnded);
+  EXPECT_EQ(BoxTexts(), std::vector<std::string>{
+                            FormatText("Could not create '%s'.", run.settings.configFile.c_str())});
+}
+
+TEST_F(SetupPageTest, ABadProgramHeaderGivesItsOwnBoxAndThenCouldNotOpen) {
+  test::Bytes header(16, 0);
+  test::WriteFile(run.settings.programFile, test::HexText(header) + "00");
+  EXPECT_EQ(PressNext(kWriteProgram), test::kPageNeverEnded);
+  std::string couldNotOpen = FormatText("Couldn't open '%s'.", run.settings.programFile.c_str());
+  EXPECT_EQ(BoxTexts(), (std::vector<std::string>{"Invalid header (says 0 bytes)", couldNotOpen}));
+  ExpectLastRefusal(couldNotOpen);
+}
+
+TEST_F(SetupPageTest, AMissingProgramFileGivesCouldNotOpenAlone) {
+  EXPECT_EQ(PressNext(kWriteProgram), test::kPageNeverEnded);
+  EXPECT_EQ(BoxTexts(), std::vector<std::string>{
+                            FormatText("Couldn't open '%s'.", run.settings.programFile.c_str())});
+}
+
+TEST_F(SetupPageTest, AProgramShorterThanAControlBlockIsAFileError) {
+  test::Bytes image(200, 0x11);
+  test::PutBig32(image, 8, 200);
+  test::WriteFile(run.settings.programFile, test::HexText(image));
+  EXPECT_EQ(PressNext(kWriteProgram), test::kPageNeverEnded);
+  ExpectLastRefusal(FormatText("File Error on '%s'.", run.settings.programFile.c_str()));
+  EXPECT_EQ(host.ShownBoxes().size(), 1u);
+}
+
+TEST_F(SetupPageTest, AProgramCrcErrorShowsOnlyItsOwnMessage) {
+  test::Bytes image = test::BuildProgramImage({});
+  image[600] ^= 1;
+  test::WriteFile(run.settings.programFile, test::HexText(image));
+  test::WriteFile(run.settings.configFile, "KEEP=1\r\n");
+  EXPECT_EQ(PressNext(kWriteProgram), test::kPageNeverEnded);
+  EXPECT_EQ(BoxTexts(), std::vector<std::string>{FormatText("File '%s' has CRC Error.",
+                                                            run.settings.programFile.c_str())});
+  EXPECT_EQ(test::ReadFile(run.settings.configFile), "KEEP=1\r\n");
+}
+
+TEST_F(SetupPageTest, WriteConfigurationNeedsAReadableRegularFile) {
+  std::string missing = dir.File("absent.dat");
+  std::string fifo = dir.File("fifo.dat");
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  // A FIFO with no writer would hold an open for reading forever.
+  for (const std::string& name : {missing, fifo, dir.Path()}) {
+    SCOPED_TRACE(name);
+    run.settings.configFile = name;
+    ExpectRefusedOnFreshPage(
+        kWriteConfiguration,
+        FormatText("Cannot find Configuration\r\ndata file '%s'.", name.c_str()));
+  }
+  test::WriteFile(run.settings.configFile = dir.File("param.dat"), "A=1\r\n");
+  EXPECT_EQ(PressNext(kWriteConfiguration), kPageNext);
+}
+
+TEST_F(SetupPageTest, CancelAtAMapDateWarningKeepsTheUserOnThePage) {
+  test::MapFileSpec plan;
+  plan.data = test::PatternBytes(100, 3);
+  plan.effectiveDate = 27001;  // not valid before 2027
+  WriteMap(plan);
+  warningAnswer = BoxAnswer::kCancel;
+  EXPECT_EQ(PressNext(kWriteMap), test::kPageNeverEnded);
+  ASSERT_EQ(host.ShownBoxes().size(), 3u);
+  EXPECT_EQ(host.ShownBoxes()[1].caption, "Cancel to Quit, OK to Continue");
+  ExpectLastRefusal(FormatText("Couldn't read map file '%s'.", run.settings.mapFile.c_str()));
+}
+
+TEST_F(SetupPageTest, AMapWithoutDataIsRefusedAndAGoodOneGoesOn) {
+  WriteMap({});
+  EXPECT_EQ(PressNext(kWriteMap), test::kPageNeverEnded);
+  ExpectLastRefusal(FormatText("Couldn't read map file '%s'.", run.settings.mapFile.c_str()));
+
+  test::MapFileSpec plan;
+  plan.data = test::PatternBytes(100, 3);
+  WriteMap(plan);
+  test::VirtualSetupPage again(host, run, files);
+  again.CommandAt(host.TickCount() + 1, kSetupNextButton);
+  EXPECT_EQ(again.Run(), kPageNext);
+  EXPECT_EQ(files.loadedImage.length, 100);
+}
+
+TEST_F(SetupPageTest, APortInUseFailsLastAfterTheFilesWereReadAndLogsWhy) {
+  WriteProgram();
+  host.Device().SetHeldElsewhere(true);
+  run.settings.portName = "COM2";
+  EXPECT_EQ(PressNext(kWriteProgram), test::kPageNeverEnded);
+  EXPECT_EQ(files.loadedImage.length, 1024);
+  EXPECT_EQ(BoxTexts(), std::vector<std::string>{"Could not open COM2."});
+  ExpectLastRefusal("Could not open COM2.");
+  std::string reason = host.DescribePortProblem("COM2");
+  ASSERT_FALSE(reason.empty());
+  EXPECT_NE(LogText().find("Could not open COM2.\n" + reason + "\n"), std::string::npos);
+  EXPECT_FALSE(run.link.open);
+}
+
+TEST_F(SetupPageTest, EveryFunctionChecksThePortLast) {
+  WriteProgram();
+  test::MapFileSpec plan;
+  plan.data = test::PatternBytes(10, 3);
+  WriteMap(plan);
+  test::WriteFile(run.settings.configFile, "A=1\r\n");
+  host.Device().SetPortPresent("COM1", false);
+  for (LoaderFunction function :
+       {kWriteProgram, kReadConfiguration, kWriteConfiguration, kWriteMap}) {
+    SCOPED_TRACE(function);
+    ExpectRefusedOnFreshPage(function, "Could not open COM1.");
+  }
+}
+
+TEST_F(SetupPageTest, NextTakesTheFieldsIntoTheSettingsEvenWhenACheckFails) {
+  run.settings.function = kWriteConfiguration;
+  // The page fills its fields as it opens: the user types after that.
+  host.At(1, [this] {
+    setup.fields[kSetupProgramField] = "typed.hex";
+    setup.fields[kSetupMapField] = "typed.bin";
+    setup.fields[kSetupConfigField] = std::string(300, 'c');
+  });
+  setup.CommandAt(2, kSetupNextButton);
+  setup.CommandAt(60'000, kSetupCancelButton);
+  EXPECT_EQ(setup.Run(), kPageLeave);
+  EXPECT_EQ(run.settings.programFile, "typed.hex");
+  EXPECT_EQ(run.settings.mapFile, "typed.bin");
+  // A name is cut to the 255 characters its buffer holds.
+  EXPECT_EQ(run.settings.configFile, std::string(255, 'c'));
+  ExpectLastRefusal(
+      FormatText("Cannot find Configuration\r\ndata file '%s'.", std::string(255, 'c').c_str()));
+  EXPECT_EQ(setup.fields[kSetupConfigField], std::string(300, 'c'));
+}
+
+}  // namespace
+}  // namespace rv4410
