@@ -2,7 +2,6 @@
 
 #include <QApplication>
 
-#include "app/interim_setup.h"
 #include "platform/qt_host.h"
 #include "uploads/loader_state.h"
 #include "wizard/startup.h"
@@ -11,6 +10,5 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   rv4410::QtHost host;
   rv4410::LoaderState state(host);
-  // INTERIM: the setup page's runner takes this place at merge.
-  return rv4410::RunWizard(state, rv4410::InterimSetupRunner(state));
+  return rv4410::RunWizard(state, rv4410::SetupPageRunner(state));
 }

@@ -2,11 +2,13 @@
 
 #include <QApplication>
 
+#include "datafiles/setup_page.h"
 #include "serial/serial_link.h"
 #include "uploads/transfer_driver.h"
 #include "wizard/app_icon.h"
 #include "wizard/page_loop.h"
 #include "wizard/quit_watch.h"
+#include "wizard/setup_dialog.h"
 #include "wizard/splash_window.h"
 #include "wizard/transfer_dialog.h"
 #include "wizard/waiting_dialog.h"
@@ -33,6 +35,14 @@ void ShutDown(LoaderState& state) {
 }
 
 }  // namespace
+
+SetupRunner SetupPageRunner(LoaderState& state) {
+  return [&state] {
+    state.savedConfiguration.BeginUnit();
+    SetupDialog page(state.run, state.files);
+    return DoSetup(state.run, page);
+  };
+}
 
 int RunWizard(LoaderState& state, const SetupRunner& setup) {
   // Watches from the very start, so that no quit request slips past the loop.
