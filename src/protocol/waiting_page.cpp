@@ -19,9 +19,7 @@ void WaitingPageOpen(RunState& run, WaitingPage& page) {
   if (run.settings.function == kWriteMap) page.DisableNext();
   run.CancelRequested = false;
   if (SerialOpen(run.link) != 1) {
-    std::string text = FormatText(kCouldNotOpenFormat, run.settings.portName.c_str());
-    run.host.ShowMessageBox({text, kErrorCaption, BoxIcon::kError, BoxButtons::kOk, page.Window()});
-    run.log.LogLine(text);
+    ReportCouldNotOpen(run, page.Window(), kErrorCaption);
     page.EndPage(kPageLeave);
     return;
   }

@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "platform/host.h"
+#include "protocol/port_problem.h"
 #include "protocol/run_state.h"
 #include "protocol/unit_detection.h"
 
@@ -19,7 +20,6 @@ inline constexpr const char* kWaitingBackText = "< &Back";
 inline constexpr const char* kWaitingCancelText = "Cancel";
 inline constexpr const char* kWaitingNextText = "&Next >";
 inline constexpr const char* kWaitingHintText = "Press Next to go on.";
-inline constexpr const char* kCouldNotOpenFormat = "Could not open %s.";
 inline constexpr const char* kDoWaitingLogLine = "... DoWaiting()";
 
 // The page lets the user plug in and power the unit before it starts talking.

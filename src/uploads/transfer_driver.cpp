@@ -108,10 +108,7 @@ void TransferPageOpen(LoaderState& state, TransferPageWindow& page) {
   state.BusyCursor = false;
   run.CancelRequested = false;
   if (SerialOpen(run.link) != 1) {
-    std::string text = FormatText(kCouldNotOpenFormat, run.settings.portName.c_str());
-    run.host.ShowMessageBox(
-        {text, kQuittingCaption, BoxIcon::kError, BoxButtons::kOk, page.Window()});
-    run.log.LogLine(text);
+    ReportCouldNotOpen(run, page.Window(), kQuittingCaption);
     page.EndPage(kPageLeave);
     return;
   }
