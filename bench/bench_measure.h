@@ -11,6 +11,8 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <random>
 #include <thread>
 #include <vector>
@@ -18,6 +20,13 @@
 namespace rv4410::bench {
 
 using Clock = std::chrono::steady_clock;
+
+// Whether a short smoke run was asked for: `--quick`, or RV4410_BENCH_QUICK=1.
+inline bool QuickRun(int argc, char** argv) {
+  const char* quick = std::getenv("RV4410_BENCH_QUICK");
+  return (argc > 1 && std::strcmp(argv[1], "--quick") == 0) ||
+         (quick != nullptr && quick[0] == '1');
+}
 
 inline double CpuSeconds(int who) {
   rusage usage{};

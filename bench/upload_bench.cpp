@@ -287,9 +287,7 @@ int main(int argc, char** argv) {
   using namespace rv4410::bench;
   setenv("QT_QPA_PLATFORM", "offscreen", 0);
   QApplication app(argc, argv);
-  const char* quick = std::getenv("RV4410_BENCH_QUICK");
-  bool shortRun =
-      (argc > 1 && std::strcmp(argv[1], "--quick") == 0) || (quick != nullptr && quick[0] == '1');
+  bool shortRun = QuickRun(argc, argv);
   std::size_t length = shortRun ? 128u << 10 : 1u << 20;
   Report report;
   BlockProgramUpload(report, length);

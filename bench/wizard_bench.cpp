@@ -26,6 +26,7 @@
 #include <vector>
 
 #include "activity_log/activity_log.h"
+#include "bench_measure.h"
 #include "platform/qt_host.h"
 #include "protocol/run_state.h"
 #include "support/sim_process.h"
@@ -38,26 +39,12 @@ extern char** environ;
 namespace rv4410::bench {
 namespace {
 
-using Clock = std::chrono::steady_clock;
 using test::ReadFile;
 using test::SimProcess;
 using test::TempDir;
 
 constexpr double kMaxStartToSplashMs = 300.0;
 constexpr double kMaxCpuPercent = 2.0;
-
-double MsSince(Clock::time_point start) {
-  return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-}
-
-double CpuSeconds() {
-  rusage usage{};
-  getrusage(RUSAGE_SELF, &usage);
-  auto seconds = [](const timeval& t) {
-    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6;
-  };
-  return seconds(usage.ru_utime) + seconds(usage.ru_stime);
-}
 
 bool failed = false;
 
@@ -144,11 +131,11 @@ void StartToSplash(int runs) {
 
 template <typename Run>
 void MeasureCpu(const char* what, Run run) {
-  double before = CpuSeconds();
+  double before = CpuSeconds(RUSAGE_SELF);
   Clock::time_point start = Clock::now();
   run();
   double wallMs = MsSince(start);
-  double percent = 100.0 * (CpuSeconds() - before) * 1000.0 / wallMs;
+  double percent = 100.0 * (CpuSeconds(RUSAGE_SELF) - before) * 1000.0 / wallMs;
   std::printf("%s: %.0f ms of wall time\n", what, wallMs);
   Report("CPU, % of one core", percent, "%", kMaxCpuPercent);
 }
@@ -187,9 +174,7 @@ int main(int argc, char** argv) {
   using namespace rv4410::bench;
   setenv("QT_QPA_PLATFORM", "offscreen", 0);
   QApplication app(argc, argv);
-  const char* quick = std::getenv("RV4410_BENCH_QUICK");
-  bool short_ =
-      (argc > 1 && std::strcmp(argv[1], "--quick") == 0) || (quick != nullptr && quick[0] == '1');
+  bool short_ = QuickRun(argc, argv);
 
   StartToSplash(short_ ? 3 : 10);
   SplashCpu();

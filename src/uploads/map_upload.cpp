@@ -71,27 +71,6 @@ Step Pause(RunState& run, std::int64_t ms) {
   return StoppedByUser(run) ? Step::kStop : Step::kGoOn;
 }
 
-// "Retry" sends only "W" again: no new handshake and no probe.
-Step WriteMapFlash(LoaderState& state, TransferPageWindow& page) {
-  RunState& run = state.run;
-  for (;;) {
-    state.BusyCursor = true;
-    SendLine(run, kFlashWriteCommand);
-    run.log.LogPrintf(kWritingToFlash);
-    page.ShowCursor(CursorShape::kWait);
-    Status(page, kStatusMapWritingToFlash);
-    switch (AwaitFlashAnswer(run, kMapFlashLineMs, kBurnFlashFailed)) {
-      case FlashAnswer::kDone:
-        return Step::kGoOn;
-      case FlashAnswer::kRetry:
-        continue;
-      case FlashAnswer::kEnded:
-      case FlashAnswer::kCancelled:
-        return Step::kStop;
-    }
-  }
-}
-
 }  // namespace
 
 void RelocateMapControlBlock(ControlBlock& block, std::uint32_t mapBase) {
@@ -120,7 +99,10 @@ int UploadMap(LoaderState& state, TransferPageWindow& page) {
   if (WaitForOk(run, 1) == 1) return 1;
   if (Pause(run, kAfterAttentionMs) == Step::kStop) return 1;
   if (LineProbe(run, page) == Step::kStop) return 1;
-  if (WriteMapFlash(state, page) == Step::kStop) return 1;
+  if (WriteFlashRepeating(state, page, kMapFlashLineMs, kBurnFlashFailed,
+                          kStatusMapWritingToFlash) == Step::kStop) {
+    return 1;
+  }
 
   run.host.Beep();
   run.log.LogPrintf(kDoneLog);

@@ -88,40 +88,27 @@ Step ResyncAndWriteFlash(LoaderState& state, TransferPageWindow& page) {
     if (WaitForOk(run, 1) == 1) return Step::kStop;
     if (Pause(run, kAfterAttentionMs) == Step::kStop) return Step::kStop;
     if (LineProbe(run, page) == Step::kStop) return Step::kStop;
-    SendLine(run, kFlashWriteCommand);
-    run.log.LogPrintf(kWritingToFlash);
-    ShowBusy(state, page);
-    Status(page, kStatusWritingToFlash);
-    switch (AwaitFlashAnswer(run, kProgramFlashLineMs, kFlashWriteFailed)) {
-      case FlashAnswer::kDone:
-        return Step::kGoOn;
-      case FlashAnswer::kRetry:
-        continue;
-      case FlashAnswer::kEnded:
-      case FlashAnswer::kCancelled:
-        return Step::kStop;
-    }
+    FlashAnswer answer =
+        WriteFlashOnce(state, page, kProgramFlashLineMs, kFlashWriteFailed, kStatusWritingToFlash);
+    if (answer == FlashAnswer::kRetry) continue;
+    return answer == FlashAnswer::kDone ? Step::kGoOn : Step::kStop;
   }
 }
 
-// The raw variant repeats only "W" on a "Retry".
-Step WriteFlashRaw(LoaderState& state, TransferPageWindow& page) {
+// The unit restarts with its new program: waits it out with the window
+// alive, finds the unit again and writes the saved configuration back.
+Step RestartAndRestore(LoaderState& state, TransferPageWindow& page, const char* restartStatus,
+                       const char* restoreStatus, const char* refused, bool busyWhileRestoring) {
   RunState& run = state.run;
-  ShowBusy(state, page);
-  Status(page, kStatusWritingToFlash);
-  for (;;) {
-    SendLine(run, kFlashWriteCommand);
-    run.log.LogPrintf(kWritingToFlash);
-    switch (AwaitFlashAnswer(run, kProgramFlashLineMs, kFlashWriteFailed)) {
-      case FlashAnswer::kDone:
-        return Step::kGoOn;
-      case FlashAnswer::kRetry:
-        continue;
-      case FlashAnswer::kEnded:
-      case FlashAnswer::kCancelled:
-        return Step::kStop;
-    }
-  }
+  run.log.LogPrintf(kWaitingForReset);
+  Status(page, restartStatus);
+  // A Cancel during the restart ends the upload at the next check.
+  if (Pause(run, kRestartWaitMs) == Step::kStop) return Step::kStop;
+  if (WaitForOk(run, 0) == 1) return Step::kStop;
+  run.log.LogPrintf(kWritingConfigurationBack);
+  if (busyWhileRestoring) ShowBusy(state, page);
+  Status(page, restoreStatus);
+  return RestoreConfiguration(state, page, refused);
 }
 
 // One command line and its checked answer.
@@ -155,16 +142,10 @@ int UploadProgram(LoaderState& state, TransferPageWindow& page) {
   if (SendBlocks(run, page, image) == Step::kStop) return 1;
   if (Pause(run, kAfterAttentionMs) == Step::kStop) return 1;
   if (ResyncAndWriteFlash(state, page) == Step::kStop) return 1;
-
-  run.log.LogPrintf(kWaitingForReset);
-  Status(page, kStatusResetingUnit);
-  // The window stays alive through the restart; a Cancel in it ends the upload.
-  if (Pause(run, kRestartWaitMs) == Step::kStop) return 1;
-  if (WaitForOk(run, 0) == 1) return 1;
-
-  run.log.LogPrintf(kWritingConfigurationBack);
-  Status(page, kStatusWritingParameters);
-  if (RestoreConfiguration(state, page, kRestoreRefusedBlock) == Step::kStop) return 1;
+  if (RestartAndRestore(state, page, kStatusResetingUnit, kStatusWritingParameters,
+                        kRestoreRefusedBlock, false) == Step::kStop) {
+    return 1;
+  }
 
   SendLine(run, "RESET\r");
   run.log.LogPrintf(kResettingUnit);
@@ -189,17 +170,14 @@ int UploadProgramRaw(LoaderState& state, TransferPageWindow& page) {
   run.log.LogPrintf(kSendingBytesFormat, static_cast<int>(total));
   if (StreamImage(run, page, image) == Step::kStop) return 1;
   if (Command(run, kRawDataReplyMs) == Step::kStop) return 1;
-  if (WriteFlashRaw(state, page) == Step::kStop) return 1;
-
-  run.log.LogPrintf(kWaitingForReset);
-  Status(page, kStatusWaitingForReset);
-  if (Pause(run, kRestartWaitMs) == Step::kStop) return 1;
-  if (WaitForOk(run, 0) == 1) return 1;
-
-  run.log.LogPrintf(kWritingConfigurationBack);
-  ShowBusy(state, page);
-  Status(page, kStatusSendingParameters);
-  if (RestoreConfiguration(state, page, kUnitRepliedError) == Step::kStop) return 1;
+  if (WriteFlashRepeating(state, page, kProgramFlashLineMs, kFlashWriteFailed,
+                          kStatusWritingToFlash) == Step::kStop) {
+    return 1;
+  }
+  if (RestartAndRestore(state, page, kStatusWaitingForReset, kStatusSendingParameters,
+                        kUnitRepliedError, true) == Step::kStop) {
+    return 1;
+  }
 
   if (Pause(run, kBeforeResetMs) == Step::kStop) return 1;
   run.host.Beep();

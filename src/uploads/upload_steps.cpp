@@ -54,6 +54,25 @@ FlashAnswer AwaitFlashAnswer(RunState& run, std::int64_t lineTimeoutMs, const ch
   }
 }
 
+FlashAnswer WriteFlashOnce(LoaderState& state, TransferPageWindow& page, std::int64_t lineTimeoutMs,
+                           const char* failure, const char* status) {
+  RunState& run = state.run;
+  SendLine(run, kFlashWriteCommand);
+  run.log.LogPrintf(kWritingToFlash);
+  ShowBusy(state, page);
+  page.SetStatusText(kStatusField1033, status);
+  return AwaitFlashAnswer(run, lineTimeoutMs, failure);
+}
+
+Step WriteFlashRepeating(LoaderState& state, TransferPageWindow& page, std::int64_t lineTimeoutMs,
+                         const char* failure, const char* status) {
+  for (;;) {
+    FlashAnswer answer = WriteFlashOnce(state, page, lineTimeoutMs, failure, status);
+    if (answer == FlashAnswer::kRetry) continue;
+    return answer == FlashAnswer::kDone ? Step::kGoOn : Step::kStop;
+  }
+}
+
 void ShowBusy(LoaderState& state, TransferPageWindow& page) {
   state.BusyCursor = true;
   page.ShowCursor(CursorShape::kWait);

@@ -59,6 +59,16 @@ enum class FlashAnswer {
 // "Operation timed out", whatever line came before it.
 FlashAnswer AwaitFlashAnswer(RunState& run, std::int64_t lineTimeoutMs, const char* failure);
 
+// Sends "W" and logs it, shows the hourglass and `status` in field 1033, and
+// reads the unit's answer as AwaitFlashAnswer does.
+FlashAnswer WriteFlashOnce(LoaderState& state, TransferPageWindow& page, std::int64_t lineTimeoutMs,
+                           const char* failure, const char* status);
+
+// WriteFlashOnce again after every "Retry", with no new handshake and no
+// probe. kGoOn once the unit has answered "OK".
+Step WriteFlashRepeating(LoaderState& state, TransferPageWindow& page, std::int64_t lineTimeoutMs,
+                         const char* failure, const char* status);
+
 // Sets BusyCursor and shows the hourglass at once.
 void ShowBusy(LoaderState& state, TransferPageWindow& page);
 
