@@ -41,6 +41,8 @@ void ReadConfigurationOnThePage(Report& report, bool checked) {
   TransferDialog dialog(state);
 
   double cpuBefore = 0;
+  std::int64_t wakeupsBefore = 0;
+  std::int64_t wakeups = 0;
   Clock::time_point start;
   double cpu = 0;
   double wallMs = 0;
@@ -52,11 +54,13 @@ void ReadConfigurationOnThePage(Report& report, bool checked) {
   QObject::connect(poll, &QTimer::timeout, &dialog, [&] {
     if (probe == nullptr && state.OperationRunning) {
       cpuBefore = CpuSeconds(RUSAGE_SELF);
+      wakeupsBefore = host.Wakeups();
       start = Clock::now();
       probe = new EventProbe(dialog);
     } else if (probe != nullptr && !state.OperationRunning && wallMs == 0) {
       wallMs = MsSince(start);
       cpu = CpuSeconds(RUSAGE_SELF) - cpuBefore;
+      wakeups = host.Wakeups() - wakeupsBefore;
       probe->Stop();
       dialog.EndPage(0);
     }
@@ -73,6 +77,8 @@ void ReadConfigurationOnThePage(Report& report, bool checked) {
   double percent = wallMs > 0 ? 100.0 * cpu * 1000.0 / wallMs : 100.0;
   report.Figure("loader CPU, % of one core", percent, "%", "<=", kMaxCpuPercent,
                 percent <= kMaxCpuPercent);
+  report.Info("wakes of the loader's waits, per second", wallMs > 0 ? wakeups * 1000.0 / wallMs : 0,
+              "/s");
   double median = EventProbe::Median(latencies);
   double maximum = EventProbe::Maximum(latencies);
   report.Figure("event posted to the page: median until handled", median, "ms",

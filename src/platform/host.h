@@ -63,6 +63,11 @@ class Host {
   // Callers loop: while (!condition && TickCount() < deadline) WaitForEvent(deadline).
   virtual void WaitForEvent(std::int64_t deadline) = 0;
 
+  // As WaitForEvent, but serial input does not end the sleep: it gathers
+  // meanwhile, so that a line arriving at a low speed costs a few wakes
+  // rather than one per character. User events still end it at once.
+  virtual void WaitForUserEvent(std::int64_t deadline) { WaitForEvent(deadline); }
+
   // Shows a modal box and returns the button pressed.
   virtual BoxAnswer ShowMessageBox(const MessageBoxRequest& request) = 0;
 

@@ -123,6 +123,18 @@ void QtHost::PumpMessages() {
 }
 
 void QtHost::WaitForEvent(std::int64_t deadline) {
+  SleepUntil(deadline, QEventLoop::WaitForMoreEvents);
+}
+
+void QtHost::WaitForUserEvent(std::int64_t deadline) {
+  // The bytes wait in the system meanwhile; the next ordinary turn reads
+  // them all at once.
+  device_.HoldInputWakeups(true);
+  SleepUntil(deadline, QEventLoop::WaitForMoreEvents);
+  device_.HoldInputWakeups(false);
+}
+
+void QtHost::SleepUntil(std::int64_t deadline, QEventLoop::ProcessEventsFlags flags) {
   std::int64_t remaining = deadline - TickCount();
   if (remaining <= 0) {
     PumpMessages();
@@ -134,9 +146,9 @@ void QtHost::WaitForEvent(std::int64_t deadline) {
   wake.setSingleShot(true);
   wake.setTimerType(Qt::PreciseTimer);
   wake.start(static_cast<int>(std::min<std::int64_t>(remaining, 24 * 3600 * 1000)));
-  // Sleeps until an event arrives: serial input (the port's read notifier),
-  // a user action, or the timer; then runs what is pending.
-  RunEvents(QEventLoop::WaitForMoreEvents);
+  // Sleeps until an event arrives: serial input (the port's read notifier,
+  // unless left out), a user action, or the timer; then runs what is pending.
+  RunEvents(flags);
   lastPumpNs_ = clock_.nsecsElapsed();
   ++wakeups_;
 }

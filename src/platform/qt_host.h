@@ -24,6 +24,7 @@ class QtHost : public Host {
   std::int64_t TickCount() override;
   void PumpMessages() override;
   void WaitForEvent(std::int64_t deadline) override;
+  void WaitForUserEvent(std::int64_t deadline) override;
   BoxAnswer ShowMessageBox(const MessageBoxRequest& request) override;
   void Beep() override;
   void SetCursor(CursorShape shape) override;
@@ -46,6 +47,8 @@ class QtHost : public Host {
   // is posted again later, so that the outermost event loop still sees it and
   // ends the program.
   void RunEvents(QEventLoop::ProcessEventsFlags flags);
+  // Sleeps in the event loop with `flags` until an event or the deadline.
+  void SleepUntil(std::int64_t deadline, QEventLoop::ProcessEventsFlags flags);
   // The serial devices found, walked again when older than a second.
   const std::vector<FoundPort>& FoundPorts();
 

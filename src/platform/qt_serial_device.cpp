@@ -2,6 +2,8 @@
 
 #include "platform/qt_port_names.h"
 
+#include <QSocketNotifier>
+
 #if defined(Q_OS_UNIX)
 #include <poll.h>
 #include <sys/ioctl.h>
@@ -96,6 +98,15 @@ std::size_t QtSerialDevice::Write(const std::uint8_t* data, std::size_t count) {
   // within a millisecond. A long run goes out in chunks meanwhile.
   if (port_->isOpen() && port_->bytesToWrite() >= kWriteChunk) port_->flush();
   return written > 0 ? static_cast<std::size_t>(written) : 0;
+}
+
+void QtSerialDevice::HoldInputWakeups(bool hold) {
+  if (!port_->isOpen()) return;
+  // QSerialPort keeps its notifiers as children; its read notifier is the
+  // one that wakes the event loop for every character that arrives.
+  for (QSocketNotifier* notifier : port_->findChildren<QSocketNotifier*>()) {
+    if (notifier->type() == QSocketNotifier::Read) notifier->setEnabled(!hold);
+  }
 }
 
 std::size_t QtSerialDevice::BytesWaiting() {

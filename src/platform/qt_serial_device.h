@@ -27,6 +27,10 @@ class QtSerialDevice : public QObject, public SerialDevice {
   void SetBreak(bool on) override;
   void Purge() override;
 
+  // While held, input gathers in the system without waking the event loop:
+  // QSerialPort's read notifier is switched off, and on again at release.
+  void HoldInputWakeups(bool hold);
+
   // The device path the last Open reached, for the log and the dialogs.
   const std::string& DevicePath() const { return devicePath_; }
   // How many errors QSerialPort has reported since construction; lets a test

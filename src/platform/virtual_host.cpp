@@ -97,10 +97,19 @@ void VirtualHost::AdvanceTo(std::int64_t us) {
 }
 
 void VirtualHost::WaitForEvent(std::int64_t deadline) {
+  SleepUntil(deadline, true);
+}
+
+void VirtualHost::WaitForUserEvent(std::int64_t deadline) {
+  SleepUntil(deadline, false);
+}
+
+void VirtualHost::SleepUntil(std::int64_t deadline, bool wakeOnSerial) {
   std::int64_t deadlineUs = deadline * 1000;
   device_.AdvanceTo(nowUs_);
   if (deadlineUs > nowUs_) {
-    std::int64_t wake = std::min({deadlineUs, device_.NextEventUs(), NextUserEventUs()});
+    std::int64_t serial = wakeOnSerial ? device_.NextEventUs() : kNever;
+    std::int64_t wake = std::min({deadlineUs, serial, NextUserEventUs()});
     AdvanceTo(std::max(wake, nowUs_ + 1));
   } else {
     NoteIdleTurn();

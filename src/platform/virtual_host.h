@@ -26,6 +26,7 @@ class VirtualHost : public Host {
   std::int64_t TickCount() override;
   void PumpMessages() override;
   void WaitForEvent(std::int64_t deadline) override;
+  void WaitForUserEvent(std::int64_t deadline) override;
   BoxAnswer ShowMessageBox(const MessageBoxRequest& request) override;
   void Beep() override { ++beeps_; }
   void SetCursor(CursorShape shape) override { cursor_ = shape; }
@@ -82,6 +83,7 @@ class VirtualHost : public Host {
   };
 
   void AdvanceTo(std::int64_t us);
+  void SleepUntil(std::int64_t deadline, bool wakeOnSerial);
   void ScheduleRepeat(std::int64_t periodMs, std::shared_ptr<std::function<bool()>> event);
   bool RunOneDueEvent();
   std::int64_t NextUserEventUs() const;

@@ -77,7 +77,7 @@ int ReceiveLine(RunState& run, char* buffer, std::int64_t timeoutMs) {
     buffer[length++] = static_cast<char>(c);
     // Characters beyond the limit stay queued and start the next line.
     if (length == kReplyMaxLength) break;
-    c = SerialReadByte(run.link);
+    c = SerialReadLineByte(run.link);
   }
   buffer[length] = '\0';
   return length;

@@ -49,6 +49,10 @@ void SerialWriteByte(SerialLink& link, std::uint8_t byte);
 // The next received byte (0..255), or -1 when no port is open (at once) or
 // nothing arrived within 40 ms.
 int SerialReadByte(SerialLink& link);
+// SerialReadByte for the characters of a line already begun. At low speeds it
+// lets a few characters gather before it looks (the window still answers at
+// once), so that a line costs a few wakes rather than one per character.
+int SerialReadLineByte(SerialLink& link);
 // Holds the line in break for 100 ms (only the wait remains with no port open);
 // ends early when the port is closed meanwhile (a page's Cancel).
 void SerialSendBreak(SerialLink& link);

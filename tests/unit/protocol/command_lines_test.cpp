@@ -83,6 +83,18 @@ TEST_F(ReceiveLineTest, PauseOfMoreThanFortyMillisecondsCutsTheLine) {
   EXPECT_EQ(Receive(500, &result), "in");
 }
 
+TEST_F(ReceiveLineTest, ALineGatheredAtLowSpeedStillEndsOnlyAtAFortyMillisecondPause) {
+  // At 9600 baud the characters of a line gather a few at a time; a pause of
+  // 25 ms inside a line joins it, as before, and user events still run at once.
+  UnitSendsAt(0, "Para");
+  UnitSendsAt(30, "meter\r\n");
+  std::int64_t ranAt = -1;
+  host.At(7, [&] { ranAt = host.TickCount(); });
+  int result = 0;
+  EXPECT_EQ(Receive(500, &result), "Parameter");
+  EXPECT_EQ(ranAt, 7);
+}
+
 TEST_F(ReceiveLineTest, LongLineIsCutAt254WithTheRestQueued) {
   std::string line(300, 'x');
   for (std::size_t i = 0; i < line.size(); ++i) line[i] = static_cast<char>('a' + i % 26);
