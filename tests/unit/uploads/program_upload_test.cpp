@@ -287,6 +287,24 @@ TEST_F(ProgramUploadTest, ACancelDuringTheRestartWaitStopsTheUpload) {
   EXPECT_EQ(Sent("RESET"), 0);
 }
 
+TEST_F(ProgramUploadTest, ALineThatHangsUpMidUploadEndsInTheQuestionWithTheSavedFileIntact) {
+  sim::SimOptions options = WholeUnitOptions();
+  options.program.hangUp.phase = sim::HangUpPhase::kBlock;
+  options.program.hangUp.block = 1;
+  Prepare(4000, true, options);
+  host.AnswerNextBox(BoxAnswer::kNo);
+  EXPECT_EQ(Upload(), kPageLeave);
+  EXPECT_EQ(BoxTexts(), std::vector<std::string>{kUnitRepliedError});
+  EXPECT_TRUE(StatusShowed("    Write error count 1    "));
+  EXPECT_FALSE(run.link.open);
+  EXPECT_EQ(program->FlashCommits(), 0);
+  // What the unit held, saved before the upload began, is in the file.
+  std::string saved = ReadFile(configPath);
+  for (const std::string& line : parametersBefore) {
+    EXPECT_NE(saved.find(line + "\r\n"), std::string::npos) << line;
+  }
+}
+
 TEST_F(ProgramUploadTest, AFailedFlashWriteTriedAgainRestoresWhatTheUnitHeldFirst) {
   sim::SimOptions options = WholeUnitOptions();
   options.program.flash.failLine = "ERROR flash";
