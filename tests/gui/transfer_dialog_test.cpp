@@ -136,6 +136,30 @@ TEST_F(TransferDialogTest, BackAndTheCloseBoxEndThePageWhileAnOperationRuns) {
   EXPECT_TRUE(state.run.CancelRequested);
 }
 
+TEST_F(TransferDialogTest, ExitIsDisabledDuringAnUploadWhileBackStillEndsIt) {
+  StartSim({});
+  state.run.settings.function = kWriteMap;
+  state.run.UnitInfoValid = true;
+  LoadedImage& map = state.files.loadedImage;
+  ASSERT_TRUE(map.Allocate(64 * 1024));
+  map.length = 64 * 1024;
+  TransferDialog dialog(state);
+  bool exitEnabled = true;
+  Qt::CursorShape during = Qt::BitmapCursor;
+  int result = RunPage(dialog, 2500, [&] {
+    exitEnabled = Button(dialog, "exitButton")->isEnabled();
+    during = dialog.cursor().shape();
+    Button(dialog, "backButton")->click();
+  });
+  EXPECT_EQ(result, kPageBack);
+  EXPECT_FALSE(exitEnabled);
+  EXPECT_EQ(during, Qt::BusyCursor);
+  EXPECT_FALSE(state.run.link.open);
+  // The driver's ending gives Exit back and the arrow.
+  EXPECT_TRUE(Button(dialog, "exitButton")->isEnabled());
+  EXPECT_EQ(dialog.cursor().shape(), Qt::ArrowCursor);
+}
+
 TEST_F(TransferDialogTest, EscapeFollowsTheExitButton) {
   StartSim({"--silent"});
   state.run.settings.function = kReadConfiguration;
