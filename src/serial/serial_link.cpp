@@ -44,7 +44,12 @@ int SerialClose(SerialLink& link) {
 void SerialWriteByte(SerialLink& link, std::uint8_t byte) {
   if (!SerialIsOpen(link)) return;
   Host& host = link.host;
-  std::int64_t deadline = host.TickCount() + kByteTimeoutMs;
+  // A full queue is no stuck line while the bytes in it still have line time
+  // to go: a device may report room only in chunks (a pseudo-terminal, a USB
+  // adapter), long after the first of them left. A byte is given up only 40 ms
+  // after the queue should have drained at the line rate.
+  std::int64_t lineFreeMs = (link.lineFreeUs + 999) / 1000;
+  std::int64_t deadline = std::max(host.TickCount(), lineFreeMs) + kByteTimeoutMs;
   for (;;) {
     host.PumpMessages();
     if (!SerialIsOpen(link)) return;

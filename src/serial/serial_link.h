@@ -44,7 +44,9 @@ bool SerialIsOpen(SerialLink& link);
 int SerialOpen(SerialLink& link);
 // 1 when a port was open and is now closed, 0 when none was open.
 int SerialClose(SerialLink& link);
-// Sends one byte, trying for up to 40 ms; a byte the port will not take is dropped.
+// Sends one byte. While the output queue is full it waits for room until 40 ms
+// after the queued bytes should have left at the line rate; a byte the port
+// will not take by then is dropped.
 void SerialWriteByte(SerialLink& link, std::uint8_t byte);
 // The next received byte (0..255), or -1 when no port is open (at once) or
 // nothing arrived within 40 ms.

@@ -106,6 +106,38 @@ TEST_F(SerialLinkTest, FullOutputQueueDropsTheByteAfterFortyMilliseconds) {
   EXPECT_GT(host.TickCount() - before, 0);
 }
 
+TEST_F(SerialLinkTest, AQueueThatDrainsInChunksLosesNoByte) {
+  // 115200 baud: 8192 bytes are 711 ms on the line. The line holds them back
+  // and lets them go 300 ms later in one go, as a device that reports room in
+  // chunks does: the next byte waits for it rather than being dropped.
+  run.settings.baudRate = 115200;
+  OpenPort();
+  host.Device().HoldOutput(true);
+  for (std::size_t i = 0; i < kDriverQueueSize; ++i) SerialWriteByte(run.link, 'x');
+  ASSERT_EQ(host.Device().UnsentBytes(), kDriverQueueSize);
+  std::int64_t before = host.TickCount();
+  host.At(before + 300, [this] { host.Device().HoldOutput(false); });
+  SerialWriteByte(run.link, 'y');
+  EXPECT_GE(host.TickCount() - before, 300);
+  EXPECT_LT(host.TickCount() - before, 310);
+  EXPECT_EQ(host.Device().UnsentBytes(), kDriverQueueSize);
+}
+
+TEST_F(SerialLinkTest, AStuckLineDropsTheByte40MsAfterItsQueueShouldHaveDrained) {
+  run.settings.baudRate = 115200;
+  OpenPort();
+  host.Device().HoldOutput(true);
+  for (std::size_t i = 0; i < kDriverQueueSize; ++i) SerialWriteByte(run.link, 'x');
+  std::int64_t drainedAt = (run.link.lineFreeUs + 999) / 1000;
+  SerialWriteByte(run.link, 'y');
+  EXPECT_EQ(host.TickCount(), drainedAt + 40);
+  EXPECT_EQ(host.Device().UnsentBytes(), kDriverQueueSize);
+  // The next byte waits only its own 40 ms.
+  std::int64_t before = host.TickCount();
+  SerialWriteByte(run.link, 'z');
+  EXPECT_EQ(host.TickCount() - before, 40);
+}
+
 TEST_F(SerialLinkTest, WriteWithoutPortReturnsAtOnce) {
   std::int64_t before = host.NowUs();
   SerialWriteByte(run.link, 'x');
