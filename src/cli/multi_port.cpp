@@ -6,12 +6,14 @@
 #include <QProcess>
 #include <QStringList>
 #include <cstdio>
+#include <ctime>
 #include <memory>
 #include <vector>
 
 #include "activity_log/activity_log.h"
 #include "cli/console_output.h"
 #include "cli/signal_watch.h"
+#include "datafiles/default_files.h"
 
 namespace rv4410 {
 
@@ -76,8 +78,7 @@ void Drain(Unit& unit, QByteArray& pending, const QByteArray& bytes, bool json, 
 
 }  // namespace
 
-std::string PerPortLogName(const std::string& logFile, const std::string& port) {
-  std::string base = logFile.empty() ? std::string(kLogFileName) : logFile;
+std::string PerPortFileName(const std::string& base, const std::string& port) {
   std::string stem = base;
   std::string extension;
   std::size_t dot = base.find_last_of('.');
@@ -99,7 +100,8 @@ QStringList ChildArguments(const CliOptions& options, const std::string& port) {
   QStringList arguments;
   arguments << "--port" << QString::fromStdString(port);
   arguments << "--baud" << QString::number(options.baud);
-  arguments << "--log" << QString::fromStdString(PerPortLogName(options.logFile, port));
+  std::string log = options.logFile.empty() ? std::string(kLogFileName) : options.logFile;
+  arguments << "--log" << QString::fromStdString(PerPortFileName(log, port));
   arguments << "--wait" << QString::number(options.waitSeconds);
   arguments << "--retries" << QString::number(options.rules.retries);
   if (options.rules.yes) arguments << "--yes";
@@ -107,9 +109,15 @@ QStringList ChildArguments(const CliOptions& options, const std::string& port) {
   if (options.output.json) arguments << "--json";
   if (options.output.quiet) arguments << "--quiet";
   arguments << CommandWord(options.command);
-  if (!options.file.empty()) arguments << QString::fromStdString(options.file);
-  if (!options.configFile.empty()) {
-    arguments << "--config" << QString::fromStdString(options.configFile);
+  // Each unit's configuration goes to a file of its own; a file that is
+  // only read (write-config, the images) is shared.
+  std::string file = options.file;
+  if (options.command == CliCommand::kReadConfig) file = PerPortFileName(file, port);
+  if (!file.empty()) arguments << QString::fromStdString(file);
+  if (options.command == CliCommand::kWriteProgram) {
+    std::string config =
+        options.configFile.empty() ? DefaultConfigFileName(std::time(nullptr)) : options.configFile;
+    arguments << "--config" << QString::fromStdString(PerPortFileName(config, port));
   }
   return arguments;
 }
