@@ -18,18 +18,14 @@ namespace rv4410 {
 
 namespace {
 
+inline constexpr const char* kNotIdentified = "The unit answered but did not identify itself.";
+inline constexpr const char* kDoneResult = "Done.";
+inline constexpr const char* kFailedResultPrefix = "Failed: ";
+inline constexpr const char* kNoDevices = "No serial devices found.";
+
+// "free" where the diagnosis found nothing in the way.
 const char* StateName(PortState state) {
-  switch (state) {
-    case PortState::kFound:
-      return "free";
-    case PortState::kMissing:
-      return "missing";
-    case PortState::kInUse:
-      return "in use";
-    case PortState::kNoPermission:
-      return "no permission";
-  }
-  return "?";
+  return state == PortState::kFound ? "free" : PortStateWord(state);
 }
 
 std::string Hex4(quint16 value) {
@@ -58,7 +54,7 @@ int ListPorts(ConsoleHost& host, ConsoleOutput& output) {
     }
     if (!placed) rows.emplace_back(path, name);
   }
-  if (rows.empty()) output.Result("No serial devices found.", {{"type", "ports"}, {"count", 0}});
+  if (rows.empty()) output.Result(kNoDevices, {{"type", "ports"}, {"count", 0}});
   for (const auto& [path, com] : rows) {
     QSerialPortInfo info;
     for (const QSerialPortInfo& candidate : infos) {
@@ -240,7 +236,7 @@ int CommandRun::Transfer(bool& again) {
 int CommandRun::Identify() {
   RunState& run = RunOf();
   if (!run.UnitInfoValid) {
-    output_.Problem("The unit answered but did not identify itself.");
+    output_.Problem(kNotIdentified);
     return kExitFailed;
   }
   const UnitInfo& info = run.unitInfo;
@@ -312,8 +308,9 @@ int RunCommand(const CliOptions& options) {
                      {"exit", code},
                      {"meaning", ExitMeaning(code)}};
   if (options.command != CliCommand::kPorts && (code != kExitDone || !options.output.quiet)) {
-    output.Result(code == kExitDone ? "Done." : std::string("Failed: ") + ExitMeaning(code),
-                  result);
+    output.Result(
+        code == kExitDone ? kDoneResult : std::string(kFailedResultPrefix) + ExitMeaning(code),
+        result);
   } else if (options.output.json && options.command != CliCommand::kPorts) {
     output.Result("", result);
   }

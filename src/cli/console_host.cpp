@@ -25,19 +25,6 @@ const char* AnswerName(BoxAnswer answer) {
   return "?";
 }
 
-// The safest answer to a question without a rule: nothing goes ahead.
-BoxAnswer SafestAnswer(BoxButtons buttons) {
-  switch (buttons) {
-    case BoxButtons::kYesNo:
-      return BoxAnswer::kNo;
-    case BoxButtons::kOkCancel:
-      return BoxAnswer::kCancel;
-    case BoxButtons::kOk:
-      break;
-  }
-  return BoxAnswer::kOk;
-}
-
 }  // namespace
 
 ConsoleHost::ConsoleHost(BoxRules rules, ConsoleOutput& output)
