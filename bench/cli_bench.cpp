@@ -131,11 +131,12 @@ int main(int argc, char** argv) {
                          "write-program", "RV4410_bench.hex", "--config", "one.dat"});
   }
   double seconds = DataPhaseSeconds(rv4410::test::ReadFile(dir.File("journalone")));
-  double share = static_cast<double>(kImageBytes) / seconds / kLineBytesPerSecond;
+  double share = static_cast<double>(wireBytes) / seconds / kLineBytesPerSecond;
+  double imageShare = static_cast<double>(kImageBytes) / seconds / kLineBytesPerSecond;
   std::printf(
-      "write-program data phase: %.0f bytes in %.3f s = %.1f%% of 115200 baud "
-      "(target >= %.0f%%)\n",
-      static_cast<double>(kImageBytes), seconds, share * 100.0, kMinLineShare * 100.0);
+      "write-program data phase: %zu image bytes (%zu on the wire) in %.3f s = %.1f%% of "
+      "115200 baud; the image bytes alone %.1f%% (target >= %.0f%%)\n",
+      kImageBytes, wireBytes, seconds, share * 100.0, imageShare * 100.0, kMinLineShare * 100.0);
   ok = ok && share >= kMinLineShare;
 
   double threeMs = 0.0;
