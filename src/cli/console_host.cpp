@@ -51,7 +51,9 @@ BoxAnswer ConsoleHost::ShowMessageBox(const MessageBoxRequest& request) {
   const char* rule = "notice";
   if (request.buttons == BoxButtons::kOk) {
     answer = BoxAnswer::kOk;
-    if (request.icon == BoxIcon::kError || request.icon == BoxIcon::kWarning) {
+    // An error notice tells of a failure; a warning of something the
+    // operation went past (a damaged line read again, a log write).
+    if (request.icon == BoxIcon::kError) {
       ++record_.errorNotices;
       record_.lastError = request.text;
     }

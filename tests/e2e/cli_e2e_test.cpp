@@ -13,6 +13,7 @@
 #include <memory>
 #include <sstream>
 
+#include "config/read_configuration.h"
 #include "support/image_builders.h"
 #include "support/sim_process.h"
 #include "support/temp_dir.h"
@@ -147,6 +148,16 @@ TEST_F(CliEndToEnd, ConfigurationReadAndWrittenBackWithJsonLines) {
   EXPECT_NE(write.out.find("Done..."), std::string::npos);
   // A missing file is refused before the unit is looked for.
   EXPECT_EQ(Run(On(sim, {"write-config", "absent.dat"})).code, 4);
+}
+
+TEST_F(CliEndToEnd, DamagedLineReadAgainStillCompletesTheRead) {
+  SimProcess& sim = StartSim({"--damage-line", "4", "--damage-kind", "char"});
+  CliRun run = Run(On(sim, {"read-config", "unit.dat"}));
+  EXPECT_EQ(run.code, 0) << run.err;
+  // The warning was shown and answered; the read went on past it.
+  EXPECT_NE(run.err.find(std::string(kParameterTransferErrorCaption) + ": "), std::string::npos)
+      << run.err;
+  EXPECT_NE(ReadFile(dir.File("unit.dat")).find("Swap Reason"), std::string::npos);
 }
 
 TEST_F(CliEndToEnd, WriteProgramFlashesTheImageAndKeepsTheConfiguration) {

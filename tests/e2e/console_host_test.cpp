@@ -58,6 +58,10 @@ TEST(ConsoleHost, AnotherUnitIsAlwaysNoAndNoticesAreOk) {
                                  BoxButtons::kOk, nullptr}),
             BoxAnswer::kOk);
   EXPECT_EQ(host.Record().errorNotices, 1);
+  EXPECT_EQ(host.ShowMessageBox({"Line damaged, read again", "Parameter Transfer Error",
+                                 BoxIcon::kWarning, BoxButtons::kOk, nullptr}),
+            BoxAnswer::kOk);
+  EXPECT_EQ(host.Record().errorNotices, 1);
 }
 
 TEST(ConsoleHost, QuestionWithoutRuleIsRefusedAndCounted) {
