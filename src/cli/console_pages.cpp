@@ -1,5 +1,8 @@
 #include "cli/console_pages.h"
 
+#include <algorithm>
+#include <climits>
+
 #include "protocol/page_results.h"
 
 namespace rv4410 {
@@ -83,7 +86,11 @@ ConsoleWaitingPage::ConsoleWaitingPage(RunState& run, MapRequirement map, int wa
 
 int ConsoleWaitingPage::Run() {
   WaitingPageOpen(run_, *this);
-  if (!ended_ && waitSeconds_ > 0) giveUpTimer_.start(waitSeconds_ * 1000);
+  if (!ended_ && waitSeconds_ > 0) {
+    // A timer takes an int of milliseconds: a longer wait is as good as for ever.
+    std::int64_t ms = std::min<std::int64_t>(std::int64_t{waitSeconds_} * 1000, INT_MAX);
+    giveUpTimer_.start(static_cast<int>(ms));
+  }
   if (!ended_) loop_.exec();
   giveUpTimer_.stop();
   startTimer_.stop();
