@@ -20,6 +20,19 @@ enum class BoxButtons { kOk, kOkCancel, kYesNo };
 enum class BoxAnswer { kOk, kCancel, kYes, kNo };
 enum class CursorShape { kArrow, kWait, kAppStarting };
 
+// The answer that lets nothing go ahead: No, Cancel, or OK to a notice.
+inline BoxAnswer SafestAnswer(BoxButtons buttons) {
+  switch (buttons) {
+    case BoxButtons::kYesNo:
+      return BoxAnswer::kNo;
+    case BoxButtons::kOkCancel:
+      return BoxAnswer::kCancel;
+    case BoxButtons::kOk:
+      break;
+  }
+  return BoxAnswer::kOk;
+}
+
 // An opaque reference to the page window that owns a box; null for a box
 // without owner. Only the host that created the page knows what it is.
 using WindowRef = const void*;

@@ -9,7 +9,6 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QMessageBox>
-#include <QTimer>
 #include <QWidget>
 
 #include "platform/qt_port_names.h"
@@ -21,9 +20,6 @@ namespace {
 // Walking the system's serial devices takes tens of milliseconds; the four
 // names of one dialog share one walk.
 constexpr std::int64_t kFoundPortsLifetimeMs = 1000;
-
-// How often PumpMessages lets user events run when called in a tight loop.
-constexpr std::int64_t kPumpIntervalNs = 1'000'000;
 
 // The file-open dialog: a name that does not exist yet may be typed, but its
 // folder must exist; the dialog stays open until it does.
@@ -80,8 +76,9 @@ class QtHost::QuitWatcher : public QObject {
   QtHost& host_;
 };
 
-QtHost::QtHost() : quitWatcher_(std::make_unique<QuitWatcher>(*this)) {
-  clock_.start();
+QtHost::QtHost()
+    : waits_([this](QEventLoop::ProcessEventsFlags flags) { RunEvents(flags); }),
+      quitWatcher_(std::make_unique<QuitWatcher>(*this)) {
   QCoreApplication* application = QCoreApplication::instance();
   if (application == nullptr) return;
   application->installEventFilter(quitWatcher_.get());
@@ -109,48 +106,23 @@ void QtHost::RunEvents(QEventLoop::ProcessEventsFlags flags) {
 }
 
 std::int64_t QtHost::TickCount() {
-  return clock_.elapsed();
+  return waits_.TickCount();
 }
 
 void QtHost::PumpMessages() {
-  // The serial link pumps once per byte it moves. A turn of the event loop
-  // costs system calls, which would hold the line far below its speed; the
-  // window answers at once if user events run every millisecond or so.
-  std::int64_t now = clock_.nsecsElapsed();
-  if (now - lastPumpNs_ < kPumpIntervalNs) return;
-  lastPumpNs_ = now;
-  RunEvents(QEventLoop::AllEvents);
+  waits_.PumpMessages();
 }
 
 void QtHost::WaitForEvent(std::int64_t deadline) {
-  SleepUntil(deadline, QEventLoop::WaitForMoreEvents);
+  waits_.WaitForEvent(deadline);
 }
 
 void QtHost::WaitForUserEvent(std::int64_t deadline) {
   // The bytes wait in the system meanwhile; the next ordinary turn reads
   // them all at once.
   device_.HoldInputWakeups(true);
-  SleepUntil(deadline, QEventLoop::WaitForMoreEvents);
+  waits_.WaitForEvent(deadline);
   device_.HoldInputWakeups(false);
-}
-
-void QtHost::SleepUntil(std::int64_t deadline, QEventLoop::ProcessEventsFlags flags) {
-  std::int64_t remaining = deadline - TickCount();
-  if (remaining <= 0) {
-    PumpMessages();
-    return;
-  }
-  // A precise timer: Qt's default coarse timers may fire up to 5% early,
-  // which would cut a 5000 ms reply wait short by 250 ms.
-  QTimer wake;
-  wake.setSingleShot(true);
-  wake.setTimerType(Qt::PreciseTimer);
-  wake.start(static_cast<int>(std::min<std::int64_t>(remaining, 24 * 3600 * 1000)));
-  // Sleeps until an event arrives: serial input (the port's read notifier,
-  // unless left out), a user action, or the timer; then runs what is pending.
-  RunEvents(flags);
-  lastPumpNs_ = clock_.nsecsElapsed();
-  ++wakeups_;
 }
 
 BoxAnswer QtHost::ShowMessageBox(const MessageBoxRequest& request) {

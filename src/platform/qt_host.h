@@ -2,7 +2,6 @@
 // The host of the desktop program: Qt's event loop, a monotonic clock, Qt
 // message boxes and the QSerialPort device.
 
-#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QObject>
 #include <memory>
@@ -11,6 +10,7 @@
 #include "platform/host.h"
 #include "platform/port_names.h"
 #include "platform/qt_serial_device.h"
+#include "platform/qt_waits.h"
 
 namespace rv4410 {
 
@@ -36,7 +36,7 @@ class QtHost : public Host {
   QtSerialDevice& Device() { return device_; }
   // How many times WaitForEvent has slept and woken; a test compares it with
   // the time waited to see that a wait sleeps rather than spins.
-  std::int64_t Wakeups() const { return wakeups_; }
+  std::int64_t Wakeups() const { return waits_.Wakeups(); }
   // Whether the program has been asked to quit (a quit request reached the
   // application) since this host was made; the page loop ends on it.
   bool QuitRequested() const { return quitRequested_; }
@@ -47,18 +47,14 @@ class QtHost : public Host {
   // is posted again later, so that the outermost event loop still sees it and
   // ends the program.
   void RunEvents(QEventLoop::ProcessEventsFlags flags);
-  // Sleeps in the event loop with `flags` until an event or the deadline.
-  void SleepUntil(std::int64_t deadline, QEventLoop::ProcessEventsFlags flags);
   // The serial devices found, walked again when older than a second.
   const std::vector<FoundPort>& FoundPorts();
 
-  QElapsedTimer clock_;
+  QtWaits waits_;
   QtSerialDevice device_;
   bool cursorOverridden_ = false;
-  std::int64_t wakeups_ = 0;
   std::vector<FoundPort> foundPorts_;
   std::int64_t portsFoundAt_ = -1;
-  std::int64_t lastPumpNs_ = -1'000'000'000;  // when user events last ran
   std::unique_ptr<QuitWatcher> quitWatcher_;
   bool inWait_ = false;
   bool quitPending_ = false;  // handled during a wait, not yet posted again

@@ -13,18 +13,6 @@ namespace {
 // virtual time it would never end, so stop the test with a clear word.
 constexpr std::uint64_t kSpinLimit = 50'000'000;
 
-BoxAnswer SafestAnswer(BoxButtons buttons) {
-  switch (buttons) {
-    case BoxButtons::kYesNo:
-      return BoxAnswer::kNo;
-    case BoxButtons::kOkCancel:
-      return BoxAnswer::kCancel;
-    case BoxButtons::kOk:
-      break;
-  }
-  return BoxAnswer::kOk;
-}
-
 }  // namespace
 
 VirtualHost::VirtualHost() {

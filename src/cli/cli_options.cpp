@@ -1,0 +1,114 @@
+#include "cli/cli_options.h"
+
+#include <QCommandLineParser>
+
+namespace rv4410 {
+
+namespace {
+
+bool ToInt(const QString& text, int minimum, int& value) {
+  bool ok = false;
+  int parsed = text.toInt(&ok);
+  if (!ok || parsed < minimum) return false;
+  value = parsed;
+  return true;
+}
+
+struct CommandName {
+  const char* name;
+  CliCommand command;
+  int files;  // positional files the command takes
+};
+
+constexpr CommandName kCommands[] = {
+    {"ports", CliCommand::kPorts, 0},
+    {"identify", CliCommand::kIdentify, 0},
+    {"read-config", CliCommand::kReadConfig, 1},
+    {"write-config", CliCommand::kWriteConfig, 1},
+    {"write-program", CliCommand::kWriteProgram, 1},
+    {"write-map", CliCommand::kWriteMap, 1},
+};
+
+}  // namespace
+
+ParseOutcome ParseCliArguments(const QStringList& arguments, CliOptions& options,
+                               std::string& error) {
+  QCommandLineParser parser;
+  parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+  QCommandLineOption port({"p", "port"}, "port", "PORT");
+  QCommandLineOption baud({"b", "baud"}, "baud", "RATE");
+  QCommandLineOption log("log", "log", "FILE");
+  QCommandLineOption wait("wait", "wait", "SECONDS");
+  QCommandLineOption yes("yes", "yes");
+  QCommandLineOption retries("retries", "retries", "N");
+  QCommandLineOption acceptDates("accept-dates", "accept-dates");
+  QCommandLineOption json("json", "json");
+  QCommandLineOption quiet({"q", "quiet"}, "quiet");
+  QCommandLineOption version("version", "version");
+  QCommandLineOption help("help", "help");
+  QCommandLineOption config("config", "config", "FILE");
+  parser.addOptions(
+      {port, baud, log, wait, yes, retries, acceptDates, json, quiet, version, help, config});
+  if (!parser.parse(arguments)) {
+    error = parser.errorText().toStdString();
+    return ParseOutcome::kError;
+  }
+  if (parser.isSet(help)) return ParseOutcome::kHelp;
+  if (parser.isSet(version)) return ParseOutcome::kVersion;
+
+  for (const QString& name : parser.values(port)) {
+    if (name.isEmpty()) {
+      error = "--port needs a name";
+      return ParseOutcome::kError;
+    }
+    options.ports.push_back(name.toStdString());
+  }
+  if (options.ports.empty()) options.ports.push_back("COM1");
+  if (parser.isSet(baud) && !ToInt(parser.value(baud), 1, options.baud)) {
+    error = "--baud needs a positive speed";
+    return ParseOutcome::kError;
+  }
+  if (parser.isSet(wait) && !ToInt(parser.value(wait), 0, options.waitSeconds)) {
+    error = "--wait needs a number of seconds (0 for ever)";
+    return ParseOutcome::kError;
+  }
+  if (parser.isSet(retries) && !ToInt(parser.value(retries), 0, options.rules.retries)) {
+    error = "--retries needs a number";
+    return ParseOutcome::kError;
+  }
+  options.logFile = parser.value(log).toStdString();
+  options.rules.yes = parser.isSet(yes);
+  options.rules.acceptDates = parser.isSet(acceptDates);
+  options.output.json = parser.isSet(json);
+  options.output.quiet = parser.isSet(quiet);
+
+  QStringList positional = parser.positionalArguments();
+  if (positional.isEmpty()) {
+    error = "a command is needed";
+    return ParseOutcome::kError;
+  }
+  const CommandName* found = nullptr;
+  for (const CommandName& candidate : kCommands) {
+    if (positional.first() == QLatin1String(candidate.name)) found = &candidate;
+  }
+  if (found == nullptr) {
+    error = "unknown command '" + positional.first().toStdString() + "'";
+    return ParseOutcome::kError;
+  }
+  if (positional.size() != found->files + 1) {
+    error = std::string(found->name) + (found->files == 0 ? " takes no file" : " needs one FILE");
+    return ParseOutcome::kError;
+  }
+  options.command = found->command;
+  if (found->files == 1) options.file = positional.at(1).toStdString();
+  if (parser.isSet(config)) {
+    if (options.command != CliCommand::kWriteProgram) {
+      error = "--config belongs to write-program";
+      return ParseOutcome::kError;
+    }
+    options.configFile = parser.value(config).toStdString();
+  }
+  return ParseOutcome::kRun;
+}
+
+}  // namespace rv4410

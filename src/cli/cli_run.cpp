@@ -1,0 +1,324 @@
+#include "cli/cli_run.h"
+
+#include <QSerialPortInfo>
+#include <cstdio>
+
+#include "cli/console_pages.h"
+#include "cli/signal_watch.h"
+#include "platform/format.h"
+#include "platform/qt_port_names.h"
+#include "protocol/command_lines.h"
+#include "protocol/page_results.h"
+#include "protocol/port_problem.h"
+#include "uploads/loader_state.h"
+#include "uploads/map_upload.h"
+#include "uploads/program_upload.h"
+
+namespace rv4410 {
+
+namespace {
+
+inline constexpr const char* kNotIdentified = "The unit answered but did not identify itself.";
+inline constexpr const char* kDoneResult = "Done.";
+inline constexpr const char* kFailedResultPrefix = "Failed: ";
+inline constexpr const char* kNoDevices = "No serial devices found.";
+
+// "free" where the diagnosis found nothing in the way.
+const char* StateName(PortState state) {
+  return state == PortState::kFound ? "free" : PortStateWord(state);
+}
+
+std::string Hex4(quint16 value) {
+  char text[8];
+  std::snprintf(text, sizeof text, "%04x", value);
+  return text;
+}
+
+int ListPorts(ConsoleHost& host, ConsoleOutput& output) {
+  std::vector<FoundPort> found = FindSerialPorts();
+  const QList<QSerialPortInfo> infos = QSerialPortInfo::availablePorts();
+  // Every device found, with the COM name that reaches it, if any; and the
+  // COM names set to other devices (RV4410_COMn) as well.
+  std::vector<std::pair<std::string, std::string>> rows;  // path, COM name
+  for (const FoundPort& port : found) rows.emplace_back(port.path, "");
+  for (int n = 1; n <= kPortNameCount; ++n) {
+    std::string name = "COM" + std::to_string(n);
+    std::string path = ResolvePortName(name, found);
+    if (path.empty()) continue;
+    bool placed = false;
+    for (auto& row : rows) {
+      if (row.first == path && row.second.empty()) {
+        row.second = name;
+        placed = true;
+      }
+    }
+    if (!placed) rows.emplace_back(path, name);
+  }
+  if (rows.empty()) output.Result(kNoDevices, {{"type", "ports"}, {"count", 0}});
+  for (const auto& [path, com] : rows) {
+    QSerialPortInfo info;
+    for (const QSerialPortInfo& candidate : infos) {
+      if (candidate.systemLocation().toStdString() == path) info = candidate;
+    }
+    PortDiagnosis diagnosis = host.DiagnosePort(path);
+    std::string state = StateName(diagnosis.state);
+    if (diagnosis.state == PortState::kInUse && diagnosis.holder) {
+      state +=
+          " by " +
+          (diagnosis.holder->program.empty() ? std::string("process") : diagnosis.holder->program) +
+          " (" + std::to_string(diagnosis.holder->pid) + ")";
+    }
+    std::string vidPid = info.hasVendorIdentifier() && info.hasProductIdentifier()
+                             ? Hex4(info.vendorIdentifier()) + ":" + Hex4(info.productIdentifier())
+                             : "-";
+    std::string text = (com.empty() ? std::string("-") : com) + "\t" + path + "\t" +
+                       info.description().toStdString() + "\t" + info.manufacturer().toStdString() +
+                       "\t" + vidPid + "\t" + info.serialNumber().toStdString() + "\t" + state;
+    output.Result(text, {{"type", "port"},
+                         {"com", QString::fromStdString(com)},
+                         {"path", QString::fromStdString(path)},
+                         {"description", info.description()},
+                         {"manufacturer", info.manufacturer()},
+                         {"vidPid", QString::fromStdString(vidPid)},
+                         {"serialNumber", info.serialNumber()},
+                         {"state", QString::fromStdString(state)}});
+  }
+  return kExitDone;
+}
+
+LoaderFunction FunctionOf(CliCommand command) {
+  switch (command) {
+    case CliCommand::kWriteProgram:
+      return kWriteProgram;
+    case CliCommand::kWriteConfig:
+      return kWriteConfiguration;
+    case CliCommand::kWriteMap:
+      return kWriteMap;
+    default:
+      break;
+  }
+  return kReadConfiguration;
+}
+
+// One command on one port: the pages of the wizard in its order, each
+// ending read for the exit code.
+class CommandRun {
+ public:
+  CommandRun(const CliOptions& options, ConsoleOutput& output)
+      : options_(options),
+        output_(output),
+        host_(options.rules, output),
+        state_(host_, options.logFile.empty() ? std::string(kLogFileName) : options.logFile),
+        logWindow_(output) {
+    RunState& run = state_.run;
+    run.settings.portName = options.ports.front();
+    run.settings.baudRate = options.baud;
+    run.settings.function = FunctionOf(options.command);
+  }
+
+  int Run();
+
+ private:
+  RunState& RunOf() { return state_.run; }
+  const RunState& RunOf() const { return state_.run; }
+  bool PortBoxShown() const {
+    return host_.Record().lastText ==
+           FormatText(kCouldNotOpenFormat, options_.ports.front().c_str());
+  }
+  // A page said "Could not open": the reason to the log and to standard error.
+  int PortNotOpened();
+  int Setup();
+  int Identify();
+  int Transfer(bool& again);
+  // The operation ran to its end and left its page open: done only when its
+  // own ending was reached and no box told of a failure.
+  int LeftOpenResult(const ConsoleTransferPage& page) const;
+
+  const CliOptions& options_;
+  ConsoleOutput& output_;
+  ConsoleHost host_;
+  LoaderState state_;
+  ConsoleLogWindow logWindow_;
+  SignalWatch signals_;
+};
+
+int CommandRun::PortNotOpened() {
+  std::string reason = host_.DescribePortProblem(RunOf().settings.portName);
+  if (!reason.empty()) {
+    RunOf().log.LogLine(reason);
+    output_.Problem(reason);
+  }
+  return kExitPortNotOpened;
+}
+
+int CommandRun::Setup() {
+  // The setup page's Next: the files read and checked, the port opened.
+  state_.savedConfiguration.BeginUnit();
+  SetupChoice choice;
+  choice.function = RunOf().settings.function;
+  if (options_.command == CliCommand::kWriteProgram) {
+    choice.programFile = options_.file;
+    choice.configFile = options_.configFile;
+  } else if (options_.command == CliCommand::kWriteMap) {
+    choice.mapFile = options_.file;
+  } else {
+    choice.configFile = options_.file;
+  }
+  ConsoleSetupPage page(RunOf(), state_.files, choice);
+  int result = DoSetup(RunOf(), page);
+  if (signals_.Arrived()) return kExitInterrupted;
+  if (result == kPageNext) return kExitDone;
+  // The page logged why the port will not open; standard error hears it too.
+  if (PortBoxShown()) {
+    std::string reason = host_.DescribePortProblem(RunOf().settings.portName);
+    if (!reason.empty()) output_.Problem(reason);
+    return kExitPortNotOpened;
+  }
+  return kExitFileRefused;
+}
+
+int CommandRun::LeftOpenResult(const ConsoleTransferPage& page) const {
+  const BoxRecord& record = host_.Record();
+  if (record.unexpected > 0 || record.retriesDeclined > 0) return kExitFailed;
+  bool done = false;
+  switch (RunOf().settings.function) {
+    case kWriteProgram:
+      done = page.Status() == kStatusDoneBlock || page.Status() == kStatusDoneRaw;
+      break;
+    case kWriteMap:
+      done = page.Status() == kStatusMapDone;
+      break;
+    case kReadConfiguration:
+      done = logWindow_.Saw(kDoneLog);
+      break;
+    case kWriteConfiguration:
+      done = logWindow_.Saw(kDoneLog);
+      // The write leaves the page open without its ending only when the
+      // file could not be used: nothing was sent.
+      if (!done) return kExitFileRefused;
+      break;
+  }
+  if (!done || record.errorNotices > 0) return kExitFailed;
+  return kExitDone;
+}
+
+int CommandRun::Transfer(bool& again) {
+  again = false;
+  RunState& run = RunOf();
+  host_.ClearRecord();
+  ConsoleWaitingPage waiting(run, state_.files.mapHeader.Requirement(), options_.waitSeconds);
+  signals_.OnSignal([&waiting] { waiting.Interrupt(); });
+  int result = DoWaiting(run, waiting);
+  signals_.OnSignal(nullptr);
+  if (waiting.End() == WaitingEnd::kInterrupted || signals_.Arrived()) return kExitInterrupted;
+  if (waiting.End() == WaitingEnd::kTimedOut) return kExitNoUnit;
+  if (result == kPageUnsuitable) return kExitFileRefused;
+  if (result != kPageNext) return PortBoxShown() ? PortNotOpened() : kExitFailed;
+  if (options_.command == CliCommand::kIdentify) return Identify();
+
+  ConsoleTransferPage transfer(state_, output_, logWindow_);
+  signals_.OnSignal([&transfer] { transfer.Interrupt(); });
+  result = DoTransfer(state_, transfer);
+  signals_.OnSignal(nullptr);
+  // The page's log control goes with the page; the console's stays.
+  run.log.LogWindowAttach(&logWindow_);
+  if (transfer.Interrupted() || signals_.Arrived()) return kExitInterrupted;
+  // "Try again?" answered Yes: the page asks for the unit to be found again.
+  if (result == kPageTryAgain) {
+    again = true;
+    return kExitFailed;
+  }
+  // The raw program upload ends its page itself once done, with the answer
+  // to "Upload to another unit?" (always No here): its last status says so.
+  if (transfer.LeftOpen() || transfer.Status() == kStatusDoneRaw) {
+    return LeftOpenResult(transfer);
+  }
+  // Ended otherwise: the port did not open, or a failure was answered No.
+  return PortBoxShown() ? PortNotOpened() : kExitFailed;
+}
+
+int CommandRun::Identify() {
+  RunState& run = RunOf();
+  if (!run.UnitInfoValid) {
+    output_.Problem(kNotIdentified);
+    return kExitFailed;
+  }
+  const UnitInfo& info = run.unitInfo;
+  std::uint32_t free =
+      info.MapAreaEnd() >= info.MapAreaStart() ? info.MapAreaEnd() - info.MapAreaStart() : 0;
+  char text[256];
+  std::snprintf(text, sizeof text,
+                "map area start 0x%08X\nmap area end   0x%08X\nmap base       0x%08X\n"
+                "feature flags  0x%08X\ncheck          0x%08X\nfree map memory %u bytes",
+                info.MapAreaStart(), info.MapAreaEnd(), info.MapBase(), info.FeatureFlags(),
+                info.Check(), free);
+  output_.Result(text, {{"type", "identification"},
+                        {"mapAreaStart", static_cast<qint64>(info.MapAreaStart())},
+                        {"mapAreaEnd", static_cast<qint64>(info.MapAreaEnd())},
+                        {"mapBase", static_cast<qint64>(info.MapBase())},
+                        {"featureFlags", static_cast<qint64>(info.FeatureFlags())},
+                        {"check", static_cast<qint64>(info.Check())},
+                        {"freeMapMemory", static_cast<qint64>(free)}});
+  return kExitDone;
+}
+
+int CommandRun::Run() {
+  RunState& run = RunOf();
+  if (options_.command == CliCommand::kPorts) return ListPorts(host_, output_);
+  IoBufferAlloc(run.link);
+  run.log.LogOpen();
+  run.log.LogBanner();
+  run.log.LogWindowAttach(&logWindow_);
+  int code = options_.command == CliCommand::kIdentify ? kExitDone : Setup();
+  bool again = code == kExitDone;
+  while (again) code = Transfer(again);
+  SerialClose(run.link);
+  run.log.LogWindowDetach();
+  run.log.LogClose();
+  IoBufferFree(run.link);
+  return code;
+}
+
+}  // namespace
+
+const char* ExitMeaning(int code) {
+  switch (code) {
+    case kExitDone:
+      return "done";
+    case kExitFailed:
+      return "the operation failed";
+    case kExitUsage:
+      return "usage";
+    case kExitPortNotOpened:
+      return "the port could not be opened";
+    case kExitFileRefused:
+      return "an input file was refused";
+    case kExitNoUnit:
+      return "no unit answered";
+    case kExitInterrupted:
+      return "interrupted";
+    default:
+      break;
+  }
+  return "unknown";
+}
+
+int RunCommand(const CliOptions& options) {
+  ConsoleOutput output(options.output);
+  CommandRun run(options, output);
+  int code = run.Run();
+  QJsonObject result{{"type", "result"},
+                     {"port", QString::fromStdString(options.ports.front())},
+                     {"exit", code},
+                     {"meaning", ExitMeaning(code)}};
+  if (options.command != CliCommand::kPorts && (code != kExitDone || !options.output.quiet)) {
+    output.Result(
+        code == kExitDone ? kDoneResult : std::string(kFailedResultPrefix) + ExitMeaning(code),
+        result);
+  } else if (options.output.json && options.command != CliCommand::kPorts) {
+    output.Result("", result);
+  }
+  return code;
+}
+
+}  // namespace rv4410

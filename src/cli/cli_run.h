@@ -1,0 +1,41 @@
+#pragma once
+// The commands of rv4410 and how each one's end becomes an exit code.
+
+#include <string>
+#include <vector>
+
+#include "cli/console_host.h"
+#include "cli/console_output.h"
+
+namespace rv4410 {
+
+inline constexpr int kExitDone = 0;
+inline constexpr int kExitFailed = 1;
+inline constexpr int kExitUsage = 2;
+inline constexpr int kExitPortNotOpened = 3;
+inline constexpr int kExitFileRefused = 4;
+inline constexpr int kExitNoUnit = 5;
+inline constexpr int kExitInterrupted = 130;
+
+enum class CliCommand { kPorts, kIdentify, kReadConfig, kWriteConfig, kWriteProgram, kWriteMap };
+
+struct CliOptions {
+  std::vector<std::string> ports;  // at least one once parsed
+  int baud = 9600;
+  std::string logFile;  // empty: the loader's default name
+  int waitSeconds = 60;
+  BoxRules rules;
+  OutputMode output;
+  CliCommand command = CliCommand::kPorts;
+  std::string file;        // the command's file
+  std::string configFile;  // write-program --config
+};
+
+// The meaning of an exit code, for the summary and the messages.
+const char* ExitMeaning(int code);
+
+// Runs `options.command` on the first port; returns the exit code. Needs a
+// QCoreApplication.
+int RunCommand(const CliOptions& options);
+
+}  // namespace rv4410

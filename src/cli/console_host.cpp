@@ -1,0 +1,125 @@
+#include "cli/console_host.h"
+
+#include <QCoreApplication>
+
+#include "datafiles/map_file.h"
+#include "platform/qt_port_names.h"
+#include "protocol/command_lines.h"
+#include "uploads/transfer_driver.h"
+
+namespace rv4410 {
+
+namespace {
+
+const char* AnswerName(BoxAnswer answer) {
+  switch (answer) {
+    case BoxAnswer::kOk:
+      return "OK";
+    case BoxAnswer::kCancel:
+      return "Cancel";
+    case BoxAnswer::kYes:
+      return "Yes";
+    case BoxAnswer::kNo:
+      return "No";
+  }
+  return "?";
+}
+
+}  // namespace
+
+ConsoleHost::ConsoleHost(BoxRules rules, ConsoleOutput& output)
+    : rules_(rules),
+      output_(output),
+      waits_([](QEventLoop::ProcessEventsFlags flags) { QCoreApplication::processEvents(flags); }) {
+}
+
+std::int64_t ConsoleHost::TickCount() {
+  return waits_.TickCount();
+}
+
+void ConsoleHost::PumpMessages() {
+  waits_.PumpMessages();
+}
+
+void ConsoleHost::WaitForEvent(std::int64_t deadline) {
+  waits_.WaitForEvent(deadline);
+}
+
+void ConsoleHost::WaitForUserEvent(std::int64_t deadline) {
+  // As the desktop host: input gathers in the system while this sleeps.
+  device_.HoldInputWakeups(true);
+  waits_.WaitForEvent(deadline);
+  device_.HoldInputWakeups(false);
+}
+
+BoxAnswer ConsoleHost::ShowMessageBox(const MessageBoxRequest& request) {
+  record_.lastText = request.text;
+  BoxAnswer answer = SafestAnswer(request.buttons);
+  const char* rule = "notice";
+  if (request.buttons == BoxButtons::kOk) {
+    answer = BoxAnswer::kOk;
+    // An error notice tells of a failure; a warning of something the
+    // operation went past (a damaged line read again, a log write).
+    if (request.icon == BoxIcon::kError) {
+      ++record_.errorNotices;
+      record_.lastError = request.text;
+    }
+  } else if (request.buttons == BoxButtons::kYesNo && request.text == kUploadAnotherQuestion) {
+    // One unit per run: the next unit is the next run.
+    answer = BoxAnswer::kNo;
+    rule = "one unit per run";
+  } else if (request.buttons == BoxButtons::kYesNo && request.caption == kErrorCaption) {
+    // Every "Try again?" of the logic is a Yes/No box under "Error".
+    if (rules_.yes && record_.retriesGranted < rules_.retries) {
+      answer = BoxAnswer::kYes;
+      ++record_.retriesGranted;
+      rule = "--yes";
+    } else {
+      answer = BoxAnswer::kNo;
+      ++record_.retriesDeclined;
+      record_.lastError = request.text;
+      rule = rules_.yes ? "--retries used up" : "no --yes";
+    }
+  } else if (request.buttons == BoxButtons::kOkCancel &&
+             request.caption == kMapDateWarningCaption) {
+    answer = rules_.acceptDates ? BoxAnswer::kOk : BoxAnswer::kCancel;
+    record_.datesRefused = !rules_.acceptDates;
+    if (record_.datesRefused) record_.lastError = request.text;
+    rule = rules_.acceptDates ? "--accept-dates" : "no --accept-dates";
+  } else {
+    // A question this host has no rule for: said aloud, answered so that
+    // nothing goes ahead, and the run fails.
+    ++record_.unexpected;
+    record_.lastError = request.text;
+    rule = "unexpected question";
+  }
+  output_.Box(request.caption, request.text, AnswerName(answer), rule);
+  return answer;
+}
+
+void ConsoleHost::ClearRecord() {
+  int granted = record_.retriesGranted;
+  record_ = BoxRecord{};
+  record_.retriesGranted = granted;
+}
+
+std::time_t ConsoleHost::WallClock() {
+  return std::time(nullptr);
+}
+
+bool ConsoleHost::ChooseFile(const FileChoiceRequest& request, std::string& path) {
+  path.clear();
+  ++record_.unexpected;
+  record_.lastError = request.title;
+  output_.Box(request.title, "file chooser", "Cancel", "unexpected question");
+  return false;
+}
+
+PortDiagnosis ConsoleHost::DiagnosePort(const std::string& portName) {
+  std::vector<FoundPort> found = FindSerialPorts();
+  std::vector<std::string> known;
+  for (const FoundPort& port : found) known.push_back(port.path);
+  return DiagnoseDevice(ResolvePortName(portName, found), known, DefaultLockDirectories());
+}
+
+}  // namespace rv4410

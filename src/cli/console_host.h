@@ -1,0 +1,65 @@
+#pragma once
+// The host of the command line: Qt Core's event loop and QSerialPort, with
+// the same waits as the desktop host. A box becomes a line; its answer comes
+// from the options, by the rules below, and never from a person.
+
+#include <functional>
+#include <string>
+
+#include "cli/console_output.h"
+#include "platform/host.h"
+#include "platform/qt_serial_device.h"
+#include "platform/qt_waits.h"
+
+namespace rv4410 {
+
+// The answers the options allow.
+struct BoxRules {
+  bool yes = false;          // --yes: "Try again?" may be answered Yes ...
+  int retries = 3;           // ... at most this many times (--retries)
+  bool acceptDates = false;  // --accept-dates: go on past a map's date warning
+};
+
+// What the boxes of a run told; the command's exit code is read from it.
+struct BoxRecord {
+  int retriesGranted = 0;     // "Try again?" answered Yes
+  int retriesDeclined = 0;    // "Try again?" answered No
+  bool datesRefused = false;  // a map date warning answered Cancel
+  int unexpected = 0;         // questions without a rule, answered No/Cancel
+  int errorNotices = 0;       // OK-only notices with an error or warning icon
+  std::string lastError;      // the text of the last of those, or of a declined retry
+  std::string lastText;       // the text of the last box of any kind
+};
+
+class ConsoleHost : public Host {
+ public:
+  ConsoleHost(BoxRules rules, ConsoleOutput& output);
+
+  std::int64_t TickCount() override;
+  void PumpMessages() override;
+  void WaitForEvent(std::int64_t deadline) override;
+  void WaitForUserEvent(std::int64_t deadline) override;
+  BoxAnswer ShowMessageBox(const MessageBoxRequest& request) override;
+  void Beep() override {}
+  void SetCursor(CursorShape) override {}
+  std::time_t WallClock() override;
+  // No one is there to choose: the files come from the command line.
+  bool ChooseFile(const FileChoiceRequest& request, std::string& path) override;
+  PortDiagnosis DiagnosePort(const std::string& portName) override;
+  SerialDevice& Serial() override { return device_; }
+
+  const BoxRecord& Record() const { return record_; }
+  // Forgets what the boxes told, for a new part of the run; the retries
+  // granted stay counted, so that --retries bounds the whole run.
+  void ClearRecord();
+  std::int64_t Wakeups() const { return waits_.Wakeups(); }
+
+ private:
+  BoxRules rules_;
+  ConsoleOutput& output_;
+  QtWaits waits_;
+  QtSerialDevice device_;
+  BoxRecord record_;
+};
+
+}  // namespace rv4410

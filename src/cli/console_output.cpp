@@ -1,0 +1,136 @@
+#include "cli/console_output.h"
+
+#include <QJsonDocument>
+#include <QString>
+#include <cstdio>
+
+namespace rv4410 {
+
+namespace {
+
+QString Q(std::string_view text) {
+  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+// The phase as the status field shows it, without its padding.
+std::string Trimmed(std::string_view text) {
+  std::size_t first = text.find_first_not_of(' ');
+  if (first == std::string_view::npos) return {};
+  std::size_t last = text.find_last_not_of(' ');
+  return std::string(text.substr(first, last - first + 1));
+}
+
+constexpr int kBarWidth = 30;
+
+}  // namespace
+
+void ConsoleOutput::WriteJson(const QJsonObject& object) {
+  QByteArray line = QJsonDocument(object).toJson(QJsonDocument::Compact);
+  std::fwrite(line.constData(), 1, static_cast<std::size_t>(line.size()), stdout);
+  std::fputc('\n', stdout);
+  std::fflush(stdout);
+}
+
+void ConsoleOutput::LogLine(std::string_view text) {
+  if (mode_.json) {
+    WriteJson({{"type", "log"}, {"text", Q(text)}});
+    return;
+  }
+  if (mode_.quiet) return;
+  EndProgress();
+  std::fprintf(stdout, "%.*s\n", static_cast<int>(text.size()), text.data());
+  std::fflush(stdout);
+}
+
+void ConsoleOutput::Box(std::string_view caption, std::string_view text, std::string_view answer,
+                        std::string_view rule) {
+  if (mode_.json) {
+    WriteJson({{"type", "box"},
+               {"caption", Q(caption)},
+               {"text", Q(text)},
+               {"answer", Q(answer)},
+               {"rule", Q(rule)}});
+    return;
+  }
+  EndProgress();
+  // A box becomes one line: its line breaks become spaces.
+  std::string flat(text);
+  for (char& c : flat) {
+    if (c == '\r' || c == '\n') c = ' ';
+  }
+  std::fprintf(stderr, "%.*s: %s -> %.*s\n", static_cast<int>(caption.size()), caption.data(),
+               flat.c_str(), static_cast<int>(answer.size()), answer.data());
+  std::fflush(stderr);
+}
+
+void ConsoleOutput::Problem(std::string_view text) {
+  EndProgress();
+  if (mode_.json) WriteJson({{"type", "problem"}, {"text", Q(text)}});
+  std::fprintf(stderr, "%.*s\n", static_cast<int>(text.size()), text.data());
+  std::fflush(stderr);
+}
+
+void ConsoleOutput::Progress(std::string_view phase, int position, std::int64_t totalBytes,
+                             std::int64_t nowMs) {
+  if (position == lastPosition_ && Trimmed(phase) == phase_) return;
+  if (Trimmed(phase) != phase_ || position < lastPosition_) {
+    phase_ = Trimmed(phase);
+    phaseStartMs_ = nowMs;
+    lastDecile_ = -1;
+  }
+  lastPosition_ = position;
+  std::int64_t bytes = totalBytes * position / 1000;
+  std::int64_t elapsedMs = nowMs - phaseStartMs_;
+  std::int64_t rate = elapsedMs > 0 ? bytes * 1000 / elapsedMs : 0;
+  std::int64_t leftS = rate > 0 ? (totalBytes - bytes) / rate : -1;
+  if (mode_.json) {
+    WriteJson({{"type", "progress"},
+               {"phase", QString::fromStdString(phase_)},
+               {"permille", position},
+               {"bytes", static_cast<qint64>(bytes)},
+               {"total", static_cast<qint64>(totalBytes)},
+               {"bytesPerSecond", static_cast<qint64>(rate)}});
+    return;
+  }
+  if (mode_.quiet) return;
+  int percent = position / 10;
+  char left[32] = "--:--";
+  if (leftS >= 0) {
+    std::snprintf(left, sizeof left, "%02lld:%02lld", static_cast<long long>(leftS / 60),
+                  static_cast<long long>(leftS % 60));
+  }
+  if (mode_.progressTerminal) {
+    std::string bar(static_cast<std::size_t>(kBarWidth * position / 1000), '#');
+    bar.resize(kBarWidth, '.');
+    std::fprintf(stderr, "\r%-20.20s [%s] %3d%% %lld/%lld B %lld B/s left %s", phase_.c_str(),
+                 bar.c_str(), percent, static_cast<long long>(bytes),
+                 static_cast<long long>(totalBytes), static_cast<long long>(rate), left);
+    progressLineOpen_ = true;
+  } else {
+    int decile = percent / 10;
+    if (decile == lastDecile_) return;
+    lastDecile_ = decile;
+    std::fprintf(stderr, "%s %d%% %lld/%lld B %lld B/s left %s\n", phase_.c_str(), percent,
+                 static_cast<long long>(bytes), static_cast<long long>(totalBytes),
+                 static_cast<long long>(rate), left);
+  }
+  std::fflush(stderr);
+}
+
+void ConsoleOutput::EndProgress() {
+  if (!progressLineOpen_) return;
+  std::fputc('\n', stderr);
+  progressLineOpen_ = false;
+}
+
+void ConsoleOutput::Result(const std::string& text, QJsonObject object) {
+  EndProgress();
+  if (mode_.json) {
+    WriteJson(object);
+    return;
+  }
+  std::fprintf(stdout, "%s\n", text.c_str());
+  std::fflush(stdout);
+}
+
+}  // namespace rv4410

@@ -1,0 +1,177 @@
+#include "cli/console_pages.h"
+
+#include <algorithm>
+#include <climits>
+
+#include "protocol/page_results.h"
+
+namespace rv4410 {
+
+namespace {
+
+// Saw() looks back this far: the ending texts of one operation.
+constexpr std::size_t kSeenLimit = 4096;
+
+}  // namespace
+
+int ConsoleLogWindow::LineStart(int line) const {
+  if (line == 0) return 0;
+  int found = 0;
+  for (std::size_t i = 0; i < text_.size(); ++i) {
+    if (text_[i] == '\n' && ++found == line) return static_cast<int>(i + 1);
+  }
+  return -1;
+}
+
+void ConsoleLogWindow::RemoveLeading(int count) {
+  text_.erase(0, std::min(text_.size(), static_cast<std::size_t>(std::max(count, 0))));
+}
+
+void ConsoleLogWindow::Append(std::string_view text) {
+  text_.append(text);
+  seen_.append(text);
+  if (seen_.size() > kSeenLimit) seen_.erase(0, seen_.size() - kSeenLimit);
+  for (char c : text) {
+    if (c == '\r') continue;
+    if (c != '\n') {
+      partial_.push_back(c);
+      continue;
+    }
+    if (!partial_.empty()) output_.LogLine(partial_);
+    partial_.clear();
+  }
+}
+
+int ConsoleSetupPage::Run() {
+  SetupPageOpen(run_, *this);
+  // The page's own posted command: the remembered function's radio button.
+  for (std::size_t i = 0; i < posted_.size() && !ended_; ++i) {
+    SetupPageCommand(run_, files_, *this, posted_[i]);
+  }
+  posted_.clear();
+  if (ended_) return result_;
+  SetupPageCommand(run_, files_, *this, choice_.function);
+  if (!choice_.programFile.empty()) fields_[kSetupProgramField] = choice_.programFile;
+  if (!choice_.configFile.empty()) fields_[kSetupConfigField] = choice_.configFile;
+  if (!choice_.mapFile.empty()) fields_[kSetupMapField] = choice_.mapFile;
+  SetupPageCommand(run_, files_, *this, kSetupNextButton);
+  // A refused Next leaves the page open; with no one to correct the files,
+  // the page is left.
+  return ended_ ? result_ : kPageLeave;
+}
+
+void ConsoleSetupPage::EndPage(int result) {
+  if (ended_) return;
+  ended_ = true;
+  result_ = result;
+}
+
+std::string ConsoleSetupPage::FieldText(int field) const {
+  auto it = fields_.find(field);
+  return it == fields_.end() ? std::string() : it->second;
+}
+
+ConsoleWaitingPage::ConsoleWaitingPage(RunState& run, MapRequirement map, int waitSeconds)
+    : run_(run), map_(map), waitSeconds_(waitSeconds) {
+  startTimer_.setSingleShot(true);
+  QObject::connect(&startTimer_, &QTimer::timeout, &context_,
+                   [this] { WaitingPageTimer(run_, *this); });
+  giveUpTimer_.setSingleShot(true);
+  QObject::connect(&giveUpTimer_, &QTimer::timeout, &context_, [this] {
+    if (ended_) return;
+    end_ = WaitingEnd::kTimedOut;
+    Command(WaitingCommand::kCancel);
+  });
+}
+
+int ConsoleWaitingPage::Run() {
+  WaitingPageOpen(run_, *this);
+  if (!ended_ && waitSeconds_ > 0) {
+    // A timer takes an int of milliseconds: a longer wait is as good as for ever.
+    std::int64_t ms = std::min<std::int64_t>(std::int64_t{waitSeconds_} * 1000, INT_MAX);
+    giveUpTimer_.start(static_cast<int>(ms));
+  }
+  if (!ended_) loop_.exec();
+  giveUpTimer_.stop();
+  startTimer_.stop();
+  return result_;
+}
+
+void ConsoleWaitingPage::EndPage(int result) {
+  if (ended_) return;
+  ended_ = true;
+  result_ = result;
+  // Ends the loop once control is back in it (the handler may be nested in a wait).
+  loop_.quit();
+}
+
+void ConsoleWaitingPage::StartTimer(std::int64_t ms) {
+  startTimer_.start(static_cast<int>(ms));
+}
+
+void ConsoleWaitingPage::PostDefaultCommand() {
+  QMetaObject::invokeMethod(
+      &context_, [this] { Command(WaitingCommand::kNext); }, Qt::QueuedConnection);
+}
+
+void ConsoleWaitingPage::Interrupt() {
+  if (ended_) return;
+  end_ = WaitingEnd::kInterrupted;
+  Command(WaitingCommand::kCancel);
+}
+
+void ConsoleWaitingPage::Command(WaitingCommand command) {
+  if (ended_) return;
+  WaitingPageCommand(run_, *this, command, map_);
+}
+
+ConsoleTransferPage::ConsoleTransferPage(LoaderState& state, ConsoleOutput& output,
+                                         ConsoleLogWindow& log)
+    : state_(state), output_(output), log_(log) {
+  startTimer_.setSingleShot(true);
+  QObject::connect(&startTimer_, &QTimer::timeout, &context_, [this] {
+    TransferPageTimer(state_, *this);
+    output_.EndProgress();
+    // The operation is over; a page still open waits for Exit in the
+    // wizard. Here nobody is there to press it.
+    if (!ended_) {
+      leftOpen_ = true;
+      loop_.quit();
+    }
+  });
+}
+
+int ConsoleTransferPage::Run() {
+  TransferPageOpen(state_, *this);
+  if (!ended_) loop_.exec();
+  startTimer_.stop();
+  return leftOpen_ ? kPageLeave : result_;
+}
+
+void ConsoleTransferPage::EndPage(int result) {
+  if (ended_) return;
+  ended_ = true;
+  result_ = result;
+  loop_.quit();
+}
+
+void ConsoleTransferPage::SetStatusText(int field, std::string_view text) {
+  if (field == kStatusField1033) status_ = std::string(text);
+}
+
+void ConsoleTransferPage::StartTimer(std::int64_t ms) {
+  startTimer_.start(static_cast<int>(ms));
+}
+
+void ConsoleTransferPage::SetProgress(int position) {
+  if (position <= 0) return;
+  output_.Progress(status_, position, state_.files.loadedImage.length, state_.run.host.TickCount());
+}
+
+void ConsoleTransferPage::Interrupt() {
+  if (ended_ || interrupted_) return;
+  interrupted_ = true;
+  TransferPageCommand(state_, *this, TransferCommand::kExit);
+}
+
+}  // namespace rv4410

@@ -1,0 +1,153 @@
+#pragma once
+// The wizard's three pages without windows: each implements the page
+// interface of the logic, runs the same handlers on Qt Core events, and
+// tells afterwards how it ended. The setup page's fields hold the files of
+// the command line; Next is pressed at once.
+
+#include <QEventLoop>
+#include <QObject>
+#include <QTimer>
+#include <map>
+#include <string>
+
+#include "activity_log/log_window.h"
+#include "cli/console_host.h"
+#include "datafiles/setup_page.h"
+#include "protocol/waiting_page.h"
+#include "uploads/transfer_driver.h"
+
+namespace rv4410 {
+
+// The transfer page's log control: every completed line goes to the output.
+class ConsoleLogWindow : public LogWindow {
+ public:
+  explicit ConsoleLogWindow(ConsoleOutput& output) : output_(output) {}
+  int TextLength() const override { return static_cast<int>(text_.size()); }
+  int LineStart(int line) const override;
+  void RemoveLeading(int count) override;
+  void Append(std::string_view text) override;
+  void SetLogFont(const char*, int) override {}
+  void ClearLogFont() override {}
+  // Whether `text` has been appended since the window was made.
+  bool Saw(std::string_view text) const { return seen_.find(text) != std::string::npos; }
+
+ private:
+  ConsoleOutput& output_;
+  std::string text_;     // what the control holds, trimmed by the log
+  std::string partial_;  // the line being written
+  std::string seen_;     // the last lines, for Saw()
+};
+
+// The files the command line names; empty ones keep the page's proposal.
+struct SetupChoice {
+  LoaderFunction function = kReadConfiguration;
+  std::string programFile;
+  std::string configFile;
+  std::string mapFile;
+};
+
+class ConsoleSetupPage : public SetupPage {
+ public:
+  ConsoleSetupPage(RunState& run, DataFiles& files, SetupChoice choice)
+      : run_(run), files_(files), choice_(std::move(choice)) {}
+
+  int Run() override;
+  void EndPage(int result) override;
+  void PostCommand(int command) override { posted_.push_back(command); }
+  void SetApplicationIcon() override {}
+  std::string FieldText(int field) const override;
+  void SetFieldText(int field, const std::string& text) override { fields_[field] = text; }
+  void CheckRadioButton(int button) override { checked_ = button; }
+  bool IsRadioChecked(int button) const override { return checked_ == button; }
+  void EnableControl(int, bool) override {}
+  void OpenComms() override {}
+  WindowRef Window() const override { return this; }
+
+ private:
+  RunState& run_;
+  DataFiles& files_;
+  SetupChoice choice_;
+  std::map<int, std::string> fields_;
+  std::vector<int> posted_;
+  int checked_ = 0;
+  bool ended_ = false;
+  int result_ = 0;
+};
+
+// How a waiting page ended beyond its result.
+enum class WaitingEnd { kResult, kTimedOut, kInterrupted };
+
+class ConsoleWaitingPage : public WaitingPage {
+ public:
+  // `waitSeconds` 0: look for the unit for ever.
+  ConsoleWaitingPage(RunState& run, MapRequirement map, int waitSeconds);
+
+  int Run() override;
+  void EndPage(int result) override;
+  void StartTimer(std::int64_t ms) override;
+  void StopTimer() override { startTimer_.stop(); }
+  void PostDefaultCommand() override;
+  void DisableNext() override {}
+  void SetApplicationIcon() override {}
+  WindowRef Window() const override { return this; }
+
+  // SIGINT or SIGTERM: the page is cancelled as by its Cancel button.
+  void Interrupt();
+  WaitingEnd End() const { return end_; }
+
+ private:
+  void Command(WaitingCommand command);
+
+  RunState& run_;
+  MapRequirement map_;
+  int waitSeconds_;
+  QObject context_;
+  QTimer startTimer_;
+  QTimer giveUpTimer_;
+  QEventLoop loop_;
+  bool ended_ = false;
+  int result_ = 0;
+  WaitingEnd end_ = WaitingEnd::kResult;
+};
+
+class ConsoleTransferPage : public TransferPageWindow {
+ public:
+  ConsoleTransferPage(LoaderState& state, ConsoleOutput& output, ConsoleLogWindow& log);
+
+  int Run() override;
+  void EndPage(int result) override;
+  void SetStatusText(int field, std::string_view text) override;
+  WindowRef Window() const override { return this; }
+  void StartTimer(std::int64_t ms) override;
+  void StopTimer() override { startTimer_.stop(); }
+  void SetApplicationIcon() override {}
+  void SetProgressRange(int, int, int) override {}
+  void SetProgress(int position) override;
+  void EnableExit(bool) override {}
+  void ShowCursor(CursorShape) override {}
+  LogWindow& LogControl() override { return log_; }
+  bool Ended() const override { return ended_; }
+
+  void Interrupt();
+  bool Interrupted() const { return interrupted_; }
+  // True when the operation ran to its end and left the page open (the
+  // wizard's page would then wait for Exit); false when the page was ended.
+  bool LeftOpen() const { return leftOpen_; }
+  // The last text of the status field 1033.
+  const std::string& Status() const { return status_; }
+
+ private:
+  LoaderState& state_;
+  ConsoleOutput& output_;
+  ConsoleLogWindow& log_;
+  QObject context_;
+  QTimer startTimer_;
+  QEventLoop loop_;
+  std::string status_;
+  bool ended_ = false;
+  bool leftOpen_ = false;
+  bool interrupted_ = false;
+  int result_ = 0;
+};
+
+}  // namespace rv4410

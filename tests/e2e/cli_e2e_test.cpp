@@ -1,0 +1,272 @@
+// The rv4410 command line as scripts run it: the built program as a child
+// process, against rv4410-sim on pseudo-terminals through the real serial
+// port; its exit codes, its JSON lines, and what the units hold afterwards.
+
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <QElapsedTimer>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QThread>
+#include <memory>
+#include <sstream>
+
+#include "config/read_configuration.h"
+#include "support/image_builders.h"
+#include "support/sim_process.h"
+#include "support/temp_dir.h"
+
+namespace rv4410::test {
+namespace {
+
+struct CliRun {
+  int code = -1;
+  std::string out;
+  std::string err;
+};
+
+QStringList ToQt(const std::vector<std::string>& arguments) {
+  QStringList list;
+  for (const std::string& argument : arguments) list << QString::fromStdString(argument);
+  return list;
+}
+
+std::vector<QJsonObject> JsonLines(const std::string& text) {
+  std::vector<QJsonObject> objects;
+  std::istringstream lines(text);
+  std::string line;
+  while (std::getline(lines, line)) {
+    QJsonParseError error{};
+    QJsonDocument document = QJsonDocument::fromJson(QByteArray::fromStdString(line), &error);
+    EXPECT_EQ(error.error, QJsonParseError::NoError) << line;
+    EXPECT_TRUE(document.isObject()) << line;
+    objects.push_back(document.object());
+  }
+  return objects;
+}
+
+class CliEndToEnd : public ::testing::Test {
+ protected:
+  // A unit at 115200 from the start, so that the configuration exchanges are quick.
+  SimProcess& StartSim(std::vector<std::string> arguments, const std::string& tag = "") {
+    arguments.insert(
+        arguments.end(),
+        {"--speed", "115200", "--program-erase-ms", "100", "--restart-ms", "200", "--journal",
+         dir.File("journal" + tag), "--program-out", dir.File("program-out" + tag)});
+    sims.push_back(std::make_unique<SimProcess>(arguments));
+    EXPECT_TRUE(sims.back()->Started());
+    return *sims.back();
+  }
+
+  void StartCli(QProcess& process, const std::vector<std::string>& arguments) {
+    process.setWorkingDirectory(QString::fromStdString(dir.Path()));
+    process.start(RV4410_CLI_PATH, ToQt(arguments));
+    ASSERT_TRUE(process.waitForStarted());
+  }
+
+  CliRun Run(const std::vector<std::string>& arguments) {
+    QProcess process;
+    StartCli(process, arguments);
+    EXPECT_TRUE(process.waitForFinished(180000));
+    CliRun run;
+    run.code = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    run.out = process.readAllStandardOutput().toStdString();
+    run.err = process.readAllStandardError().toStdString();
+    return run;
+  }
+
+  // The port options of a unit at 115200.
+  std::vector<std::string> On(const SimProcess& sim, std::vector<std::string> rest) {
+    std::vector<std::string> arguments{"-p", sim.Path(), "-b", "115200", "--wait", "10"};
+    arguments.insert(arguments.end(), rest.begin(), rest.end());
+    return arguments;
+  }
+
+  Bytes WriteProgram(const std::string& name, std::size_t length, std::uint32_t seed = 1) {
+    ProgramImageSpec spec;
+    spec.length = length;
+    spec.seed = seed;
+    Bytes image = BuildProgramImage(spec);
+    WriteFile(dir.File(name), HexText(image));
+    return image;
+  }
+
+  TempDir dir;
+  std::vector<std::unique_ptr<SimProcess>> sims;
+};
+
+TEST_F(CliEndToEnd, UsageErrorsExitTwo) {
+  EXPECT_EQ(Run({"frobnicate"}).code, 2);
+  EXPECT_EQ(Run({}).code, 2);
+  EXPECT_EQ(Run({"read-config"}).code, 2);
+  EXPECT_EQ(Run({"--wait", "soon", "identify"}).code, 2);
+  EXPECT_EQ(Run({"identify", "--config", "x.dat"}).code, 2);
+  CliRun help = Run({"--help"});
+  EXPECT_EQ(help.code, 0);
+  EXPECT_NE(help.out.find("130  interrupted"), std::string::npos);
+}
+
+TEST_F(CliEndToEnd, IdentifyPrintsTheUnitsFieldsAndFreeMapMemory) {
+  SimProcess& sim = StartSim({"--map-area-start", "0x100000", "--map-area-end", "0x180000"});
+  CliRun run = Run(On(sim, {"--json", "identify"}));
+  ASSERT_EQ(run.code, 0) << run.err;
+  bool found = false;
+  for (const QJsonObject& object : JsonLines(run.out)) {
+    if (object["type"] != "identification") continue;
+    found = true;
+    EXPECT_EQ(object["mapAreaStart"].toInteger(), 0x100000);
+    EXPECT_EQ(object["freeMapMemory"].toInteger(), 0x80000);
+  }
+  EXPECT_TRUE(found) << run.out;
+}
+
+TEST_F(CliEndToEnd, PortsListsEachDeviceWithItsState) {
+  SimProcess& sim = StartSim({});
+  sim.BindTo("COM3");
+  CliRun run = Run({"ports"});
+  unsetenv("RV4410_COM3");
+  ASSERT_EQ(run.code, 0) << run.err;
+  EXPECT_NE(run.out.find("COM3\t" + sim.Path()), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("free"), std::string::npos) << run.out;
+}
+
+TEST_F(CliEndToEnd, ConfigurationReadAndWrittenBackWithJsonLines) {
+  SimProcess& sim = StartSim({"--params-out", dir.File("params-out")});
+  CliRun read = Run(On(sim, {"--json", "read-config", "unit.dat"}));
+  ASSERT_EQ(read.code, 0) << read.err;
+  std::string saved = ReadFile(dir.File("unit.dat"));
+  EXPECT_NE(saved.find("Swap Reason"), std::string::npos);
+  std::vector<QJsonObject> lines = JsonLines(read.out);
+  ASSERT_FALSE(lines.empty());
+  EXPECT_EQ(lines.back()["type"], "result");
+  EXPECT_EQ(lines.back()["exit"].toInt(), 0);
+
+  CliRun write = Run(On(sim, {"write-config", "unit.dat"}));
+  EXPECT_EQ(write.code, 0) << write.err;
+  EXPECT_NE(write.out.find("Done..."), std::string::npos);
+  // A missing file is refused before the unit is looked for.
+  EXPECT_EQ(Run(On(sim, {"write-config", "absent.dat"})).code, 4);
+}
+
+TEST_F(CliEndToEnd, DamagedLineReadAgainStillCompletesTheRead) {
+  SimProcess& sim = StartSim({"--damage-line", "4", "--damage-kind", "char"});
+  CliRun run = Run(On(sim, {"read-config", "unit.dat"}));
+  EXPECT_EQ(run.code, 0) << run.err;
+  // The warning was shown and answered; the read went on past it.
+  EXPECT_NE(run.err.find(std::string(kParameterTransferErrorCaption) + ": "), std::string::npos)
+      << run.err;
+  EXPECT_NE(ReadFile(dir.File("unit.dat")).find("Swap Reason"), std::string::npos);
+}
+
+TEST_F(CliEndToEnd, WriteProgramFlashesTheImageAndKeepsTheConfiguration) {
+  SimProcess& sim = StartSim({});
+  Bytes image = WriteProgram("RV4410_a.hex", 256 + 8 * 1024);
+  CliRun run = Run(On(sim, {"write-program", "RV4410_a.hex", "--config", "saved.dat"}));
+  ASSERT_EQ(run.code, 0) << run.err;
+  EXPECT_EQ(ReadFile(dir.File("program-out")), AsString(image));
+  EXPECT_NE(ReadFile(dir.File("saved.dat")).find("Swap Reason"), std::string::npos);
+}
+
+TEST_F(CliEndToEnd, WriteProgramToAUnitWithoutIdentificationStreamsTheImage) {
+  SimProcess& sim = StartSim({"--no-identification"});
+  Bytes image = WriteProgram("RV4410_raw.hex", 256 + 4 * 1024, 3);
+  CliRun run = Run(On(sim, {"write-program", "RV4410_raw.hex", "--config", "saved.dat"}));
+  ASSERT_EQ(run.code, 0) << run.err;
+  EXPECT_EQ(ReadFile(dir.File("program-out")), AsString(image));
+}
+
+TEST_F(CliEndToEnd, FailedFlashWriteExitsOneAfterTheRetriesAllowed) {
+  SimProcess& sim = StartSim({"--flash-fail", "X"});
+  WriteProgram("RV4410_a.hex", 256 + 1024);
+  CliRun plain = Run(On(sim, {"write-program", "RV4410_a.hex", "--config", "saved.dat"}));
+  EXPECT_EQ(plain.code, 1) << plain.err;
+
+  CliRun retried = Run(On(sim, {"--json", "--yes", "--retries", "1", "write-program",
+                                "RV4410_a.hex", "--config", "saved.dat"}));
+  EXPECT_EQ(retried.code, 1);
+  std::vector<std::string> answers;
+  for (const QJsonObject& object : JsonLines(retried.out)) {
+    if (object["type"] == "box" && object["caption"] == "Error") {
+      answers.push_back(object["answer"].toString().toStdString());
+    }
+  }
+  EXPECT_EQ(answers, (std::vector<std::string>{"Yes", "No"}));
+}
+
+TEST_F(CliEndToEnd, RefusedInputsMissingPortsAndSilentUnitsHaveTheirOwnCodes) {
+  WriteFile(dir.File("bad.hex"), "this is not a program\n");
+  SimProcess& sim = StartSim({"--silent"});
+  EXPECT_EQ(Run(On(sim, {"write-program", "bad.hex"})).code, 4);
+
+  CliRun missing = Run({"-p", "/dev/rv4410-no-such-port", "identify"});
+  EXPECT_EQ(missing.code, 3);
+  EXPECT_NE(missing.err.find("no such device"), std::string::npos) << missing.err;
+
+  QElapsedTimer clock;
+  clock.start();
+  CliRun silent = Run({"-p", sim.Path(), "--wait", "2", "identify"});
+  EXPECT_EQ(silent.code, 5);
+  EXPECT_LT(clock.elapsed(), 10000);
+}
+
+TEST_F(CliEndToEnd, ExpiredMapStopsUnlessDatesAreAccepted) {
+  SimProcess& sim = StartSim({"--map-out", dir.File("map-out")});
+  MapFileSpec spec;
+  spec.effectiveDate = 20001;
+  spec.expirationDate = 21001;
+  spec.data = PatternBytes(2048, 5);
+  Bytes map = BuildMapFile(spec);
+  WriteFile(dir.File("old.bin"), AsString(map));
+  EXPECT_EQ(Run(On(sim, {"write-map", "old.bin"})).code, 4);
+  CliRun accepted = Run(On(sim, {"--accept-dates", "write-map", "old.bin"}));
+  EXPECT_EQ(accepted.code, 0) << accepted.err;
+  EXPECT_EQ(ReadFile(dir.File("map-out")).size(), spec.data.size());
+}
+
+TEST_F(CliEndToEnd, InterruptDuringProgramUploadExits130WithTheConfigurationIntact) {
+  SimProcess& sim = StartSim({});
+  WriteProgram("RV4410_big.hex", 256 + 128 * 1024);
+  QProcess process;
+  StartCli(process, On(sim, {"write-program", "RV4410_big.hex", "--config", "saved.dat"}));
+  // Interrupts once the data is on its way.
+  QElapsedTimer clock;
+  clock.start();
+  std::string err;
+  while (err.find("10%") == std::string::npos && clock.elapsed() < 60000) {
+    process.waitForReadyRead(100);
+    err += process.readAllStandardError().toStdString();
+  }
+  ASSERT_NE(err.find("10%"), std::string::npos) << err;
+  std::string saved = ReadFile(dir.File("saved.dat"));
+  kill(static_cast<pid_t>(process.processId()), SIGINT);
+  ASSERT_TRUE(process.waitForFinished(30000));
+  EXPECT_EQ(process.exitCode(), 130);
+  EXPECT_FALSE(saved.empty());
+  EXPECT_EQ(ReadFile(dir.File("saved.dat")), saved);
+  // The port is free again: the unit can be found at once.
+  EXPECT_EQ(Run(On(sim, {"identify"})).code, 0);
+}
+
+TEST_F(CliEndToEnd, ThreeUnitsAtOnceEachGetTheWholeImage) {
+  SimProcess& a = StartSim({}, "a");
+  SimProcess& b = StartSim({}, "b");
+  SimProcess& c = StartSim({}, "c");
+  Bytes image = WriteProgram("RV4410_m.hex", 256 + 8 * 1024, 9);
+  CliRun run = Run({"-p", a.Path(), "-p", b.Path(), "-p", c.Path(), "-b", "115200", "--json",
+                    "write-program", "RV4410_m.hex", "--config", "unit.dat"});
+  ASSERT_EQ(run.code, 0) << run.out << run.err;
+  int summaries = 0;
+  for (const QJsonObject& object : JsonLines(run.out)) {
+    EXPECT_TRUE(object.contains("port"));
+    if (object["type"] == "summary") ++summaries;
+  }
+  EXPECT_EQ(summaries, 3);
+  for (const char* tag : {"a", "b", "c"}) {
+    EXPECT_EQ(ReadFile(dir.File(std::string("program-out") + tag)), AsString(image)) << tag;
+  }
+}
+
+}  // namespace
+}  // namespace rv4410::test

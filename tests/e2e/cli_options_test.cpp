@@ -1,0 +1,77 @@
+// The command line's parsing and the names each unit's files get when
+// several units run at once.
+
+#include <gtest/gtest.h>
+
+#include "cli/cli_options.h"
+#include "cli/multi_port.h"
+
+namespace rv4410 {
+namespace {
+
+ParseOutcome Parse(const std::vector<const char*>& words, CliOptions& options, std::string& error) {
+  QStringList arguments{"rv4410"};
+  for (const char* word : words) arguments << word;
+  return ParseCliArguments(arguments, options, error);
+}
+
+TEST(CliOptions, PortsRepeatAndTheDefaultsMatchTheWizard) {
+  CliOptions options;
+  std::string error;
+  ASSERT_EQ(Parse({"-p", "COM2", "--port", "/dev/ttyUSB0", "--yes", "write-program", "a.hex",
+                   "--config", "c.dat"},
+                  options, error),
+            ParseOutcome::kRun)
+      << error;
+  EXPECT_EQ(options.ports, (std::vector<std::string>{"COM2", "/dev/ttyUSB0"}));
+  EXPECT_EQ(options.command, CliCommand::kWriteProgram);
+  EXPECT_EQ(options.file, "a.hex");
+  EXPECT_EQ(options.configFile, "c.dat");
+  EXPECT_TRUE(options.rules.yes);
+  EXPECT_EQ(options.rules.retries, 3);
+  EXPECT_EQ(options.baud, 9600);
+  EXPECT_EQ(options.waitSeconds, 60);
+
+  CliOptions plain;
+  ASSERT_EQ(Parse({"identify"}, plain, error), ParseOutcome::kRun);
+  EXPECT_EQ(plain.ports, (std::vector<std::string>{"COM1"}));
+}
+
+TEST(CliOptions, BadValuesAndMisplacedFilesAreUsageErrors) {
+  for (const std::vector<const char*>& words :
+       std::vector<std::vector<const char*>>{{"--baud", "0", "identify"},
+                                             {"--wait", "-1", "identify"},
+                                             {"--retries", "x", "identify"},
+                                             {"read-config"},
+                                             {"ports", "extra"},
+                                             {"--config", "c.dat", "write-map", "m.bin"},
+                                             {"--frobnicate", "identify"}}) {
+    CliOptions options;
+    std::string error;
+    EXPECT_EQ(Parse(words, options, error), ParseOutcome::kError) << words.front();
+    EXPECT_FALSE(error.empty());
+  }
+}
+
+TEST(MultiPort, EachUnitGetsItsOwnLogAndConfigurationFile) {
+  EXPECT_EQ(PerPortFileName("Loader.LOG", "COM1"), "Loader-COM1.LOG");
+  EXPECT_EQ(PerPortFileName("Loader.LOG", "/dev/pts/7"), "Loader-_dev_pts_7.LOG");
+  EXPECT_EQ(PerPortFileName("out/unit", "COM2"), "out/unit-COM2");
+  EXPECT_EQ(PerPortFileName("out.d/unit", "COM2"), "out.d/unit-COM2");
+
+  CliOptions options;
+  options.ports = {"COM1", "COM2"};
+  options.command = CliCommand::kReadConfig;
+  options.file = "unit.dat";
+  QStringList arguments = ChildArguments(options, "COM2");
+  EXPECT_TRUE(arguments.contains("unit-COM2.dat"));
+  EXPECT_TRUE(arguments.contains("Loader-COM2.LOG"));
+  EXPECT_EQ(arguments.count("--port"), 1);
+
+  // A file only read is shared.
+  options.command = CliCommand::kWriteConfig;
+  EXPECT_TRUE(ChildArguments(options, "COM2").contains("unit.dat"));
+}
+
+}  // namespace
+}  // namespace rv4410

@@ -1,0 +1,81 @@
+// The console host's answers to every kind of box the logic shows, and its
+// loud refusal of a question it has no rule for.
+
+#include <gtest/gtest.h>
+
+#include "cli/console_host.h"
+#include "datafiles/map_file.h"
+#include "protocol/command_lines.h"
+#include "uploads/program_upload.h"
+#include "uploads/transfer_driver.h"
+
+namespace rv4410 {
+namespace {
+
+MessageBoxRequest Question(const char* text, const char* caption,
+                           BoxButtons buttons = BoxButtons::kYesNo) {
+  return {text, caption, BoxIcon::kError, buttons, nullptr};
+}
+
+TEST(ConsoleHost, TryAgainIsYesOnlyWithYesAndAtMostRetriesTimes) {
+  ConsoleOutput output({true, false, false});
+  ConsoleHost without(BoxRules{}, output);
+  EXPECT_EQ(without.ShowMessageBox(Question(kFlashWriteFailed, kErrorCaption)), BoxAnswer::kNo);
+  EXPECT_EQ(without.Record().retriesDeclined, 1);
+
+  ConsoleHost with(BoxRules{true, 2, false}, output);
+  EXPECT_EQ(with.ShowMessageBox(Question(kFlashWriteFailed, kErrorCaption)), BoxAnswer::kYes);
+  with.ClearRecord();
+  EXPECT_EQ(with.ShowMessageBox(Question(kRestoreRefusedBlock, kErrorCaption)), BoxAnswer::kYes);
+  EXPECT_EQ(with.ShowMessageBox(Question(kFlashWriteFailed, kErrorCaption)), BoxAnswer::kNo);
+  EXPECT_EQ(with.Record().retriesGranted, 2);
+  EXPECT_EQ(with.Record().retriesDeclined, 1);
+}
+
+TEST(ConsoleHost, MapDatesGoOnOnlyWithAcceptDates) {
+  ConsoleOutput output({true, false, false});
+  ConsoleHost strict(BoxRules{}, output);
+  MessageBoxRequest warning =
+      Question("Map expired", kMapDateWarningCaption, BoxButtons::kOkCancel);
+  EXPECT_EQ(strict.ShowMessageBox(warning), BoxAnswer::kCancel);
+  EXPECT_TRUE(strict.Record().datesRefused);
+  ConsoleHost accepting(BoxRules{false, 3, true}, output);
+  EXPECT_EQ(accepting.ShowMessageBox(warning), BoxAnswer::kOk);
+  EXPECT_FALSE(accepting.Record().datesRefused);
+}
+
+TEST(ConsoleHost, AnotherUnitIsAlwaysNoAndNoticesAreOk) {
+  ConsoleOutput output({true, false, false});
+  ConsoleHost host(BoxRules{true, 9, true}, output);
+  EXPECT_EQ(host.ShowMessageBox(Question(kUploadAnotherQuestion, kUploadDoneCaption)),
+            BoxAnswer::kNo);
+  EXPECT_EQ(host.Record().retriesGranted, 0);
+  EXPECT_EQ(host.ShowMessageBox(
+                {"Could not open COM1.", kErrorCaption, BoxIcon::kError, BoxButtons::kOk, nullptr}),
+            BoxAnswer::kOk);
+  EXPECT_EQ(host.Record().errorNotices, 1);
+  EXPECT_EQ(host.ShowMessageBox({kAttachNewUnitNote, kNoteCaption, BoxIcon::kInformation,
+                                 BoxButtons::kOk, nullptr}),
+            BoxAnswer::kOk);
+  EXPECT_EQ(host.Record().errorNotices, 1);
+  EXPECT_EQ(host.ShowMessageBox({"Line damaged, read again", "Parameter Transfer Error",
+                                 BoxIcon::kWarning, BoxButtons::kOk, nullptr}),
+            BoxAnswer::kOk);
+  EXPECT_EQ(host.Record().errorNotices, 1);
+}
+
+TEST(ConsoleHost, QuestionWithoutRuleIsRefusedAndCounted) {
+  ConsoleOutput output({true, false, false});
+  ConsoleHost host(BoxRules{true, 9, true}, output);
+  EXPECT_EQ(host.ShowMessageBox(Question("Erase everything?", "Question")), BoxAnswer::kNo);
+  EXPECT_EQ(host.ShowMessageBox(Question("Proceed?", "Question", BoxButtons::kOkCancel)),
+            BoxAnswer::kCancel);
+  EXPECT_EQ(host.Record().unexpected, 2);
+  std::string path = "stale";
+  EXPECT_FALSE(host.ChooseFile({"Open", {}, nullptr}, path));
+  EXPECT_TRUE(path.empty());
+  EXPECT_EQ(host.Record().unexpected, 3);
+}
+
+}  // namespace
+}  // namespace rv4410
