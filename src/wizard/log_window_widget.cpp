@@ -6,11 +6,41 @@
 
 namespace rv4410 {
 
+namespace {
+
+// Long enough to show a burst of lines in one repaint, short enough to look
+// immediate.
+constexpr int kShowIntervalMs = 100;
+
+}  // namespace
+
 LogWindowWidget::LogWindowWidget(QWidget* parent) : QPlainTextEdit(parent) {
   setReadOnly(true);
   setLineWrapMode(QPlainTextEdit::NoWrap);
   setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   defaultFont_ = font();
+  showTimer_.setSingleShot(true);
+  connect(&showTimer_, &QTimer::timeout, this, [this] { ShowPending(); });
+}
+
+void LogWindowWidget::ShowPending() {
+  showTimer_.stop();
+  if (pending_.isEmpty()) return;
+  QTextCursor cursor(document());
+  cursor.movePosition(QTextCursor::End);
+  cursor.insertText(pending_);
+  pending_.clear();
+  verticalScrollBar()->setValue(verticalScrollBar()->maximum());
+}
+
+void LogWindowWidget::paintEvent(QPaintEvent* event) {
+  ShowPending();
+  QPlainTextEdit::paintEvent(event);
+}
+
+QString LogWindowWidget::Shown() {
+  ShowPending();
+  return toPlainText();
 }
 
 int LogWindowWidget::TextLength() const {
@@ -52,6 +82,7 @@ void LogWindowWidget::RemoveLeading(int count) {
   std::size_t cut = std::min(static_cast<std::size_t>(count), text_.size());
   // A CR LF goes whole: the editor shows it as one line break.
   if (cut > 0 && cut < text_.size() && text_[cut - 1] == '\r' && text_[cut] == '\n') ++cut;
+  ShowPending();
   int editorCut = EditorLength(cut);
   text_.erase(0, cut);
   QTextCursor cursor(document());
@@ -71,10 +102,8 @@ void LogWindowWidget::Append(std::string_view text) {
   QString line = QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
   line.replace(QLatin1String("\r\n"), QLatin1String("\n"));
   line.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-  QTextCursor cursor(document());
-  cursor.movePosition(QTextCursor::End);
-  cursor.insertText(line);
-  verticalScrollBar()->setValue(verticalScrollBar()->maximum());
+  pending_ += line;
+  if (!showTimer_.isActive()) showTimer_.start(kShowIntervalMs);
 }
 
 void LogWindowWidget::SetLogFont(const char* family, int pixelHeight) {

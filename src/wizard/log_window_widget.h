@@ -7,6 +7,7 @@
 // LogWindow calls.
 
 #include <QPlainTextEdit>
+#include <QTimer>
 #include <string>
 
 #include "activity_log/log_window.h"
@@ -24,6 +25,15 @@ class LogWindowWidget : public QPlainTextEdit, public LogWindow {
   void SetLogFont(const char* family, int pixelHeight) override;
   void ClearLogFont() override;
 
+  // Puts the text appended since the last showing into the editor now.
+  void ShowPending();
+  // The editor's text, with everything appended shown.
+  QString Shown();
+
+ protected:
+  // A repaint for any other reason (a grab, an uncovered window) shows what is pending.
+  void paintEvent(QPaintEvent* event) override;
+
  private:
   // The number of editor characters that the first `count` appended ones show
   // as (a CR LF line end is one line break in the editor).
@@ -32,6 +42,11 @@ class LogWindowWidget : public QPlainTextEdit, public LogWindow {
   QFont defaultFont_;
   // The text as appended, less what was removed.
   std::string text_;
+  // Appended but not yet in the editor: lines come one at a time, and each
+  // repaint of the editor costs more than the line; they are shown together
+  // at most every kShowIntervalMs.
+  QString pending_;
+  QTimer showTimer_;
 };
 
 }  // namespace rv4410

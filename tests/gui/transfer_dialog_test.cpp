@@ -5,6 +5,8 @@
 
 #include "wizard/transfer_dialog.h"
 
+#include "wizard/log_window_widget.h"
+
 #include <gtest/gtest.h>
 
 #include <QLineEdit>
@@ -69,7 +71,7 @@ class TransferDialogTest : public ::testing::Test {
   }
 
   static QString LogShown(TransferDialog& dialog) {
-    return dialog.findChild<QPlainTextEdit*>(QStringLiteral("logWindow"))->toPlainText();
+    return dialog.findChild<LogWindowWidget*>(QStringLiteral("logWindow"))->Shown();
   }
   static QPushButton* Button(TransferDialog& dialog, const char* name) {
     return dialog.findChild<QPushButton*>(QString::fromLatin1(name));

@@ -28,9 +28,9 @@ TEST_F(LogWindowWidgetTest, ShowsLogLinesWithTheLogFontAndTrimsTheFirstFiftyLine
   for (int i = 0; i < 120; ++i) log.LogPrintf("%03d%s\r\n", i, std::string(196, '.').c_str());
   // Each append past 20000 characters first dropped 50 lines.
   EXPECT_LE(window.TextLength(), 20000 + 200);
-  EXPECT_TRUE(window.toPlainText().startsWith("050"));
-  EXPECT_TRUE(window.toPlainText().endsWith("119" + QString(196, '.') + "\n"));
-  EXPECT_FALSE(window.toPlainText().contains('\r'));
+  EXPECT_TRUE(window.Shown().startsWith("050"));
+  EXPECT_TRUE(window.Shown().endsWith("119" + QString(196, '.') + "\n"));
+  EXPECT_FALSE(window.Shown().contains('\r'));
 
   log.LogWindowDetach();
   EXPECT_NE(window.font().family(), "Courier New");
@@ -46,38 +46,38 @@ TEST_F(LogWindowWidgetTest, CountsCrLfAsTwoSoTrimmingStartsJustAbove20000) {
 
   // Exactly 20000: nothing goes.
   log.LogPrintf("next\r\n");
-  EXPECT_TRUE(window.toPlainText().startsWith("000"));
+  EXPECT_TRUE(window.Shown().startsWith("000"));
   EXPECT_EQ(window.TextLength(), 20006);
   // Above it: the first 50 lines go before the text is appended.
   log.LogPrintf("last\r\n");
-  EXPECT_TRUE(window.toPlainText().startsWith("050"));
+  EXPECT_TRUE(window.Shown().startsWith("050"));
   EXPECT_EQ(window.TextLength(), 20006 - 50 * 200 + 6);
-  EXPECT_TRUE(window.toPlainText().endsWith("next\nlast\n"));
+  EXPECT_TRUE(window.Shown().endsWith("next\nlast\n"));
 }
 
 TEST_F(LogWindowWidgetTest, LoneLineEndsAndACrLfSplitOverTwoAppendsKeepCountAndLinesInStep) {
   window.Append("a\rb\nc\r\nd");
-  EXPECT_EQ(window.toPlainText(), "a\nb\nc\nd");
+  EXPECT_EQ(window.Shown(), "a\nb\nc\nd");
   EXPECT_EQ(window.TextLength(), 8);
   EXPECT_EQ(window.LineStart(1), 2);
   EXPECT_EQ(window.LineStart(2), 4);
   EXPECT_EQ(window.LineStart(3), 7);
   window.RemoveLeading(window.LineStart(2));
-  EXPECT_EQ(window.toPlainText(), "c\nd");
+  EXPECT_EQ(window.Shown(), "c\nd");
   EXPECT_EQ(window.TextLength(), 4);
 
   // A CR at the end of one text and the LF that starts the next are one line end.
   window.Append("\r");
   window.Append("\ne\r\n");
-  EXPECT_EQ(window.toPlainText(), "c\nd\ne\n");
+  EXPECT_EQ(window.Shown(), "c\nd\ne\n");
   EXPECT_EQ(window.TextLength(), 9);
   EXPECT_EQ(window.LineStart(2), 6);
   // A cut between CR and LF takes the whole line end.
   window.RemoveLeading(5);
-  EXPECT_EQ(window.toPlainText(), "e\n");
+  EXPECT_EQ(window.Shown(), "e\n");
   EXPECT_EQ(window.TextLength(), 3);
   window.RemoveLeading(100);
-  EXPECT_EQ(window.toPlainText(), "");
+  EXPECT_EQ(window.Shown(), "");
   EXPECT_EQ(window.TextLength(), 0);
 }
 
