@@ -65,7 +65,7 @@ void ReadConfigurationOnThePage(Report& report, bool checked) {
       dialog.EndPage(0);
     }
   });
-  poll->start(20);
+  poll->start(100);
   DoTransfer(state, dialog);
   std::vector<double> latencies = probe != nullptr ? probe->Latencies() : std::vector<double>{};
   delete probe;

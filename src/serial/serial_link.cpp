@@ -89,13 +89,13 @@ int ReadByteBy(SerialLink& link, std::int64_t deadline) {
   return buffer[0];
 }
 
-// How long a line being collected may gather before it is looked at: four
-// characters' time where that is long enough to be worth a wake saved (up to
-// 19200 baud), at most a quarter of the pause that ends a line.
+// How long a line being collected may gather before it is looked at: eight
+// characters' time where that is long enough to be worth the wakes saved (up
+// to 38400 baud), at most a quarter of the pause that ends a line.
 std::int64_t GatherMs(int baud) {
-  std::int64_t fourCharactersUs = 4 * CharacterTimeUs(baud);
-  if (fourCharactersUs < 2000) return 0;
-  return std::min<std::int64_t>((fourCharactersUs + 999) / 1000, kByteTimeoutMs / 4);
+  std::int64_t eightCharactersUs = 8 * CharacterTimeUs(baud);
+  if (eightCharactersUs < 2000) return 0;
+  return std::min<std::int64_t>((eightCharactersUs + 999) / 1000, kByteTimeoutMs / 4);
 }
 
 }  // namespace
