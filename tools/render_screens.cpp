@@ -1,6 +1,5 @@
-// rv4410-screens DIR: renders the splash and every page as it looks to the
-// user into DIR/<name>.png, offscreen. Pages that are not part of the build
-// yet are simply absent from the list below.
+// rv4410-screens DIR: renders the splash, every page and the communications
+// dialog as they look to the user into DIR/<name>.png, offscreen.
 
 #include <QApplication>
 #include <QDir>
@@ -12,12 +11,16 @@
 #include <vector>
 
 #include "activity_log/activity_log.h"
+#include "datafiles/comms_page.h"
+#include "datafiles/setup_page.h"
 #include "platform/format.h"
 #include "platform/qt_host.h"
 #include "protocol/transfer_setup.h"
 #include "uploads/loader_state.h"
 #include "uploads/transfer_driver.h"
+#include "wizard/comms_dialog.h"
 #include "wizard/page_picture.h"
+#include "wizard/setup_dialog.h"
 #include "wizard/splash_window.h"
 #include "wizard/transfer_dialog.h"
 #include "wizard/waiting_dialog.h"
@@ -57,6 +60,24 @@ std::unique_ptr<QWidget> MakeTransfer(LoaderState& state) {
 }
 
 // The four pictures side by side, small and large, to see that they stay legible.
+// The setup page as it opens, the remembered function selected.
+std::unique_ptr<QWidget> MakeSetup(LoaderState& state) {
+  auto page = std::make_unique<SetupDialog>(state.run, state.files);
+  state.run.settings.programFile = "RV4410_sample.hex";
+  state.run.settings.configFile = "RV4410_Param_1767225600.dat";
+  state.run.settings.mapFile = "RV4410_sample.bin";
+  SetupPageOpen(state.run, *page);
+  QCoreApplication::processEvents();
+  return page;
+}
+
+// The communications dialog as it opens, each name with its device.
+std::unique_ptr<QWidget> MakeComms(LoaderState& state) {
+  auto dialog = std::make_unique<CommsDialog>(state.run);
+  CommsPageOpen(state.run, *dialog);
+  return dialog;
+}
+
 std::unique_ptr<QWidget> MakePictures(LoaderState&) {
   auto sheet = std::make_unique<QWidget>();
   auto* grid = new QGridLayout(sheet.get());
@@ -75,10 +96,8 @@ std::unique_ptr<QWidget> MakePictures(LoaderState&) {
 }
 
 const std::vector<Screen> kScreens = {
-    {"pictures", MakePictures},
-    {"splash", MakeSplash},
-    {"waiting", MakeWaiting},
-    {"transfer", MakeTransfer},
+    {"pictures", MakePictures}, {"splash", MakeSplash},   {"setup", MakeSetup},
+    {"comms", MakeComms},       {"waiting", MakeWaiting}, {"transfer", MakeTransfer},
 };
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include "wizard/app_icon.h"
 #include "wizard/comms_dialog.h"
 #include "wizard/dialog_units.h"
+#include "wizard/page_picture.h"
 
 namespace rv4410 {
 
@@ -65,8 +66,6 @@ constexpr DialogPlace kGroupPlace{156, 7, 162, 190};
 constexpr DialogPlace kConfigLabelPlace{160, 55, 74, 8};
 constexpr DialogPlace kUpperLinePlace{165, 116, 141, 1};
 constexpr DialogPlace kLowerLinePlace{7, 210, 310, 1};
-// The picture's icon, in dialog units.
-constexpr int kPictureIconUnits = 64;
 
 QString Name(const char* kind, int id) {
   return QString::fromLatin1(kind) + QString::number(id);
@@ -82,10 +81,8 @@ SetupDialog::SetupDialog(RunState& run, DataFiles& files, QWidget* parent)
 }
 
 void SetupDialog::BuildControls() {
-  auto* picture = new QLabel(this);
+  auto* picture = new PagePicture(PictureKind::kSetup, this);
   picture->setObjectName(QStringLiteral("picture"));
-  picture->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-  picture->setAlignment(Qt::AlignCenter);
   Place(picture, kPicturePlace);
 
   // Created before the controls it frames, so that they lie above it.
@@ -129,7 +126,6 @@ void SetupDialog::BuildControls() {
   controls_[kSetupMapFind]->setEnabled(false);
 
   LayOut();
-  picture->setPixmap(AppIcon().pixmap(units_.X(kPictureIconUnits)));
 }
 
 void SetupDialog::Place(QWidget* widget, const DialogPlace& place) {
