@@ -113,9 +113,9 @@ int main(int argc, char** argv) {
   using namespace rv4410::bench;
   QCoreApplication app(argc, argv);
   TempDir dir;
-  rv4410::test::ProgramImageSpec spec;
-  spec.length = kImageBytes;
-  rv4410::test::Bytes image = rv4410::test::BuildProgramImage(spec);
+  rv4410::test::ProgramImagePlan plan;
+  plan.length = kImageBytes;
+  rv4410::test::Bytes image = rv4410::test::BuildProgramImage(plan);
   rv4410::test::WriteFile(dir.File("RV4410_bench.hex"), rv4410::test::HexText(image));
   // On the wire each frame adds its start, type, header and check (16 bytes),
   // and every DLE in the data goes twice.

@@ -53,7 +53,7 @@ int main(int argc, char** argv) {
   for (auto layout : {test::ChecksumLayout::kNewer, test::ChecksumLayout::kOlder,
                       test::ChecksumLayout::kOlderFallback}) {
     for (std::size_t length : {256u, 300u, 900u}) {
-      test::ProgramImageSpec plan;
+      test::ProgramImagePlan plan;
       plan.layout = layout;
       plan.length = length;
       plan.olderEnd =
@@ -67,7 +67,7 @@ int main(int argc, char** argv) {
   std::filesystem::path map = root / "map_file";
   for (std::size_t length : {0u, 1u, 100u}) {
     for (std::size_t further : {0u, 300u}) {
-      test::MapFileSpec plan;
+      test::MapFilePlan plan;
       plan.data = test::PatternBytes(length, static_cast<std::uint32_t>(length + further));
       plan.furtherBytes = further;
       plan.effectiveDate = further == 0 ? 26001 : 99001;

@@ -85,10 +85,10 @@ class CliEndToEnd : public ::testing::Test {
   }
 
   Bytes WriteProgram(const std::string& name, std::size_t length, std::uint32_t seed = 1) {
-    ProgramImageSpec spec;
-    spec.length = length;
-    spec.seed = seed;
-    Bytes image = BuildProgramImage(spec);
+    ProgramImagePlan plan;
+    plan.length = length;
+    plan.seed = seed;
+    Bytes image = BuildProgramImage(plan);
     WriteFile(dir.File(name), HexText(image));
     return image;
   }
@@ -213,16 +213,16 @@ TEST_F(CliEndToEnd, RefusedInputsMissingPortsAndSilentUnitsHaveTheirOwnCodes) {
 
 TEST_F(CliEndToEnd, ExpiredMapStopsUnlessDatesAreAccepted) {
   SimProcess& sim = StartSim({"--map-out", dir.File("map-out")});
-  MapFileSpec spec;
-  spec.effectiveDate = 20001;
-  spec.expirationDate = 21001;
-  spec.data = PatternBytes(2048, 5);
-  Bytes map = BuildMapFile(spec);
+  MapFilePlan plan;
+  plan.effectiveDate = 20001;
+  plan.expirationDate = 21001;
+  plan.data = PatternBytes(2048, 5);
+  Bytes map = BuildMapFile(plan);
   WriteFile(dir.File("old.bin"), AsString(map));
   EXPECT_EQ(Run(On(sim, {"write-map", "old.bin"})).code, 4);
   CliRun accepted = Run(On(sim, {"--accept-dates", "write-map", "old.bin"}));
   EXPECT_EQ(accepted.code, 0) << accepted.err;
-  EXPECT_EQ(ReadFile(dir.File("map-out")).size(), spec.data.size());
+  EXPECT_EQ(ReadFile(dir.File("map-out")).size(), plan.data.size());
 }
 
 TEST_F(CliEndToEnd, InterruptDuringProgramUploadExits130WithTheConfigurationIntact) {

@@ -58,7 +58,7 @@ TEST_F(SimFlashEndToEnd, ProgramIsFlashedAtTheNegotiatedSpeedAndTheUnitComesBack
   // The erase alone outlasts the unit's quiet spell at a new speed.
   Connect({"--journal", journal, "--program-out", flashed, "--program-erase-ms", "2500",
            "--reply-delay-ms", "1"});
-  ProgramImageSpec plan;
+  ProgramImagePlan plan;
   plan.length = 256 + 3 * 1024 + 100;
   Bytes image = BuildProgramImage(plan);
   ASSERT_EQ(SetupTransfer(run, page, 0, image.data()), 0);
@@ -96,7 +96,7 @@ TEST_F(SimFlashEndToEnd, ProgramIsFlashedAtTheNegotiatedSpeedAndTheUnitComesBack
 
 TEST_F(SimFlashEndToEnd, UnitThatHangsUpAtABlockTakesTheDeviceAway) {
   Connect({"--hang-up-at", "block:1"});
-  ProgramImageSpec plan;
+  ProgramImagePlan plan;
   plan.length = 256 + 3 * 1024;
   Bytes image = BuildProgramImage(plan);
   ASSERT_EQ(SetupTransfer(run, page, 0, image.data()), 0);

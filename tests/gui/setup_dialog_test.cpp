@@ -205,7 +205,7 @@ TEST_F(SetupDialogTest, ABadProgramHeaderGivesTwoBoxesOwnedByThePageAndTheUserSt
 }
 
 TEST_F(SetupDialogTest, CancelAtAMapDateWarningKeepsTheUserOnThePage) {
-  MapFileSpec plan;
+  MapFilePlan plan;
   plan.data = PatternBytes(64, 2);
   plan.expirationDate = 90001;  // 1 January 1990: expired
   WriteFile(run.settings.mapFile, AsString(BuildMapFile(plan)));
@@ -250,7 +250,7 @@ TEST_F(SetupDialogTest, APortHeldByAnotherProgramFailsAfterTheFilesWereReadAndLo
 
 TEST_F(SetupDialogTest, EnterInAnyFieldActsAsNext) {
   WriteProgram();
-  MapFileSpec plan;
+  MapFilePlan plan;
   plan.data = PatternBytes(64, 2);
   WriteFile(run.settings.mapFile, AsString(BuildMapFile(plan)));
   struct Case {

@@ -28,8 +28,8 @@ using sim::PutBig32;
 using sim::PutLittle32;
 using sim::ResealMapFile;
 using sim::SealControlBlock;
-using ProgramImageSpec = sim::ProgramImagePlan;
-using MapFileSpec = sim::MapFilePlan;
+using ProgramImagePlan = sim::ProgramImagePlan;
+using MapFilePlan = sim::MapFilePlan;
 
 // The system's CRC (start all ones, no final inversion) over `bytes`.
 std::uint32_t ReferenceCrc(const std::uint8_t* bytes, std::size_t count);

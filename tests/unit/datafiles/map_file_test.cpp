@@ -12,7 +12,7 @@ namespace rv4410 {
 namespace {
 
 using test::Bytes;
-using test::MapFileSpec;
+using test::MapFilePlan;
 
 // Today, for every test here: 10 April 2026, day 100.
 constexpr OrdinalDate kToday = 26100;
@@ -31,8 +31,8 @@ class MapFileTest : public test::VirtualUnitTest {
     test::WriteFile(path, test::AsString(file));
     return ReadMapFile(run, files, path.c_str());
   }
-  static MapFileSpec WithData(std::size_t length, std::uint32_t seed = 11) {
-    MapFileSpec plan;
+  static MapFilePlan WithData(std::size_t length, std::uint32_t seed = 11) {
+    MapFilePlan plan;
     plan.data = test::PatternBytes(length, seed);
     return plan;
   }
@@ -63,7 +63,7 @@ class MapFileTest : public test::VirtualUnitTest {
 };
 
 TEST_F(MapFileTest, ReadsImageHeaderAndControlBlock) {
-  MapFileSpec plan = WithData(5000);
+  MapFilePlan plan = WithData(5000);
   plan.furtherBytes = 300;
   plan.featureMask = 0x24;
   Bytes file = test::BuildMapFile(plan);
@@ -96,21 +96,21 @@ TEST_F(MapFileTest, ReadsImageHeaderAndControlBlock) {
 
 TEST_F(MapFileTest, FurtherBytesOfAnyCountAreReadAndChecked) {
   for (std::size_t further : {0u, 1u, 255u, 256u, 257u, 512u, 1000u}) {
-    MapFileSpec plan = WithData(700);
+    MapFilePlan plan = WithData(700);
     plan.furtherBytes = further;
     EXPECT_EQ(Read(test::BuildMapFile(plan)), 700) << further;
   }
 }
 
 TEST_F(MapFileTest, EmptyMapGivesAnAllOnesDataCrc) {
-  ASSERT_EQ(Read(test::BuildMapFile(MapFileSpec{})), 0);
+  ASSERT_EQ(Read(test::BuildMapFile(MapFilePlan{})), 0);
   EXPECT_EQ(files.loadedImage.Size(), 0u);
   EXPECT_EQ(files.mapControlBlock.Word(244), 0u);
   EXPECT_EQ(files.mapControlBlock.Word(248), 0xFFFFFFFFu);
 }
 
 TEST_F(MapFileTest, FormatOtherThanOneIsRefusedBeforeAnyDateBox) {
-  MapFileSpec plan = WithData(10);
+  MapFilePlan plan = WithData(10);
   plan.format = 2;
   EXPECT_EQ(Read(test::BuildMapFile(plan)), -1);
   ASSERT_EQ(host.ShownBoxes().size(), 1u);
@@ -118,7 +118,7 @@ TEST_F(MapFileTest, FormatOtherThanOneIsRefusedBeforeAnyDateBox) {
 }
 
 TEST_F(MapFileTest, ValidityPeriodIncludesBothOfItsDays) {
-  MapFileSpec plan = WithData(10);
+  MapFilePlan plan = WithData(10);
   plan.effectiveDate = kToday;
   plan.expirationDate = kToday;
   EXPECT_EQ(Read(test::BuildMapFile(plan)), 10);
@@ -126,7 +126,7 @@ TEST_F(MapFileTest, ValidityPeriodIncludesBothOfItsDays) {
 }
 
 TEST_F(MapFileTest, OneDayOutsideThePeriodWarns) {
-  MapFileSpec early = WithData(10);
+  MapFilePlan early = WithData(10);
   early.effectiveDate = kToday + 1;
   EXPECT_EQ(Read(test::BuildMapFile(early)), 10);
   ASSERT_EQ(host.ShownBoxes().size(), 2u);
@@ -138,7 +138,7 @@ TEST_F(MapFileTest, OneDayOutsideThePeriodWarns) {
   EXPECT_EQ(LogText().find("NOT YET"), std::string::npos);
 
   host.ClearShownBoxes();
-  MapFileSpec late = WithData(10);
+  MapFilePlan late = WithData(10);
   late.expirationDate = kToday - 1;
   EXPECT_EQ(Read(test::BuildMapFile(late)), 10);
   ASSERT_EQ(host.ShownBoxes().size(), 2u);
@@ -148,7 +148,7 @@ TEST_F(MapFileTest, OneDayOutsideThePeriodWarns) {
 }
 
 TEST_F(MapFileTest, TwoDigitYearsBefore80AreThisCentury) {
-  MapFileSpec plan = WithData(10);
+  MapFilePlan plan = WithData(10);
   plan.effectiveDate = 26001;
   plan.expirationDate = 99365;  // 31 December 1999
   EXPECT_EQ(Read(test::BuildMapFile(plan)), 10);
@@ -158,7 +158,7 @@ TEST_F(MapFileTest, TwoDigitYearsBefore80AreThisCentury) {
 }
 
 TEST_F(MapFileTest, BothWarningsComeInOrderAndCancelAtEitherQuits) {
-  MapFileSpec plan = WithData(10);
+  MapFilePlan plan = WithData(10);
   plan.effectiveDate = 27001;
   plan.expirationDate = 25001;
   Bytes file = test::BuildMapFile(plan);
@@ -191,7 +191,7 @@ TEST_F(MapFileTest, BothWarningsComeInOrderAndCancelAtEitherQuits) {
 }
 
 TEST_F(MapFileTest, FileCutShortFailsAtTheReadItEndsIn) {
-  MapFileSpec plan = WithData(1000);
+  MapFilePlan plan = WithData(1000);
   plan.furtherBytes = 300;  // one whole chunk and a last one of 44
   Bytes file = test::BuildMapFile(plan);
   struct Cut {
@@ -214,7 +214,7 @@ TEST_F(MapFileTest, FileCutShortFailsAtTheReadItEndsIn) {
 
 // R = T - L - 1352 wraps round: the reader takes chunks until the file ends.
 TEST_F(MapFileTest, TotalBelowTheFixedPartsFailsInTheFurtherBytes) {
-  MapFileSpec plan = WithData(600);
+  MapFilePlan plan = WithData(600);
   plan.furtherBytes = 700;
   plan.overrideTotalLength = true;
   plan.totalLength = 600 + 1000;
@@ -223,7 +223,7 @@ TEST_F(MapFileTest, TotalBelowTheFixedPartsFailsInTheFurtherBytes) {
 }
 
 TEST_F(MapFileTest, AnyChangedByteIsACrcError) {
-  MapFileSpec plan = WithData(2000);
+  MapFilePlan plan = WithData(2000);
   plan.furtherBytes = 100;
   Bytes file = test::BuildMapFile(plan);
   for (std::size_t at : {std::size_t{4}, std::size_t{63}, std::size_t{64}, std::size_t{319},
@@ -250,7 +250,7 @@ TEST_F(MapFileTest, StoredCrcIsLittleEndian) {
 TEST_F(MapFileTest, DataLengthBeyondTheFileFailsWithoutTakingMemory) {
   files.loadedImage.allocationLimit = 1 << 20;
   for (std::uint32_t length : {0xFFFFFFFFu, 0x80000000u, 2000u + 1028u + 4u + 1u}) {
-    MapFileSpec plan = WithData(2000);
+    MapFilePlan plan = WithData(2000);
     plan.overrideDataLength = true;
     plan.dataLength = length;
     host.ClearShownBoxes();
@@ -269,7 +269,7 @@ TEST_F(MapFileTest, DataThatCannotBeAllocatedIsReported) {
 TEST_F(MapFileTest, MapImageReplacesAProgramImageInTheSlot) {
   ASSERT_TRUE(files.loadedImage.Allocate(4096));
   files.loadedImage.Data()[0] = 0xAA;
-  MapFileSpec plan = WithData(3);
+  MapFilePlan plan = WithData(3);
   ASSERT_EQ(Read(test::BuildMapFile(plan)), 3);
   EXPECT_EQ(files.loadedImage.Size(), 3u);
   EXPECT_EQ(Bytes(files.loadedImage.Data(), files.loadedImage.Data() + 3), plan.data);
@@ -287,7 +287,7 @@ namespace rv4410 {
 namespace {
 
 TEST_F(MapFileTest, HeaderGivesTheUnitCheckItsFeatureMaskAndLength) {
-  MapFileSpec plan = WithData(1000);
+  MapFilePlan plan = WithData(1000);
   plan.featureMask = 0x24;
   ASSERT_EQ(Read(test::BuildMapFile(plan)), 1000);
   MapRequirement requirement = files.mapHeader.Requirement();

@@ -10,7 +10,7 @@ namespace {
 
 using test::Bytes;
 using test::ChecksumLayout;
-using test::ProgramImageSpec;
+using test::ProgramImagePlan;
 
 class ProgramFileTest : public test::VirtualUnitTest {
  protected:
@@ -124,7 +124,7 @@ TEST_F(ProgramFileTest, ImageTooLargeForMemoryIsReportedAndEmptiesTheSlot) {
 TEST_F(ProgramFileTest, BothLayoutsPassTheirChecks) {
   for (ChecksumLayout layout :
        {ChecksumLayout::kNewer, ChecksumLayout::kOlder, ChecksumLayout::kOlderFallback}) {
-    ProgramImageSpec plan;
+    ProgramImagePlan plan;
     plan.layout = layout;
     plan.length = 3000;
     plan.olderEnd = layout == ChecksumLayout::kNewer ? 0 : 2000;
@@ -137,12 +137,12 @@ TEST_F(ProgramFileTest, BothLayoutsPassTheirChecks) {
 
 TEST_F(ProgramFileTest, LoaderVersionWordIsRefusedWhenPresent) {
   for (std::uint32_t version : {0u, 0xFFFFFFFFu}) {
-    ProgramImageSpec plan;
+    ProgramImagePlan plan;
     plan.loaderVersion = version;
     EXPECT_TRUE(ReadAndCheck(test::BuildProgramImage(plan)));
   }
   for (std::uint32_t version : {1u, 0x80000000u}) {
-    ProgramImageSpec plan;
+    ProgramImagePlan plan;
     plan.loaderVersion = version;
     host.AnswerNextBox(BoxAnswer::kOk);
     EXPECT_FALSE(ReadAndCheck(test::BuildProgramImage(plan)));
@@ -152,7 +152,7 @@ TEST_F(ProgramFileTest, LoaderVersionWordIsRefusedWhenPresent) {
 }
 
 TEST_F(ProgramFileTest, OlderLayoutTakesOffset224OnlyWhen212IsAbsent) {
-  ProgramImageSpec plan;
+  ProgramImagePlan plan;
   plan.layout = ChecksumLayout::kOlderFallback;
   Bytes image = test::BuildProgramImage(plan);
   // A wrong value at 224 is not looked at while 212 holds the right one.
@@ -171,7 +171,7 @@ TEST_F(ProgramFileTest, OlderLayoutTakesOffset224OnlyWhen212IsAbsent) {
 }
 
 TEST_F(ProgramFileTest, EmptyOlderRangeExpectsAllOnes) {
-  ProgramImageSpec plan;
+  ProgramImagePlan plan;
   plan.layout = ChecksumLayout::kOlder;
   plan.olderEnd = 200;  // at or below 256: nothing to check
   Bytes image = test::BuildProgramImage(plan);
@@ -183,7 +183,7 @@ TEST_F(ProgramFileTest, EmptyOlderRangeExpectsAllOnes) {
 }
 
 TEST_F(ProgramFileTest, OlderEndBeyondTheImageIsACrcError) {
-  ProgramImageSpec plan;
+  ProgramImagePlan plan;
   plan.layout = ChecksumLayout::kOlder;
   plan.length = 1024;
   Bytes image = test::BuildProgramImage(plan);
@@ -196,7 +196,7 @@ TEST_F(ProgramFileTest, OlderEndBeyondTheImageIsACrcError) {
 
 TEST_F(ProgramFileTest, ChangedProgramByteIsACrcErrorWhateverTheLayout) {
   for (ChecksumLayout layout : {ChecksumLayout::kNewer, ChecksumLayout::kOlder}) {
-    ProgramImageSpec plan;
+    ProgramImagePlan plan;
     plan.layout = layout;
     Bytes image = test::BuildProgramImage(plan);
     image[700] ^= 0x01;

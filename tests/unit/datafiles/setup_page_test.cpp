@@ -49,10 +49,10 @@ class SetupPageTest : public test::VirtualUnitTest {
     EXPECT_EQ(page.Run(), kPageLeave);
     ExpectLastRefusal(text, &page);
   }
-  void WriteProgram(const test::ProgramImageSpec& plan = {}) {
+  void WriteProgram(const test::ProgramImagePlan& plan = {}) {
     test::WriteFile(run.settings.programFile, test::HexText(test::BuildProgramImage(plan)));
   }
-  void WriteMap(const test::MapFileSpec& plan) {
+  void WriteMap(const test::MapFilePlan& plan) {
     test::WriteFile(run.settings.mapFile, test::AsString(test::BuildMapFile(plan)));
   }
   // The texts of the boxes shown, in order.
@@ -207,7 +207,7 @@ TEST_F(SetupPageTest, WriteConfigurationNeedsAReadableRegularFile) {
 }
 
 TEST_F(SetupPageTest, CancelAtAMapDateWarningKeepsTheUserOnThePage) {
-  test::MapFileSpec plan;
+  test::MapFilePlan plan;
   plan.data = test::PatternBytes(100, 3);
   plan.effectiveDate = 27001;  // not valid before 2027
   WriteMap(plan);
@@ -223,7 +223,7 @@ TEST_F(SetupPageTest, AMapWithoutDataIsRefusedAndAGoodOneGoesOn) {
   EXPECT_EQ(PressNext(kWriteMap), test::kPageNeverEnded);
   ExpectLastRefusal(FormatText("Couldn't read map file '%s'.", run.settings.mapFile.c_str()));
 
-  test::MapFileSpec plan;
+  test::MapFilePlan plan;
   plan.data = test::PatternBytes(100, 3);
   WriteMap(plan);
   test::VirtualSetupPage again(host, run, files);
@@ -248,7 +248,7 @@ TEST_F(SetupPageTest, APortInUseFailsLastAfterTheFilesWereReadAndLogsWhy) {
 
 TEST_F(SetupPageTest, EveryFunctionChecksThePortLast) {
   WriteProgram();
-  test::MapFileSpec plan;
+  test::MapFilePlan plan;
   plan.data = test::PatternBytes(10, 3);
   WriteMap(plan);
   test::WriteFile(run.settings.configFile, "A=1\r\n");

@@ -57,7 +57,7 @@ TEST_F(SimMapLoadTest, MapFlashWriteTakesItsOwnTime) {
 TEST_F(SimMapLoadTest, ProgramLoadAfterAMapLoadFlashesTheProgram) {
   Start();
   LoadMap(control, data);
-  ProgramImageSpec plan;
+  ProgramImagePlan plan;
   Bytes image = BuildProgramImage(plan);
   LoadProgram(image);
   FlashWrite();

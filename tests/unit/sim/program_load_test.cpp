@@ -12,7 +12,7 @@ namespace rv4410::test {
 namespace {
 
 Bytes Image(std::size_t length = 2500) {
-  ProgramImageSpec plan;
+  ProgramImagePlan plan;
   plan.length = length;
   return BuildProgramImage(plan);
 }
