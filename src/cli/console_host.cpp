@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 
+#include "config/saved_configuration.h"
 #include "datafiles/map_file.h"
 #include "platform/qt_port_names.h"
 #include "protocol/command_lines.h"
@@ -80,6 +81,27 @@ BoxAnswer ConsoleHost::ShowMessageBox(const MessageBoxRequest& request) {
       record_.lastError = request.text;
       rule = rules_.yes ? "--retries used up" : "no --yes";
     }
+  } else if (request.buttons == BoxButtons::kYesNo && request.text == kNoConfigurationQuestion) {
+    answer = rules_.noConfigOk ? BoxAnswer::kYes : BoxAnswer::kNo;
+    rule = rules_.noConfigOk ? "--no-config-ok" : "no --no-config-ok";
+    if (!rules_.noConfigOk) Refuse(kNoConfigOkHint, request);
+  } else if (request.buttons == BoxButtons::kYesNoCancel &&
+             request.text.starts_with(kRestoreChoiceLead)) {
+    switch (rules_.restore) {
+      case RestoreRule::kSaved:
+        answer = BoxAnswer::kYes;
+        rule = "--restore saved";
+        break;
+      case RestoreRule::kUnit:
+        answer = BoxAnswer::kNo;
+        rule = "--restore unit";
+        break;
+      case RestoreRule::kNone:
+        answer = BoxAnswer::kCancel;
+        rule = "no --restore";
+        Refuse(kRestoreHint, request);
+        break;
+    }
   } else if (request.buttons == BoxButtons::kOkCancel &&
              request.caption == kMapDateWarningCaption) {
     answer = rules_.acceptDates ? BoxAnswer::kOk : BoxAnswer::kCancel;
@@ -95,6 +117,12 @@ BoxAnswer ConsoleHost::ShowMessageBox(const MessageBoxRequest& request) {
   }
   output_.Box(request.caption, request.text, AnswerName(answer), rule);
   return answer;
+}
+
+void ConsoleHost::Refuse(const char* hint, const MessageBoxRequest& request) {
+  ++record_.refused;
+  record_.lastError = request.text;
+  output_.Problem(hint);
 }
 
 void ConsoleHost::ClearRecord() {

@@ -16,7 +16,7 @@ namespace rv4410 {
 class SerialDevice;
 
 enum class BoxIcon { kNone, kError, kWarning, kInformation };
-enum class BoxButtons { kOk, kOkCancel, kYesNo };
+enum class BoxButtons { kOk, kOkCancel, kYesNo, kYesNoCancel };
 enum class BoxAnswer { kOk, kCancel, kYes, kNo };
 enum class CursorShape { kArrow, kWait, kAppStarting };
 
@@ -26,6 +26,7 @@ inline BoxAnswer SafestAnswer(BoxButtons buttons) {
     case BoxButtons::kYesNo:
       return BoxAnswer::kNo;
     case BoxButtons::kOkCancel:
+    case BoxButtons::kYesNoCancel:
       return BoxAnswer::kCancel;
     case BoxButtons::kOk:
       break;

@@ -2,9 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -65,9 +68,11 @@ TEST_F(ParameterFileTest, NewContentReplacesTheFileOnlyWhenCommittedAndKeepsTheE
   ParameterFileWriter writer;
   ASSERT_TRUE(writer.Create(path));
   EXPECT_TRUE(writer.WriteLine("second"));
-  // Until the commit the file is as it was; the new lines wait beside it.
+  // Until the commit the file is as it was; the new lines wait beside it,
+  // in a file of this writer's own.
   EXPECT_EQ(ReadFile(path), "first\r\n");
-  EXPECT_EQ(ReadFile(path + ".partial"), "second\r\n");
+  EXPECT_EQ(writer.TemporaryPath().rfind(path + ".partial-", 0), 0u) << writer.TemporaryPath();
+  EXPECT_EQ(ReadFile(writer.TemporaryPath()), "second\r\n");
   FileReplacement done = writer.Commit();
   ASSERT_TRUE(done.done);
   EXPECT_EQ(done.keptAs, path + ".1");
@@ -109,14 +114,40 @@ TEST_F(ParameterFileTest, DiscardedContentLeavesTheFileAsItWasAndNoTemporaryFile
   }
   EXPECT_EQ(ReadFile(path), "kept\r\n");
   EXPECT_EQ(FileNamesIn(dir.Path()), (std::vector<std::string>{"param.dat"}));
+}
 
-  // A temporary file left by a crash is emptied by the next attempt.
+TEST_F(ParameterFileTest, LeftoversOfCrashedRunsGoButALiveRunsTemporaryFileStays) {
+  WriteFile(path, "kept\r\n");
+  // Left by a run that crashed (earlier versions used the bare name), and
+  // one that another run is writing now: it keeps it locked.
   WriteFile(path + ".partial", "half a list");
+  WriteFile(path + ".partial-0badf00d", "half another");
+  std::string live = path + ".partial-11fe0000";
+  WriteFile(live, "being written");
+  int fd = open(live.c_str(), O_RDONLY);
+  ASSERT_GE(fd, 0);
+  ASSERT_EQ(flock(fd, LOCK_EX), 0);
+  WriteFile(dir.File("param.dat.partial.txt.other"), "");
+  WriteFile(dir.File("other.dat.partial-00000000"), "another file's");
+
   ParameterFileWriter writer;
   ASSERT_TRUE(writer.Create(path));
+  std::vector<std::pair<std::string, bool>> found;
+  for (const LeftoverFile& leftover : writer.Leftovers())
+    found.emplace_back(leftover.path, leftover.removed);
+  std::sort(found.begin(), found.end());
+  EXPECT_EQ(found,
+            (std::vector<std::pair<std::string, bool>>{
+                {path + ".partial", true}, {path + ".partial-0badf00d", true}, {live, false}}));
   EXPECT_TRUE(writer.WriteLine("new"));
   ASSERT_TRUE(writer.Commit().done);
   EXPECT_EQ(ReadFile(path), "new\r\n");
+  EXPECT_EQ(ReadFile(live), "being written");
+  close(fd);
+  EXPECT_EQ(
+      FileNamesIn(dir.Path()),
+      (std::vector<std::string>{"other.dat.partial-00000000", "param.dat", "param.dat.1",
+                                "param.dat.partial-11fe0000", "param.dat.partial.txt.other"}));
 }
 
 TEST_F(ParameterFileTest, LinkedFileIsReplacedWhereItLiesAndTheLinkStays) {

@@ -6,9 +6,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <string>
 #include <vector>
 
+#include "config/pending_restore.h"
 #include "protocol/command_lines.h"
 #include "protocol/page_results.h"
 #include "support/image_builders.h"
@@ -319,8 +321,13 @@ TEST_F(ProgramUploadTest, AFailedFlashWriteTriedAgainRestoresWhatTheUnitHeldFirs
   EXPECT_EQ(UploadAgain(), kPageLeave);
   EXPECT_EQ(program->Flashed(), image);
   EXPECT_EQ(UnitParameters(), parametersBefore);
-  // The second save is kept too; the first one is kept beside it.
-  EXPECT_EQ(ReadFile(configPath + ".1"), saved);
+  // The unit still held the list saved: the file keeps it, and no copy of
+  // the same list is made.
+  EXPECT_EQ(ReadFile(configPath), saved);
+  EXPECT_FALSE(std::filesystem::exists(configPath + ".1"));
+  EXPECT_NE(LogText().find("goes back to the unit: the unit holds the list saved"),
+            std::string::npos);
+  EXPECT_FALSE(std::filesystem::exists(configPath + kPendingRestoreSuffix));
 }
 
 TEST_F(ProgramUploadTest, AUnitThatForgotItsConfigurationGetsBackWhatItHeldBeforeTheFirstAttempt) {
@@ -339,12 +346,13 @@ TEST_F(ProgramUploadTest, AUnitThatForgotItsConfigurationGetsBackWhatItHeldBefor
   swallower->armed = false;
   host.ClearShownBoxes();
   EXPECT_EQ(UploadAgain(), kPageLeave);
+  // Erased values and the same identification: the same unit, no question.
   EXPECT_TRUE(host.ShownBoxes().empty());
   EXPECT_EQ(UnitParameters(), parametersBefore);
-  // What the second attempt read (erased values) is in the file, the first
-  // save beside it, and the first save is what went back.
-  EXPECT_NE(ReadFile(configPath).find("0xFFFFFFFF"), std::string::npos);
-  EXPECT_EQ(ReadFile(configPath + ".1").find("DG Select       0xFFFFFFFF"), std::string::npos);
+  // The first save stays in the file and is what went back; what the second
+  // attempt read (erased values) is kept beside it.
+  EXPECT_EQ(ReadFile(configPath).find("DG Select       0xFFFFFFFF"), std::string::npos);
+  EXPECT_NE(ReadFile(configPath + ".1").find("DG Select       0xFFFFFFFF"), std::string::npos);
 }
 
 TEST_F(ProgramUploadTest, AnotherUnitNeverGetsTheFirstUnitsConfiguration) {
