@@ -150,6 +150,81 @@ TEST_F(ParameterFileTest, LeftoversOfCrashedRunsGoButALiveRunsTemporaryFileStays
                                 "param.dat.partial-11fe0000", "param.dat.partial.txt.other"}));
 }
 
+// Another run replacing the same file holds its lock for a moment: the
+// replace waits its turn, or gives up and says so, the file untouched.
+TEST_F(ParameterFileTest, ReplaceWaitsWhileAnotherRunHoldsTheFileAndGivesUpHonestly) {
+  WriteFile(path, "theirs\r\n");
+  int fd = open(path.c_str(), O_RDONLY);
+  ASSERT_GE(fd, 0);
+  ASSERT_EQ(flock(fd, LOCK_EX), 0);
+  ParameterFileWriter writer;
+  ASSERT_TRUE(writer.Create(path));
+  EXPECT_TRUE(writer.WriteLine("mine"));
+  int waits = 0;
+  CommitRules rules;
+  rules.waitTurn = [&waits] { return ++waits < 3; };
+  FileReplacement given = writer.Commit(rules);
+  EXPECT_FALSE(given.done);
+  EXPECT_TRUE(given.busy);
+  EXPECT_EQ(waits, 3);
+  EXPECT_EQ(ReadFile(path), "theirs\r\n");
+  EXPECT_EQ(FileNamesIn(dir.Path()), (std::vector<std::string>{"param.dat"}));
+
+  // The other run is done while this one waits: its turn comes.
+  ASSERT_TRUE(writer.Create(path));
+  EXPECT_TRUE(writer.WriteLine("mine"));
+  rules.waitTurn = [&fd] {
+    close(fd);
+    return true;
+  };
+  FileReplacement done = writer.Commit(rules);
+  ASSERT_TRUE(done.done);
+  EXPECT_EQ(ReadFile(path), "mine\r\n");
+  EXPECT_EQ(ReadFile(done.keptAs), "theirs\r\n");
+}
+
+TEST_F(ParameterFileTest, ReplaceRefusedByTheCallersRuleChangesNothing) {
+  for (bool exists : {true, false}) {
+    SCOPED_TRACE(exists ? "file there" : "no file yet");
+    std::filesystem::remove(path);
+    if (exists) WriteFile(path, "waiting to go back\r\n");
+    ParameterFileWriter writer;
+    ASSERT_TRUE(writer.Create(path));
+    EXPECT_TRUE(writer.WriteLine("new"));
+    std::string asked;
+    CommitRules rules;
+    rules.mayReplace = [&asked](const std::string& target) {
+      asked = target;
+      return false;
+    };
+    FileReplacement refused = writer.Commit(rules);
+    EXPECT_FALSE(refused.done);
+    EXPECT_TRUE(refused.refused);
+    EXPECT_EQ(asked, path);
+    EXPECT_EQ(std::filesystem::exists(path), exists);
+    if (exists) {
+      EXPECT_EQ(ReadFile(path), "waiting to go back\r\n");
+    }
+    EXPECT_EQ(FileNamesIn(dir.Path()).size(), exists ? 1u : 0u);
+  }
+}
+
+TEST_F(ParameterFileTest, ContentKeptAsACopyLeavesTheFileAsItIs) {
+  WriteFile(path, "saved\r\n");
+  WriteFile(path + ".1", "older\r\n");
+  ParameterFileWriter writer;
+  ASSERT_TRUE(writer.Create(path));
+  EXPECT_TRUE(writer.WriteLine("read now"));
+  FileReplacement kept = writer.CommitAsCopy();
+  ASSERT_TRUE(kept.done);
+  EXPECT_EQ(kept.keptAs, path + ".2");
+  EXPECT_EQ(ReadFile(path), "saved\r\n");
+  EXPECT_EQ(ReadFile(path + ".1"), "older\r\n");
+  EXPECT_EQ(ReadFile(path + ".2"), "read now\r\n");
+  EXPECT_EQ(FileNamesIn(dir.Path()),
+            (std::vector<std::string>{"param.dat", "param.dat.1", "param.dat.2"}));
+}
+
 TEST_F(ParameterFileTest, LinkedFileIsReplacedWhereItLiesAndTheLinkStays) {
   TempDir elsewhere;
   std::string real = elsewhere.File("real.dat");
