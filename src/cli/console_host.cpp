@@ -10,24 +10,6 @@
 
 namespace rv4410 {
 
-namespace {
-
-const char* AnswerName(BoxAnswer answer) {
-  switch (answer) {
-    case BoxAnswer::kOk:
-      return "OK";
-    case BoxAnswer::kCancel:
-      return "Cancel";
-    case BoxAnswer::kYes:
-      return "Yes";
-    case BoxAnswer::kNo:
-      return "No";
-  }
-  return "?";
-}
-
-}  // namespace
-
 ConsoleHost::ConsoleHost(BoxRules rules, ConsoleOutput& output)
     : rules_(rules),
       output_(output),
@@ -115,7 +97,7 @@ BoxAnswer ConsoleHost::ShowMessageBox(const MessageBoxRequest& request) {
     record_.lastError = request.text;
     rule = "unexpected question";
   }
-  output_.Box(request.caption, request.text, AnswerName(answer), rule);
+  output_.Box(request.caption, request.text, BoxAnswerName(answer), rule);
   return answer;
 }
 

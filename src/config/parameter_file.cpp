@@ -142,6 +142,7 @@ std::string ConfigurationTarget(const std::string& path) {
 }
 
 bool ReplaceFileDurably(const std::string& path, std::string_view text) {
+  RemoveLeftovers(path);
   std::string temporary;
   std::FILE* file = CreateOwnFile(path + kTemporaryInfix, temporary);
   if (file == nullptr) return false;

@@ -12,25 +12,12 @@ namespace rv4410 {
 
 namespace {
 
-const char* AnswerWord(BoxAnswer answer) {
-  switch (answer) {
-    case BoxAnswer::kYes:
-      return "Yes";
-    case BoxAnswer::kNo:
-      return "No";
-    case BoxAnswer::kCancel:
-      return "Cancel";
-    case BoxAnswer::kOk:
-      break;
-  }
-  return "OK";
-}
-
 // A question under "Note"; its text and the answer go to the log.
 BoxAnswer AskNote(RunState& run, const std::string& text, BoxButtons buttons) {
   BoxAnswer answer =
       run.host.ShowMessageBox({text, kNoteCaption, BoxIcon::kInformation, buttons, nullptr});
-  run.log.LogLine(FormatText(kBoxAnsweredFormat, kNoteCaption, text.c_str(), AnswerWord(answer)));
+  run.log.LogLine(
+      FormatText(kBoxAnsweredFormat, kNoteCaption, text.c_str(), BoxAnswerName(answer)));
   return answer;
 }
 

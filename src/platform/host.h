@@ -34,6 +34,21 @@ inline BoxAnswer SafestAnswer(BoxButtons buttons) {
   return BoxAnswer::kOk;
 }
 
+// The button's word, as the log and the command line show an answer.
+inline const char* BoxAnswerName(BoxAnswer answer) {
+  switch (answer) {
+    case BoxAnswer::kOk:
+      return "OK";
+    case BoxAnswer::kCancel:
+      return "Cancel";
+    case BoxAnswer::kYes:
+      return "Yes";
+    case BoxAnswer::kNo:
+      return "No";
+  }
+  return "?";
+}
+
 // An opaque reference to the page window that owns a box; null for a box
 // without owner. Only the host that created the page knows what it is.
 using WindowRef = const void*;

@@ -326,32 +326,32 @@ bool SameFile(HANDLE handle, const std::string& path) {
 
 }  // namespace
 
-std::FILE* CreateOwnFile(const std::string& prefix, std::string& path) {
-  for (int i = 0; i < kNameTries; ++i) {
-    std::string name = prefix + UniqueSuffix();
-    int fd = -1;
-    if (_sopen_s(&fd, name.c_str(), _O_RDWR | _O_CREAT | _O_EXCL | _O_BINARY, _SH_DENYNO,
-                 _S_IREAD | _S_IWRITE) != 0) {
-      if (errno == EEXIST) continue;
-      return nullptr;
-    }
-    auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(fd));
-    if (!LockHandle(handle) || !SameFile(handle, name)) {
-      _close(fd);
-      continue;
-    }
-    std::FILE* file = _fdopen(fd, "w+b");
-    if (file == nullptr) {
-      _close(fd);
-      _unlink(name.c_str());
-      return nullptr;
-    }
-    path = name;
-    return file;
+namespace {
+
+// One try at a new file of our own at `name`: the file, locked; or nullptr
+// with `again` set when another name should be tried, or with errno set.
+std::FILE* TryOwnFile(const std::string& name, bool& again) {
+  int fd = -1;
+  if (_sopen_s(&fd, name.c_str(), _O_RDWR | _O_CREAT | _O_EXCL | _O_BINARY, _SH_DENYNO,
+               _S_IREAD | _S_IWRITE) != 0) {
+    again = errno == EEXIST;
+    return nullptr;
   }
-  errno = EEXIST;
-  return nullptr;
+  auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(fd));
+  if (!LockHandle(handle) || !SameFile(handle, name)) {
+    _close(fd);
+    again = true;
+    return nullptr;
+  }
+  std::FILE* file = _fdopen(fd, "w+b");
+  if (file == nullptr) {
+    _close(fd);
+    _unlink(name.c_str());
+  }
+  return file;
 }
+
+}  // namespace
 
 LockTry FileLock::TryLock(const std::string& path) {
   Release();
@@ -421,44 +421,31 @@ Locking LockNow(int fd) {
   return LockUnsupported(errno) ? Locking::kLocked : Locking::kFailed;
 }
 
-}  // namespace
-
-std::FILE* CreateOwnFile(const std::string& prefix, std::string& path) {
-  for (int i = 0; i < kNameTries; ++i) {
-    std::string name = prefix + UniqueSuffix();
-    int fd = open(name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOCTTY | O_CLOEXEC, 0666);
-    if (fd < 0) {
-      if (errno == EEXIST) continue;
-      return nullptr;
-    }
-    // Another run may take a file that is not locked yet for one a crash
-    // left, and remove it: then the name no longer names this file.
-    Locking locking = LockNow(fd);
-    if (locking == Locking::kFailed) {
-      int error = errno;
-      close(fd);
-      unlink(name.c_str());
-      errno = error;
-      return nullptr;
-    }
-    if (locking == Locking::kHeld || !SameFile(fd, name)) {
-      close(fd);
-      continue;
-    }
-    std::FILE* file = fdopen(fd, "w+b");
-    if (file == nullptr) {
-      int error = errno;
-      close(fd);
-      unlink(name.c_str());
-      errno = error;
-      return nullptr;
-    }
-    path = name;
-    return file;
+std::FILE* TryOwnFile(const std::string& name, bool& again) {
+  int fd = open(name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOCTTY | O_CLOEXEC, 0666);
+  if (fd < 0) {
+    again = errno == EEXIST;
+    return nullptr;
   }
-  errno = EEXIST;
-  return nullptr;
+  // Another run may take a file that is not locked yet for one a crash
+  // left, and remove it: then the name no longer names this file.
+  Locking locking = LockNow(fd);
+  if (locking != Locking::kFailed && (locking == Locking::kHeld || !SameFile(fd, name))) {
+    close(fd);
+    again = true;
+    return nullptr;
+  }
+  std::FILE* file = locking == Locking::kFailed ? nullptr : fdopen(fd, "w+b");
+  if (file == nullptr) {
+    int error = errno;
+    close(fd);
+    unlink(name.c_str());
+    errno = error;
+  }
+  return file;
 }
+
+}  // namespace
 
 LockTry FileLock::TryLock(const std::string& path) {
   Release();
@@ -520,5 +507,19 @@ bool MoveIntoFreePlace(const char* from, const char* to) {
 }
 
 #endif
+
+std::FILE* CreateOwnFile(const std::string& prefix, std::string& path) {
+  for (int i = 0; i < kNameTries; ++i) {
+    std::string name = prefix + UniqueSuffix();
+    bool again = false;
+    if (std::FILE* file = TryOwnFile(name, again)) {
+      path = name;
+      return file;
+    }
+    if (!again) return nullptr;
+  }
+  errno = EEXIST;
+  return nullptr;
+}
 
 }  // namespace rv4410
