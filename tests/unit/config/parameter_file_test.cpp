@@ -150,6 +150,30 @@ TEST_F(ParameterFileTest, LeftoversOfCrashedRunsGoButALiveRunsTemporaryFileStays
                                 "param.dat.partial-11fe0000", "param.dat.partial.txt.other"}));
 }
 
+// Two runs writing one name at once: neither empties the other's lines,
+// and each content takes its place whole, the earlier one kept.
+TEST_F(ParameterFileTest, TwoWritersOfOneNameEachPutTheirOwnWholeContentInPlace) {
+  ParameterFileWriter first;
+  ParameterFileWriter second;
+  ASSERT_TRUE(first.Create(path));
+  ASSERT_TRUE(second.Create(path));
+  ASSERT_EQ(second.Leftovers().size(), 1u);
+  EXPECT_EQ(second.Leftovers()[0].path, first.TemporaryPath());
+  EXPECT_FALSE(second.Leftovers()[0].removed);
+  for (int i = 1; i <= 3; ++i) {
+    EXPECT_TRUE(first.WriteLine("first " + std::to_string(i)));
+    EXPECT_TRUE(second.WriteLine("second " + std::to_string(i)));
+  }
+  FileReplacement a = first.Commit();
+  FileReplacement b = second.Commit();
+  ASSERT_TRUE(a.done);
+  ASSERT_TRUE(b.done);
+  EXPECT_EQ(ReadFile(path), "second 1\r\nsecond 2\r\nsecond 3\r\n");
+  EXPECT_EQ(b.keptAs, path + ".1");
+  EXPECT_EQ(ReadFile(path + ".1"), "first 1\r\nfirst 2\r\nfirst 3\r\n");
+  EXPECT_EQ(FileNamesIn(dir.Path()), (std::vector<std::string>{"param.dat", "param.dat.1"}));
+}
+
 // Another run replacing the same file holds its lock for a moment: the
 // replace waits its turn, or gives up and says so, the file untouched.
 TEST_F(ParameterFileTest, ReplaceWaitsWhileAnotherRunHoldsTheFileAndGivesUpHonestly) {
