@@ -48,9 +48,11 @@ class ProgramUploadTest : public TransferTest {
   }
 
   // The next attempt, as the waiting page starts it after "Try again?", on
-  // a page of its own (kept in `again`).
+  // a page of its own (`again`). Every page stays until the test ends: its
+  // Exit is still scheduled.
   int UploadAgain() {
-    again = std::make_unique<VirtualTransferPage>(host, state);
+    pages.push_back(std::make_unique<VirtualTransferPage>(host, state));
+    again = pages.back().get();
     again->CommandAt(host.TickCount() + kLongAfterMs, TransferCommand::kExit);
     run.settings.function = kWriteProgram;
     return DoTransfer(state, *again);
@@ -58,7 +60,8 @@ class ProgramUploadTest : public TransferTest {
 
   static constexpr std::int64_t kLongAfterMs = 3'000'000;
   ListEndSwallower* swallower = nullptr;
-  std::unique_ptr<VirtualTransferPage> again;
+  std::vector<std::unique_ptr<VirtualTransferPage>> pages;
+  VirtualTransferPage* again = nullptr;
   std::vector<std::uint8_t> image;
   std::vector<std::string> parametersBefore;
 };
