@@ -41,6 +41,9 @@ struct ConfigurationKnobs {
   // Sends of checked write lines (counted from 1 over the unit's life) that
   // go unanswered.
   std::vector<int> unansweredWriteSends;
+  bool emptyList = false;  // the unit starts with no parameter at all
+  // The unit's serial number ("PTEST Sernum"); negative: as installed.
+  std::int64_t serialNumber = -1;
   std::string paramsIn;   // rv4410-sim: the list to start with
   std::string paramsOut;  // rv4410-sim: where the list goes when the unit stops
 };

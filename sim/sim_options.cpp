@@ -302,6 +302,15 @@ const std::vector<SimOption>& SimOptionTable() {
            o.configuration.paramsIn = v;
            return Readable(v);
          }},
+        {"--empty-list", nullptr, "the unit holds no parameter: its list is just the empty line",
+         [](SimOptions& o, const std::string&) { return o.configuration.emptyList = true; }},
+        {"--serial-number", "N", "the unit's serial number, its \"PTEST Sernum\" parameter",
+         [](SimOptions& o, const std::string& v) {
+           std::uint32_t value = 0;
+           if (!ParseUint32(v, value)) return false;
+           o.configuration.serialNumber = value;
+           return true;
+         }},
         {"--params-out", "FILE", "save the parameter list to this file when the unit stops",
          [](SimOptions& o, const std::string& v) {
            o.configuration.paramsOut = v;

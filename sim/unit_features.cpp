@@ -58,6 +58,11 @@ void AddUnitFeatures(UnitModel& unit, const SimOptions& options) {
       !configuration.Store().Load(options.configuration.paramsIn, error)) {
     std::fprintf(stderr, "rv4410-sim: %s; keeping the installed parameters\n", error.c_str());
   }
+  if (options.configuration.emptyList) configuration.Store().Replace({});
+  if (options.configuration.serialNumber >= 0) {
+    configuration.Store().Set("PTEST Sernum",
+                              static_cast<std::uint32_t>(options.configuration.serialNumber));
+  }
   unit.Make<RestartFeature>();
   // The map load goes first: in map load mode the probe and "W" are its own.
   unit.Make<MapLoadFeature>(options.map, speeds);

@@ -47,8 +47,10 @@ ParseOutcome ParseCliArguments(const QStringList& arguments, CliOptions& options
   QCommandLineOption version("version", "version");
   QCommandLineOption help("help", "help");
   QCommandLineOption config("config", "config", "FILE");
-  parser.addOptions(
-      {port, baud, log, wait, yes, retries, acceptDates, json, quiet, version, help, config});
+  QCommandLineOption restore("restore", "restore", "WHICH");
+  QCommandLineOption noConfigOk("no-config-ok", "no-config-ok");
+  parser.addOptions({port, baud, log, wait, yes, retries, acceptDates, json, quiet, version, help,
+                     config, restore, noConfigOk});
   if (!parser.parse(arguments)) {
     error = parser.errorText().toStdString();
     return ParseOutcome::kError;
@@ -108,6 +110,22 @@ ParseOutcome ParseCliArguments(const QStringList& arguments, CliOptions& options
     }
     options.configFile = parser.value(config).toStdString();
   }
+  if ((parser.isSet(restore) || parser.isSet(noConfigOk)) &&
+      options.command != CliCommand::kWriteProgram) {
+    error = parser.isSet(restore) ? "--restore belongs to write-program"
+                                  : "--no-config-ok belongs to write-program";
+    return ParseOutcome::kError;
+  }
+  if (parser.isSet(restore)) {
+    const QString which = parser.value(restore);
+    if (which != QLatin1String("saved") && which != QLatin1String("unit")) {
+      error = "--restore needs saved or unit";
+      return ParseOutcome::kError;
+    }
+    options.rules.restore =
+        which == QLatin1String("saved") ? RestoreRule::kSaved : RestoreRule::kUnit;
+  }
+  options.rules.noConfigOk = parser.isSet(noConfigOk);
   return ParseOutcome::kRun;
 }
 

@@ -179,7 +179,7 @@ int CommandRun::Setup() {
 
 int CommandRun::LeftOpenResult(const ConsoleTransferPage& page) const {
   const BoxRecord& record = host_.Record();
-  if (record.unexpected > 0 || record.retriesDeclined > 0) return kExitFailed;
+  if (record.unexpected > 0 || record.retriesDeclined > 0 || record.refused > 0) return kExitFailed;
   bool done = false;
   switch (RunOf().settings.function) {
     case kWriteProgram:

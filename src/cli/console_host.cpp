@@ -2,30 +2,13 @@
 
 #include <QCoreApplication>
 
+#include "config/saved_configuration.h"
 #include "datafiles/map_file.h"
 #include "platform/qt_port_names.h"
 #include "protocol/command_lines.h"
 #include "uploads/transfer_driver.h"
 
 namespace rv4410 {
-
-namespace {
-
-const char* AnswerName(BoxAnswer answer) {
-  switch (answer) {
-    case BoxAnswer::kOk:
-      return "OK";
-    case BoxAnswer::kCancel:
-      return "Cancel";
-    case BoxAnswer::kYes:
-      return "Yes";
-    case BoxAnswer::kNo:
-      return "No";
-  }
-  return "?";
-}
-
-}  // namespace
 
 ConsoleHost::ConsoleHost(BoxRules rules, ConsoleOutput& output)
     : rules_(rules),
@@ -80,6 +63,27 @@ BoxAnswer ConsoleHost::ShowMessageBox(const MessageBoxRequest& request) {
       record_.lastError = request.text;
       rule = rules_.yes ? "--retries used up" : "no --yes";
     }
+  } else if (request.buttons == BoxButtons::kYesNo && request.text == kNoConfigurationQuestion) {
+    answer = rules_.noConfigOk ? BoxAnswer::kYes : BoxAnswer::kNo;
+    rule = rules_.noConfigOk ? "--no-config-ok" : "no --no-config-ok";
+    if (!rules_.noConfigOk) Refuse(kNoConfigOkHint, request);
+  } else if (request.buttons == BoxButtons::kYesNoCancel &&
+             request.text.starts_with(kRestoreChoiceLead)) {
+    switch (rules_.restore) {
+      case RestoreRule::kSaved:
+        answer = BoxAnswer::kYes;
+        rule = "--restore saved";
+        break;
+      case RestoreRule::kUnit:
+        answer = BoxAnswer::kNo;
+        rule = "--restore unit";
+        break;
+      case RestoreRule::kNone:
+        answer = BoxAnswer::kCancel;
+        rule = "no --restore";
+        Refuse(kRestoreHint, request);
+        break;
+    }
   } else if (request.buttons == BoxButtons::kOkCancel &&
              request.caption == kMapDateWarningCaption) {
     answer = rules_.acceptDates ? BoxAnswer::kOk : BoxAnswer::kCancel;
@@ -93,8 +97,14 @@ BoxAnswer ConsoleHost::ShowMessageBox(const MessageBoxRequest& request) {
     record_.lastError = request.text;
     rule = "unexpected question";
   }
-  output_.Box(request.caption, request.text, AnswerName(answer), rule);
+  output_.Box(request.caption, request.text, BoxAnswerName(answer), rule);
   return answer;
+}
+
+void ConsoleHost::Refuse(const char* hint, const MessageBoxRequest& request) {
+  ++record_.refused;
+  record_.lastError = request.text;
+  output_.Problem(hint);
 }
 
 void ConsoleHost::ClearRecord() {

@@ -13,11 +13,29 @@
 
 namespace rv4410 {
 
+// Which configuration goes back after a program upload when the loader
+// cannot tell the unit from the one the saved configuration came from.
+enum class RestoreRule {
+  kNone,   // no --restore: the question is refused and the upload stops
+  kSaved,  // --restore saved: the configuration saved before the flash write
+  kUnit,   // --restore unit: the one just read from the unit
+};
+
+inline constexpr const char* kNoConfigOkHint =
+    "The unit holds no configuration: give --no-config-ok to write the program without one "
+    "to write back.";
+inline constexpr const char* kRestoreHint =
+    "The loader cannot tell whether this is the unit the saved configuration came from: give "
+    "--restore saved (the configuration saved before the flash write) or --restore unit (the one "
+    "just read from this unit).";
+
 // The answers the options allow.
 struct BoxRules {
-  bool yes = false;          // --yes: "Try again?" may be answered Yes ...
-  int retries = 3;           // ... at most this many times (--retries)
-  bool acceptDates = false;  // --accept-dates: go on past a map's date warning
+  bool yes = false;                          // --yes: "Try again?" may be answered Yes ...
+  int retries = 3;                           // ... at most this many times (--retries)
+  bool acceptDates = false;                  // --accept-dates: go on past a map's date warning
+  RestoreRule restore = RestoreRule::kNone;  // --restore saved|unit
+  bool noConfigOk = false;  // --no-config-ok: a unit without configuration may be programmed
 };
 
 // What the boxes of a run told; the command's exit code is read from it.
@@ -26,6 +44,7 @@ struct BoxRecord {
   int retriesDeclined = 0;    // "Try again?" answered No
   bool datesRefused = false;  // a map date warning answered Cancel
   int unexpected = 0;         // questions without a rule, answered No/Cancel
+  int refused = 0;            // questions whose option was not given, answered No/Cancel
   int errorNotices = 0;       // OK-only notices with an error or warning icon
   std::string lastError;      // the text of the last of those, or of a declined retry
   std::string lastText;       // the text of the last box of any kind
@@ -59,6 +78,9 @@ class ConsoleHost : public Host {
   ConsoleOutput& output_;
   QtWaits waits_;
   QtSerialDevice device_;
+  // A question whose option was not given: refused, and the option named.
+  void Refuse(const char* hint, const MessageBoxRequest& request);
+
   BoxRecord record_;
 };
 

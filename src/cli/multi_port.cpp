@@ -118,6 +118,10 @@ QStringList ChildArguments(const CliOptions& options, const std::string& port) {
     std::string config =
         options.configFile.empty() ? DefaultConfigFileName(std::time(nullptr)) : options.configFile;
     arguments << "--config" << QString::fromStdString(PerPortFileName(config, port));
+    if (options.rules.restore != RestoreRule::kNone) {
+      arguments << "--restore" << (options.rules.restore == RestoreRule::kSaved ? "saved" : "unit");
+    }
+    if (options.rules.noConfigOk) arguments << "--no-config-ok";
   }
   return arguments;
 }

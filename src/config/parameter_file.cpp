@@ -1,5 +1,7 @@
 #include "config/parameter_file.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <filesystem>
 #include <system_error>
@@ -58,6 +60,25 @@ bool CopyInto(const std::string& from, const std::string& copy) {
   return copied;
 }
 
+// The first free numbered name beside `path` ("<path>.1", ".2", ...) that
+// `place` manages to claim without overwriting anything; false (errno set)
+// when `place` fails otherwise or every number is taken.
+bool ClaimNumberedName(const std::string& path, std::string& claimed,
+                       const std::function<bool(const std::string&)>& place) {
+  std::error_code ec;
+  for (int n = 1; n <= kMaxKeptCopies; ++n) {
+    std::string name = path + "." + std::to_string(n);
+    if (fs::exists(fs::symlink_status(name, ec))) continue;
+    if (place(name)) {
+      claimed = name;
+      return true;
+    }
+    if (errno != EEXIST) return false;
+  }
+  errno = EEXIST;
+  return false;
+}
+
 // Keeps what `path` holds under the first free numbered name. A missing or
 // empty file holds nothing to lose: the set-up page creates an empty one, and
 // keeping it would leave an empty numbered file beside every first read.
@@ -65,30 +86,76 @@ bool KeepEarlierContent(const std::string& path, std::string& keptAs) {
   std::error_code ec;
   std::uintmax_t size = fs::file_size(path, ec);
   if (ec || size == 0) return true;
-  for (int n = 1; n <= kMaxKeptCopies; ++n) {
-    std::string name = path + "." + std::to_string(n);
-    if (fs::exists(fs::symlink_status(name, ec))) continue;
-    bool kept = AddFileName(path.c_str(), name.c_str());
-    if (!kept && errno == EEXIST) continue;
-    if (!kept) kept = CopyInto(path, name);
-    if (!kept && errno == EEXIST) continue;
-    if (kept) keptAs = name;
-    return kept;
-  }
-  errno = EEXIST;
-  return false;
+  return ClaimNumberedName(path, keptAs, [&path](const std::string& name) {
+    if (AddFileName(path.c_str(), name.c_str())) return true;
+    return errno != EEXIST && CopyInto(path, name);
+  });
 }
 
-// The file a configuration path stands for: a symbolic link is followed, so
-// that the new content goes where the old one is, not over the link.
-std::string TargetOf(const std::string& path) {
+// Whether `name` is one of the temporary files of `base`: "<base>.partial-"
+// and eight hexadecimal digits, or the bare "<base>.partial" of earlier versions.
+bool IsTemporaryOf(const std::string& name, const std::string& base) {
+  const std::string bare = base + kTemporaryMark;
+  if (name == bare) return true;
+  const std::string prefix = base + kTemporaryInfix;
+  if (name.size() != prefix.size() + kUniqueSuffixLength ||
+      name.compare(0, prefix.size(), prefix) != 0) {
+    return false;
+  }
+  return std::all_of(name.begin() + static_cast<long>(prefix.size()), name.end(),
+                     [](char c) { return std::isxdigit(static_cast<unsigned char>(c)) != 0; });
+}
+
+// Removes the temporary files beside `target` that no run holds: a run that
+// writes one keeps it locked, so an unlocked one was left by a run that
+// ended before its commit.
+std::vector<LeftoverFile> RemoveLeftovers(const std::string& target) {
+  std::vector<LeftoverFile> found;
+  fs::path targetPath(target);
+  fs::path folder = targetPath.has_parent_path() ? targetPath.parent_path() : fs::path(".");
+  const std::string base = targetPath.filename().string();
+  std::error_code ec;
+  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+    std::string name = it->path().filename().string();
+    if (!IsTemporaryOf(name, base)) continue;
+    std::string path = (folder / name).string();
+    FileLock lock;
+    LockTry got = lock.TryLock(path);
+    if (got == LockTry::kLocked) {
+      // Removed while locked: a run that has just made it and not yet
+      // locked it finds its name gone and makes another.
+      found.push_back({path, std::remove(path.c_str()) == 0});
+    } else if (got == LockTry::kHeld) {
+      found.push_back({path, false});
+    }
+  }
+  return found;
+}
+
+}  // namespace
+
+std::string ConfigurationTarget(const std::string& path) {
   std::error_code ec;
   if (!fs::is_symlink(fs::symlink_status(path, ec))) return path;
   fs::path target = fs::weakly_canonical(path, ec);
   return ec ? path : target.string();
 }
 
-}  // namespace
+bool ReplaceFileDurably(const std::string& path, std::string_view text) {
+  RemoveLeftovers(path);
+  std::string temporary;
+  std::FILE* file = CreateOwnFile(path + kTemporaryInfix, temporary);
+  if (file == nullptr) return false;
+  bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
+  written = FlushToDisk(file) && written;
+  // Renamed while still open, and so locked: no other run takes it for a leftover.
+  written = written && MoveIntoPlace(temporary.c_str(), path.c_str());
+  int error = errno;
+  if (!written) std::remove(temporary.c_str());
+  std::fclose(file);
+  errno = error;
+  return written;
+}
 
 ParameterFileIo& ParameterFileIoForTesting() {
   return io;
@@ -153,6 +220,15 @@ void ParameterFileReader::Close() {
   file_ = nullptr;
 }
 
+LockTry ConfigurationFileLock::Acquire(const std::string& target,
+                                       const std::function<bool()>& waitTurn) {
+  for (;;) {
+    LockTry got = lock_.TryLock(target);
+    if (got != LockTry::kHeld) return got;
+    if (!waitTurn || !waitTurn()) return LockTry::kHeld;
+  }
+}
+
 ParameterFileWriter::~ParameterFileWriter() {
   Discard();
 }
@@ -161,20 +237,23 @@ bool ParameterFileWriter::Create(const std::string& path) {
   Discard();
   lines_ = 0;
   writeFailed_ = false;
+  leftovers_.clear();
   if (path.empty()) {
     errno = ENOENT;
     return false;
   }
-  target_ = TargetOf(path);
+  target_ = ConfigurationTarget(path);
   std::error_code ec;
   fs::file_status status = fs::status(target_, ec);
   if (fs::exists(status) && !fs::is_regular_file(status)) {
     errno = fs::is_directory(status) ? EISDIR : EINVAL;
     return false;
   }
-  temporary_ = target_ + kTemporarySuffix;
-  // Binary mode with explicit CR LF: the same file on every platform.
-  file_ = std::fopen(temporary_.c_str(), "wb");
+  leftovers_ = RemoveLeftovers(target_);
+  // A name of its own, so that two runs writing the same file never write
+  // into one temporary file. Binary mode with explicit CR LF: the same file
+  // on every platform.
+  file_ = CreateOwnFile(target_ + kTemporaryInfix, temporary_);
   return file_ != nullptr;
 }
 
@@ -191,38 +270,99 @@ bool ParameterFileWriter::WriteLine(std::string_view line) {
   return written;
 }
 
-FileReplacement ParameterFileWriter::Commit() {
-  FileReplacement replacement;
+// The new content on the disk, and the temporary file still the one written:
+// it stays open, and so locked, until it has taken its place.
+bool ParameterFileWriter::FlushAndCheck(FileReplacement& replacement) {
   if (file_ == nullptr) {
     replacement.error = EBADF;
+    return false;
+  }
+  if (!FlushToDisk(file_)) {
+    replacement.error = errno;
+    return false;
+  }
+  if (!IsFileAt(file_, temporary_)) {
+    replacement.error = ENOENT;
+    return false;
+  }
+  return true;
+}
+
+FileReplacement ParameterFileWriter::Commit(const CommitRules& rules) {
+  FileReplacement replacement;
+  if (!FlushAndCheck(replacement)) {
+    Discard();
     return replacement;
   }
-  bool flushed = FlushToDisk(file_);
-  int error = errno;
-  bool closed = std::fclose(file_) == 0;
-  file_ = nullptr;
-  if (!flushed || !closed) {
-    replacement.error = flushed ? errno : error;
-  } else if (!KeepEarlierContent(target_, replacement.keptAs)) {
-    replacement.error = errno;
-  } else if (!MoveIntoPlace(temporary_.c_str(), target_.c_str())) {
-    replacement.error = errno;
-  } else {
-    replacement.done = true;
+  ConfigurationFileLock lock;
+  for (;;) {
+    LockTry got = lock.Acquire(target_, rules.waitTurn);
+    if (got == LockTry::kGone) {
+      // Nothing there yet: the new content takes the free name, unless
+      // another run's got there first.
+      if (rules.mayReplace && !rules.mayReplace(target_)) {
+        replacement.refused = true;
+        break;
+      }
+      if (MoveIntoFreePlace(temporary_.c_str(), target_.c_str())) {
+        replacement.done = true;
+        break;
+      }
+      if (errno == EEXIST) continue;
+      replacement.error = errno;
+      break;
+    }
+    if (got != LockTry::kLocked) {
+      replacement.busy = got == LockTry::kHeld;
+      replacement.error = replacement.busy ? EBUSY : errno;
+      break;
+    }
+    if (rules.mayReplace && !rules.mayReplace(target_)) {
+      replacement.refused = true;
+    } else if (!KeepEarlierContent(target_, replacement.keptAs)) {
+      replacement.error = errno;
+    } else if (!MoveIntoPlace(temporary_.c_str(), target_.c_str())) {
+      replacement.error = errno;
+      replacement.keptAs.clear();
+    } else {
+      replacement.done = true;
+    }
+    break;
+  }
+  if (replacement.done) {
     temporary_.clear();
-    return replacement;
+  } else if (replacement.refused) {
+    replacement.error = EBUSY;
+  }
+  Discard();
+  return replacement;
+}
+
+FileReplacement ParameterFileWriter::CommitAsCopy() {
+  FileReplacement replacement;
+  if (FlushAndCheck(replacement)) {
+    if (ClaimNumberedName(target_, replacement.keptAs, [this](const std::string& name) {
+          return MoveIntoFreePlace(temporary_.c_str(), name.c_str());
+        })) {
+      replacement.done = true;
+      temporary_.clear();
+    } else {
+      replacement.error = errno;
+    }
   }
   Discard();
   return replacement;
 }
 
 void ParameterFileWriter::Discard() {
+  if (!temporary_.empty()) {
+    // Removed while still locked, so that no other run takes it for a leftover.
+    std::error_code ignored;
+    fs::remove(temporary_, ignored);
+    temporary_.clear();
+  }
   if (file_ != nullptr) std::fclose(file_);
   file_ = nullptr;
-  if (temporary_.empty()) return;
-  std::error_code ignored;
-  fs::remove(temporary_, ignored);
-  temporary_.clear();
 }
 
 }  // namespace rv4410

@@ -11,14 +11,14 @@ bool IsLineCharacter(unsigned char c) {
          c == '-';
 }
 
+}  // namespace
+
 int HexDigitValue(unsigned char c) {
   if (c >= '0' && c <= '9') return c - '0';
   if (c >= 'A' && c <= 'F') return c - 'A' + 10;
   if (c >= 'a' && c <= 'f') return c - 'a' + 10;
   return -1;
 }
-
-}  // namespace
 
 LineCheck CheckParameterLine(std::string_view text) {
   const std::size_t length = text.size();

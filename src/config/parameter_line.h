@@ -40,6 +40,9 @@ LineCheck CheckParameterLine(std::string_view text);
 // "0x" up to the first other character (0 when there are none).
 std::int32_t ParseParameterValue(std::string_view line);
 
+// The value of one hexadecimal digit (either case); -1 for any other character.
+int HexDigitValue(unsigned char c);
+
 // The check character of `text`: its character codes summed, modulo 36, as an
 // index into "0-9A-Z". The empty text gives "0".
 char LineCheckCharacter(std::string_view text);

@@ -6,13 +6,16 @@
 // user, flushes the link and starts the plain exchange over with a fresh file.
 //
 // The configuration file is only ever replaced whole: the lines go to a
-// temporary file beside it, and only a list that the unit ended properly,
-// that reached the disk whole and holds at least one line takes its place,
-// in one step. Its earlier content is kept as "<file>.1" (".2", ...). Any
-// other ending leaves the file exactly as it was.
+// temporary file of their own beside it, and only a list that the unit ended
+// properly, that reached the disk whole and holds at least one line takes its
+// place, in one step, under a lock that other runs writing the same name
+// respect. Its earlier content is kept as "<file>.1" (".2", ...). A list still
+// waiting to be written back to a unit after a program upload is never
+// replaced. Any other ending leaves the file exactly as it was.
 
 #include <string>
 
+#include "config/parameter_file.h"
 #include "protocol/run_state.h"
 
 namespace rv4410 {
@@ -36,6 +39,12 @@ inline constexpr const char* kListNotWrittenWhole =
     "Not every line reached the disk: the configuration file is unchanged\r\n";
 inline constexpr const char* kFileNotReplacedFormat =
     "The configuration file could not be replaced (%s): it is unchanged\r\n";
+inline constexpr const char* kFileBusyFormat =
+    "Another run kept the configuration file locked (%s): it is unchanged\r\n";
+inline constexpr const char* kLeftoverRemovedFormat =
+    "Removed %s, left by a run that ended before it finished writing it\r\n";
+inline constexpr const char* kLeftoverInUseFormat =
+    "Another run is writing %s beside this configuration file now\r\n";
 inline constexpr const char* kEarlierKeptFormat = "Earlier configuration kept as %s\r\n";
 inline constexpr const char* kParameterTransferErrorCaption = "Parameter Transfer Error ...";
 inline constexpr const char* kRestartLogLine =
@@ -55,6 +64,9 @@ inline constexpr const char* kRestartBadValueText =
 struct ConfigurationFileChange {
   bool replaced = false;  // the file now holds the list just read
   std::string keptAs;     // where its earlier content now is; empty when none was kept
+  // The unit ended its list without a single line (kReadStopped): its answer,
+  // not a failed transfer.
+  bool unitListEmpty = false;
 };
 
 // Needs the port open at the unit's speed with the unit at its prompt; leaves
@@ -63,5 +75,28 @@ struct ConfigurationFileChange {
 // or kReadFileError; `change` says what became of the file.
 int ReadConfiguration(RunState& run, ConfigurationFileChange& change);
 int ReadConfiguration(RunState& run);
+
+// A list the unit ended, not yet in place.
+struct ReadList {
+  ParameterFileWriter file;  // its lines, beside the configuration file of the settings
+  int unitLines = 0;         // lines the unit sent (some may have failed their check)
+};
+
+// The read of ReadConfiguration without its last step: kReadDone when the
+// unit ended its list and every line that passed its check is in `list.file`,
+// which may hold none; the caller puts it in place (Commit with
+// ReplaceRules) or drops it. Otherwise `list.file` holds nothing.
+int ReadConfigurationList(RunState& run, ReadList& list);
+
+// The last step of ReadConfiguration: a list of at least one line replaces
+// the configuration file by ReplaceRules (kReadDone); an empty one leaves it
+// (kReadStopped, `change.unitListEmpty` when the unit sent no line at all);
+// a replace that fails or is refused is kReadFileError, the user told.
+int PutReadListInPlace(RunState& run, ReadList& list, ConfigurationFileChange& change);
+
+// How a read's list replaces the configuration file: waiting with the window
+// alive, up to 10 s, while another run replaces the same file, and never over
+// a list still waiting to be written back to a unit.
+CommitRules ReplaceRules(RunState& run);
 
 }  // namespace rv4410

@@ -203,4 +203,10 @@ int WriteConfiguration(RunState& run) {
   return WriteConfiguration(run, run.settings.configFile);
 }
 
+int WriteEmptyConfiguration(RunState& run) {
+  StartExchange(run);
+  SendLine(run, kEmptyLine);
+  return kWriteSent;
+}
+
 }  // namespace rv4410

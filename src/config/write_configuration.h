@@ -48,4 +48,8 @@ inline constexpr const char* kReadFailedWhileSendingFormat =
 int WriteConfiguration(RunState& run, const std::string& path);
 int WriteConfiguration(RunState& run);
 
+// The list of a unit that holds none: the exchange offered as above, then
+// only the empty line that ends a list. Always kWriteSent.
+int WriteEmptyConfiguration(RunState& run);
+
 }  // namespace rv4410

@@ -1,5 +1,6 @@
 #include "datafiles/setup_page.h"
 
+#include "config/pending_restore.h"
 #include "datafiles/default_files.h"
 #include "datafiles/map_file.h"
 #include "datafiles/program_file.h"
@@ -60,6 +61,14 @@ bool CheckConfigWritable(RunState& run, SetupPage& page) {
   return Refuse(run, page, FormatText(kCouldNotCreateFormat, name.c_str()));
 }
 
+// A list that a program upload still owes a unit is not read over: the
+// technician hears it before the unit is looked for.
+bool CheckNoRestorePending(RunState& run, SetupPage& page) {
+  const std::string& name = run.settings.configFile;
+  if (!PendingRestoreExists(name)) return true;
+  return Refuse(run, page, FormatText(kPendingRestoreKeptFormat, name.c_str()));
+}
+
 bool CheckProgram(RunState& run, DataFiles& files, SetupPage& page) {
   const char* name = run.settings.programFile.c_str();
   int length = ReadProgramFile(run, files, name, page.Window());
@@ -94,7 +103,7 @@ bool CheckFiles(RunState& run, DataFiles& files, SetupPage& page) {
     case kWriteMap:
       return CheckMap(run, files, page);
     case kReadConfiguration:
-      return CheckConfigWritable(run, page);
+      return CheckConfigWritable(run, page) && CheckNoRestorePending(run, page);
     case kWriteConfiguration:
       return CheckConfigPresent(run, page);
   }

@@ -16,7 +16,7 @@ namespace rv4410 {
 class SerialDevice;
 
 enum class BoxIcon { kNone, kError, kWarning, kInformation };
-enum class BoxButtons { kOk, kOkCancel, kYesNo };
+enum class BoxButtons { kOk, kOkCancel, kYesNo, kYesNoCancel };
 enum class BoxAnswer { kOk, kCancel, kYes, kNo };
 enum class CursorShape { kArrow, kWait, kAppStarting };
 
@@ -26,11 +26,27 @@ inline BoxAnswer SafestAnswer(BoxButtons buttons) {
     case BoxButtons::kYesNo:
       return BoxAnswer::kNo;
     case BoxButtons::kOkCancel:
+    case BoxButtons::kYesNoCancel:
       return BoxAnswer::kCancel;
     case BoxButtons::kOk:
       break;
   }
   return BoxAnswer::kOk;
+}
+
+// The button's word, as the log and the command line show an answer.
+inline const char* BoxAnswerName(BoxAnswer answer) {
+  switch (answer) {
+    case BoxAnswer::kOk:
+      return "OK";
+    case BoxAnswer::kCancel:
+      return "Cancel";
+    case BoxAnswer::kYes:
+      return "Yes";
+    case BoxAnswer::kNo:
+      return "No";
+  }
+  return "?";
 }
 
 // An opaque reference to the page window that owns a box; null for a box

@@ -143,6 +143,9 @@ BoxAnswer QtHost::ShowMessageBox(const MessageBoxRequest& request) {
   QMessageBox::StandardButtons buttons = QMessageBox::Ok;
   if (request.buttons == BoxButtons::kYesNo) buttons = QMessageBox::Yes | QMessageBox::No;
   if (request.buttons == BoxButtons::kOkCancel) buttons = QMessageBox::Ok | QMessageBox::Cancel;
+  if (request.buttons == BoxButtons::kYesNoCancel) {
+    buttons = QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
+  }
 
   auto* owner = static_cast<QWidget*>(const_cast<void*>(request.owner));
   QMessageBox box(icon, QString::fromStdString(request.caption),
@@ -160,7 +163,8 @@ BoxAnswer QtHost::ShowMessageBox(const MessageBoxRequest& request) {
       break;
   }
   if (request.buttons == BoxButtons::kYesNo) return BoxAnswer::kNo;  // closed with Escape
-  if (request.buttons == BoxButtons::kOkCancel && box.clickedButton() == nullptr) {
+  if ((request.buttons == BoxButtons::kOkCancel || request.buttons == BoxButtons::kYesNoCancel) &&
+      box.clickedButton() == nullptr) {
     return BoxAnswer::kCancel;
   }
   return BoxAnswer::kOk;

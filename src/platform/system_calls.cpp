@@ -1,11 +1,14 @@
 #include "platform/system_calls.h"
 
 #include <cerrno>
+#include <chrono>
+#include <random>
 #include <string>
 
 #if defined(_WIN32)
 #include <fcntl.h>
 #include <io.h>
+#include <share.h>
 #include <sys/stat.h>
 #define NOMINMAX
 #define WIN32_LEAN_AND_MEAN
@@ -14,6 +17,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <fnmatch.h>
+#include <sys/file.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <sys/types.h>
@@ -269,5 +273,254 @@ bool ProveFileReadable(const std::string& path) {
 }
 
 #endif
+
+namespace {
+
+// Eight hexadecimal digits that no other run picks at the same moment: a
+// generator seeded from the system's entropy, the time and the process.
+std::string UniqueSuffix() {
+  static std::mt19937_64 generator = [] {
+    std::random_device entropy;
+    std::seed_seq seed{
+        entropy(), entropy(),
+        static_cast<unsigned>(std::chrono::steady_clock::now().time_since_epoch().count()),
+        static_cast<unsigned>(std::chrono::system_clock::now().time_since_epoch().count())};
+    return std::mt19937_64(seed);
+  }();
+  char text[12];
+  std::snprintf(text, sizeof text, "%08x", static_cast<unsigned>(generator()));
+  return text;
+}
+
+// A new name is tried this often before the folder is taken to refuse new files.
+constexpr int kNameTries = 64;
+
+}  // namespace
+
+#if defined(_WIN32)
+
+namespace {
+
+// A lock on a range far beyond any file's end: it guards the name, and the
+// bytes stay free to read and write for everyone.
+constexpr DWORD kLockOffsetHigh = 0x7FFFFFFF;
+
+bool LockHandle(HANDLE handle) {
+  OVERLAPPED at{};
+  at.OffsetHigh = kLockOffsetHigh;
+  return LockFileEx(handle, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at) != 0;
+}
+
+bool SameFile(HANDLE handle, const std::string& path) {
+  HANDLE other =
+      CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (other == INVALID_HANDLE_VALUE) return false;
+  BY_HANDLE_FILE_INFORMATION a;
+  BY_HANDLE_FILE_INFORMATION b;
+  bool same = GetFileInformationByHandle(handle, &a) && GetFileInformationByHandle(other, &b) &&
+              a.dwVolumeSerialNumber == b.dwVolumeSerialNumber &&
+              a.nFileIndexHigh == b.nFileIndexHigh && a.nFileIndexLow == b.nFileIndexLow;
+  CloseHandle(other);
+  return same;
+}
+
+}  // namespace
+
+namespace {
+
+// One try at a new file of our own at `name`: the file, locked; or nullptr
+// with `again` set when another name should be tried, or with errno set.
+std::FILE* TryOwnFile(const std::string& name, bool& again) {
+  int fd = -1;
+  if (_sopen_s(&fd, name.c_str(), _O_RDWR | _O_CREAT | _O_EXCL | _O_BINARY, _SH_DENYNO,
+               _S_IREAD | _S_IWRITE) != 0) {
+    again = errno == EEXIST;
+    return nullptr;
+  }
+  auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(fd));
+  if (!LockHandle(handle) || !SameFile(handle, name)) {
+    _close(fd);
+    again = true;
+    return nullptr;
+  }
+  std::FILE* file = _fdopen(fd, "w+b");
+  if (file == nullptr) {
+    _close(fd);
+    _unlink(name.c_str());
+  }
+  return file;
+}
+
+}  // namespace
+
+LockTry FileLock::TryLock(const std::string& path) {
+  Release();
+  HANDLE handle = CreateFileA(path.c_str(), GENERIC_READ,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) {
+    SetErrnoFromLastError();
+    return errno == ENOENT ? LockTry::kGone : LockTry::kFailed;
+  }
+  if (!LockHandle(handle)) {
+    CloseHandle(handle);
+    return LockTry::kHeld;
+  }
+  if (!SameFile(handle, path)) {
+    CloseHandle(handle);
+    return LockTry::kHeld;
+  }
+  handle_ = reinterpret_cast<std::intptr_t>(handle);
+  return LockTry::kLocked;
+}
+
+void FileLock::Release() {
+  if (handle_ == kNoHandle) return;
+  CloseHandle(reinterpret_cast<HANDLE>(handle_));
+  handle_ = kNoHandle;
+}
+
+bool IsFileAt(std::FILE* stream, const std::string& path) {
+  return SameFile(reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream))), path);
+}
+
+bool MoveIntoFreePlace(const char* from, const char* to) {
+  if (MoveFileExA(from, to, MOVEFILE_WRITE_THROUGH)) return true;
+  SetErrnoFromLastError();
+  return false;
+}
+
+bool RemoveDurably(const std::string& path) {
+  if (DeleteFileA(path.c_str())) return true;
+  SetErrnoFromLastError();
+  return errno == ENOENT;
+}
+
+#else
+
+namespace {
+
+bool SameFile(int fd, const std::string& path) {
+  struct stat open;
+  struct stat named;
+  return fstat(fd, &open) == 0 && stat(path.c_str(), &named) == 0 && open.st_dev == named.st_dev &&
+         open.st_ino == named.st_ino;
+}
+
+// A file system without advisory locks gives no way to ask: no other run can
+// hold such a lock there either, so the file counts as locked.
+bool LockUnsupported(int error) {
+  return error == ENOLCK || error == EOPNOTSUPP || error == ENOTSUP || error == EINVAL;
+}
+
+enum class Locking { kLocked, kHeld, kFailed };
+
+Locking LockNow(int fd) {
+  if (flock(fd, LOCK_EX | LOCK_NB) == 0) return Locking::kLocked;
+  if (errno == EWOULDBLOCK) return Locking::kHeld;
+  return LockUnsupported(errno) ? Locking::kLocked : Locking::kFailed;
+}
+
+std::FILE* TryOwnFile(const std::string& name, bool& again) {
+  int fd = open(name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOCTTY | O_CLOEXEC, 0666);
+  if (fd < 0) {
+    again = errno == EEXIST;
+    return nullptr;
+  }
+  // Another run may take a file that is not locked yet for one a crash
+  // left, and remove it: then the name no longer names this file.
+  Locking locking = LockNow(fd);
+  if (locking != Locking::kFailed && (locking == Locking::kHeld || !SameFile(fd, name))) {
+    close(fd);
+    again = true;
+    return nullptr;
+  }
+  std::FILE* file = locking == Locking::kFailed ? nullptr : fdopen(fd, "w+b");
+  if (file == nullptr) {
+    int error = errno;
+    close(fd);
+    unlink(name.c_str());
+    errno = error;
+  }
+  return file;
+}
+
+}  // namespace
+
+LockTry FileLock::TryLock(const std::string& path) {
+  Release();
+  // Non-blocking: opening something that is no regular file never waits.
+  int fd = open(path.c_str(), O_RDONLY | O_NOCTTY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) return errno == ENOENT ? LockTry::kGone : LockTry::kFailed;
+  Locking locking = LockNow(fd);
+  if (locking != Locking::kLocked) {
+    int error = errno;
+    close(fd);
+    errno = error;
+    return locking == Locking::kHeld ? LockTry::kHeld : LockTry::kFailed;
+  }
+  // Locked, but a new file may have taken the name meanwhile: then the lock
+  // guards nothing, and the caller tries the new one.
+  if (!SameFile(fd, path)) {
+    close(fd);
+    return LockTry::kHeld;
+  }
+  handle_ = fd;
+  return LockTry::kLocked;
+}
+
+void FileLock::Release() {
+  if (handle_ == kNoHandle) return;
+  close(static_cast<int>(handle_));
+  handle_ = kNoHandle;
+}
+
+bool IsFileAt(std::FILE* stream, const std::string& path) {
+  return SameFile(fileno(stream), path);
+}
+
+bool RemoveDurably(const std::string& path) {
+  if (unlink(path.c_str()) != 0) return errno == ENOENT;
+  FlushFolderOf(path.c_str());
+  return true;
+}
+
+bool MoveIntoFreePlace(const char* from, const char* to) {
+  if (link(from, to) == 0) {
+    unlink(from);
+    FlushFolderOf(to);
+    return true;
+  }
+  if (errno == EEXIST) return false;
+  // A file system without links: an empty file of our own takes the name
+  // first, locked so that no other run takes it for its own; the rename then
+  // replaces it.
+  FileLock placeholder;
+  int fd = open(to, O_RDONLY | O_CREAT | O_EXCL | O_NOCTTY | O_CLOEXEC, 0666);
+  if (fd < 0) return false;
+  close(fd);
+  if (placeholder.TryLock(to) != LockTry::kLocked) {
+    errno = EEXIST;
+    return false;
+  }
+  return MoveIntoPlace(from, to);
+}
+
+#endif
+
+std::FILE* CreateOwnFile(const std::string& prefix, std::string& path) {
+  for (int i = 0; i < kNameTries; ++i) {
+    std::string name = prefix + UniqueSuffix();
+    bool again = false;
+    if (std::FILE* file = TryOwnFile(name, again)) {
+      path = name;
+      return file;
+    }
+    if (!again) return nullptr;
+  }
+  errno = EEXIST;
+  return nullptr;
+}
 
 }  // namespace rv4410

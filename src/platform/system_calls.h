@@ -63,4 +63,60 @@ bool ProveFileWritable(const std::string& path);
 // FIFO is refused, not waited on). False with errno set.
 bool ProveFileReadable(const std::string& path);
 
+// Files that several runs of the loader write at once (two scripts, two
+// technicians on one share) are guarded by exclusive advisory locks (flock on
+// POSIX, LockFileEx on Windows): a run that asks for one that another holds
+// is told so at once; programs that do not ask are not stopped.
+
+// How many characters CreateOwnFile adds to a name: hexadecimal digits.
+inline constexpr std::size_t kUniqueSuffixLength = 8;
+
+// A new file of our own, "<prefix>" followed by kUniqueSuffixLength
+// hexadecimal digits that make the name unique: created here and now (it never existed before;
+// O_EXCL), open for writing and reading, and locked for as long as it stays open, so that a run
+// that finds it can tell a live writer's file from one a crash left behind.
+// nullptr (errno set) when it cannot be made.
+std::FILE* CreateOwnFile(const std::string& prefix, std::string& path);
+
+// How one try for a file's lock ended.
+enum class LockTry {
+  kLocked,  // held now, and the path still names the locked file
+  kHeld,    // another open file holds it
+  kGone,    // nothing at the path
+  kFailed,  // the file could not be opened or locked (errno set)
+};
+
+// A file held under an exclusive advisory lock until Release or destruction.
+class FileLock {
+ public:
+  FileLock() = default;
+  ~FileLock() { Release(); }
+  FileLock(const FileLock&) = delete;
+  FileLock& operator=(const FileLock&) = delete;
+
+  // Opens `path` and tries once, without waiting, to lock it. A file renamed
+  // into its place meanwhile is not the one locked: kLocked only when the
+  // path still names it once the lock is held.
+  LockTry TryLock(const std::string& path);
+  bool Held() const { return handle_ != kNoHandle; }
+  void Release();
+
+ private:
+  static constexpr std::intptr_t kNoHandle = -1;
+  std::intptr_t handle_ = kNoHandle;
+};
+
+// Whether the open `stream` is still the file that `path` names (no other
+// file was renamed into its place, and it was not removed).
+bool IsFileAt(std::FILE* stream, const std::string& path);
+
+// Removes the file `path`, the removal on the disk before it returns. True
+// also when there was nothing to remove.
+bool RemoveDurably(const std::string& path);
+
+// Puts the file `from` at `to` only when nothing is there yet, in one step:
+// afterwards `to` names the file and `from` is gone. Fails (errno EEXIST)
+// rather than replace anything. On the disk, as MoveIntoPlace.
+bool MoveIntoFreePlace(const char* from, const char* to);
+
 }  // namespace rv4410

@@ -18,18 +18,40 @@ void Status(TransferPageWindow& page, const std::string& text) {
   page.SetStatusText(kStatusField1033, text);
 }
 
-// The unit's configuration, kept before anything changes in it.
+// The unit's configuration, kept before anything changes in it, and the
+// list to write back afterwards chosen.
 Step SaveConfiguration(LoaderState& state, TransferPageWindow& page) {
   RunState& run = state.run;
-  int result = state.savedConfiguration.SaveBeforeUpload(run);
+  SaveResult result = state.savedConfiguration.SaveBeforeUpload(run);
   if (StoppedByUser(run)) return Step::kStop;
-  if (result == kReadDone) return Step::kGoOn;
-  EndWithRetryQuestion(run, page, kProblemReadingConfiguration);
+  switch (result) {
+    case SaveResult::kSaved:
+      return Step::kGoOn;
+    case SaveResult::kReadFailed:
+      EndWithRetryQuestion(run, page, kProblemReadingConfiguration);
+      return Step::kStop;
+    case SaveResult::kStopped:
+      break;
+  }
+  // Told already; the page stays open with the log saying why.
+  SerialClose(run.link);
   return Step::kStop;
 }
 
-// Writes the configuration saved first from this unit back and checks the
-// unit's answer.
+// Before the flash write starts, the restore it makes necessary is recorded
+// beside the configuration file, so that a run ended in between leaves word
+// of it for the next one.
+Step RecordPendingRestore(LoaderState& state, TransferPageWindow& page) {
+  RunState& run = state.run;
+  std::string question =
+      state.savedConfiguration.RecordBeforeFlashWrite(run, run.settings.programFile);
+  if (question.empty()) return Step::kGoOn;
+  EndWithRetryQuestion(run, page, question.c_str());
+  return Step::kStop;
+}
+
+// Writes the configuration chosen for this unit back and checks the unit's
+// answer; once the unit has taken it, the restore is no longer pending.
 Step RestoreConfiguration(LoaderState& state, TransferPageWindow& page, const char* refused) {
   RunState& run = state.run;
   if (state.savedConfiguration.RestoreAfterUpload(run) == kWriteFileError) {
@@ -40,6 +62,7 @@ Step RestoreConfiguration(LoaderState& state, TransferPageWindow& page, const ch
   int n = ReceiveLine(run, reply.data(), kRestoreReplyMs);
   if (StoppedByUser(run)) return Step::kStop;
   if (CheckReply(run, reply.data(), n, "OK", refused) == 1) return Step::kStop;
+  state.savedConfiguration.RestoreTaken(run);
   return Step::kGoOn;
 }
 
@@ -141,6 +164,7 @@ int UploadProgram(LoaderState& state, TransferPageWindow& page) {
   run.log.LogPrintf(kSendingProgramDataFormat, static_cast<int>(image.length));
   if (SendBlocks(run, page, image) == Step::kStop) return 1;
   if (Pause(run, kAfterAttentionMs) == Step::kStop) return 1;
+  if (RecordPendingRestore(state, page) == Step::kStop) return 1;
   if (ResyncAndWriteFlash(state, page) == Step::kStop) return 1;
   if (RestartAndRestore(state, page, kStatusResetingUnit, kStatusWritingParameters,
                         kRestoreRefusedBlock, false) == Step::kStop) {
@@ -170,6 +194,7 @@ int UploadProgramRaw(LoaderState& state, TransferPageWindow& page) {
   run.log.LogPrintf(kSendingBytesFormat, static_cast<int>(total));
   if (StreamImage(run, page, image) == Step::kStop) return 1;
   if (Command(run, kRawDataReplyMs) == Step::kStop) return 1;
+  if (RecordPendingRestore(state, page) == Step::kStop) return 1;
   if (WriteFlashRepeating(state, page, kProgramFlashLineMs, kFlashWriteFailed,
                           kStatusWritingToFlash) == Step::kStop) {
     return 1;

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "config/pending_restore.h"
 #include "config/read_configuration.h"
 #include "config/write_configuration.h"
 #include "protocol/command_lines.h"
@@ -68,6 +69,9 @@ void RunWriteConfiguration(LoaderState& state, TransferPageWindow& page) {
     return;
   }
   if (CheckReply(run, reply.data(), n, "OK", kUnitRepliedError) == 1) return;
+  // The technician has written the list back by hand: no program upload
+  // owes it to a unit any more.
+  ClearPendingRestore(run, run.settings.configFile, kClearedByWriteConfiguration);
   PauseWithMessages(run, kResetPauseMs);
   // A page ended during the pause has closed the port; nothing more to say.
   if (run.CancelRequested) return;

@@ -10,9 +10,13 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QThread>
+#include <algorithm>
+#include <filesystem>
+#include <map>
 #include <memory>
 #include <sstream>
 
+#include "config/pending_restore.h"
 #include "config/read_configuration.h"
 #include "support/image_builders.h"
 #include "support/sim_process.h"
@@ -91,6 +95,28 @@ class CliEndToEnd : public ::testing::Test {
     Bytes image = BuildProgramImage(plan);
     WriteFile(dir.File(name), HexText(image));
     return image;
+  }
+
+  // Records a restore pending for `file` as it holds now, as a run leaves
+  // the record when it ends after its flash write.
+  void RecordPendingRestore(const std::string& file) {
+    PendingRestore record;
+    ASSERT_TRUE(ReadListFacts(dir.File(file), record.list));
+    record.configFile = dir.File(file);
+    record.program = "RV4410_a.hex";
+    record.started = "earlier";
+    ASSERT_TRUE(WritePendingRestore(record));
+  }
+  int FileCount(const std::string& ending) const {
+    int count = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(dir.Path())) {
+      std::string name = entry.path().filename().string();
+      if (name.size() >= ending.size() &&
+          name.compare(name.size() - ending.size(), ending.size(), ending) == 0) {
+        ++count;
+      }
+    }
+    return count;
   }
 
   TempDir dir;
@@ -247,6 +273,152 @@ TEST_F(CliEndToEnd, InterruptDuringProgramUploadExits130WithTheConfigurationInta
   EXPECT_EQ(ReadFile(dir.File("saved.dat")), saved);
   // The port is free again: the unit can be found at once.
   EXPECT_EQ(Run(On(sim, {"identify"})).code, 0);
+}
+
+// Two scripts read two units into one file name at the same moment: each
+// run puts its own whole list in place or says it did not, and the file
+// and its numbered copies hold both lists, never a mixture or a lost one.
+TEST_F(CliEndToEnd, TwoReadsIntoOneFileNameAtOnceKeepBothWholeLists) {
+  SimProcess& a = StartSim({"--serial-number", "1001"}, "a");
+  SimProcess& b = StartSim({"--serial-number", "2002"}, "b");
+  constexpr int kRounds = 6;
+  int done = 0;
+  for (int round = 0; round < kRounds; ++round) {
+    QProcess first;
+    QProcess second;
+    StartCli(first, On(a, {"--log", "a.LOG", "read-config", "unit.dat"}));
+    StartCli(second, On(b, {"--log", "b.LOG", "read-config", "unit.dat"}));
+    ASSERT_TRUE(first.waitForFinished(60000));
+    ASSERT_TRUE(second.waitForFinished(60000));
+    for (QProcess* process : {&first, &second}) {
+      std::string err = process->readAllStandardError().toStdString();
+      EXPECT_EQ(process->exitCode(), 0) << err;
+      done += process->exitCode() == 0 ? 1 : 0;
+    }
+  }
+  // Every file is one unit's whole list, and each unit's list is there once per read.
+  std::map<std::string, std::string> listOf;  // serial line -> the list
+  std::map<std::string, int> copies;
+  int files = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(dir.Path())) {
+    std::string name = entry.path().filename().string();
+    EXPECT_EQ(name.find(".partial"), std::string::npos) << name;
+    if (name.rfind("unit.dat", 0) != 0) continue;
+    ++files;
+    std::string list = ReadFile(entry.path().string());
+    std::size_t serial = list.find("PTEST Sernum    0x");
+    ASSERT_NE(serial, std::string::npos) << name << ":\n" << list;
+    std::string key = list.substr(serial, 26);
+    EXPECT_EQ(std::count(list.begin(), list.end(), '\n'), 138) << name;
+    EXPECT_NE(list.find("Swap Reason"), std::string::npos) << name;
+    if (!listOf.count(key)) listOf[key] = list;
+    EXPECT_EQ(list, listOf[key]) << name;
+    ++copies[key];
+  }
+  EXPECT_EQ(files, done);
+  EXPECT_EQ(copies["PTEST Sernum    0x000003E9"], kRounds);
+  EXPECT_EQ(copies["PTEST Sernum    0x000007D2"], kRounds);
+}
+
+// A program upload killed after its flash write, before the configuration
+// went back, on a unit that forgets its configuration when flashed: the
+// next run with the same file writes back the list saved before, and a
+// read into that file in between does not replace it.
+TEST_F(CliEndToEnd, RestoreLeftUndoneByAKilledUploadIsDoneByTheNextRun) {
+  // The unit stays deaf for 4 s after the flash write: the kill lands there.
+  SimProcess& sim = StartSim({"--forget-configuration", "--restart-ms", "4000"});
+  WriteProgram("RV4410_a.hex", 256 + 4 * 1024);
+  const std::vector<std::string> command =
+      On(sim, {"write-program", "RV4410_a.hex", "--config", "saved.dat"});
+  QProcess killed;
+  StartCli(killed, command);
+  QElapsedTimer clock;
+  clock.start();
+  while (ReadFile(dir.File("journal")).find(" forget-configuration") == std::string::npos &&
+         clock.elapsed() < 60000) {
+    killed.waitForFinished(20);
+  }
+  ASSERT_EQ(killed.state(), QProcess::Running) << ReadFile(dir.File("journal"));
+  kill(static_cast<pid_t>(killed.processId()), SIGKILL);
+  ASSERT_TRUE(killed.waitForFinished(10000));
+  const std::string before = ReadFile(dir.File("saved.dat"));
+  ASSERT_NE(before.find("PTEST Sernum    0x0006BABF"), std::string::npos) << before;
+  EXPECT_TRUE(std::filesystem::exists(dir.File("saved.dat.restore-pending")));
+  // The unit restarts with every value erased.
+  QThread::msleep(4000);
+
+  CliRun read = Run(On(sim, {"read-config", "saved.dat"}));
+  EXPECT_EQ(read.code, 4) << read.err;
+  EXPECT_NE(read.err.find("is still to be written back"), std::string::npos) << read.err;
+  EXPECT_EQ(ReadFile(dir.File("saved.dat")), before);
+
+  CliRun again = Run(command);
+  EXPECT_EQ(again.code, 0) << again.out << again.err;
+  EXPECT_NE(again.err.find("stopped after its flash write"), std::string::npos) << again.err;
+  EXPECT_EQ(ReadFile(dir.File("saved.dat")), before);
+  EXPECT_FALSE(std::filesystem::exists(dir.File("saved.dat.restore-pending")));
+  // What the unit holds now is the list saved before the first attempt.
+  ASSERT_EQ(Run(On(sim, {"read-config", "after.dat"})).code, 0);
+  EXPECT_EQ(ReadFile(dir.File("after.dat")), before);
+}
+
+// With a restore pending for the file, another unit is refused by its
+// serial number; one without a serial number needs --restore.
+TEST_F(CliEndToEnd, PendingRestoreIsNeverWrittenIntoAnotherUnit) {
+  SimProcess& first = StartSim({"--serial-number", "1001"}, "a");
+  WriteProgram("RV4410_a.hex", 256 + 1024);
+  ASSERT_EQ(Run(On(first, {"read-config", "saved.dat"})).code, 0);
+  const std::string saved = ReadFile(dir.File("saved.dat"));
+  // As a run leaves it when it ends after its flash write.
+  RecordPendingRestore("saved.dat");
+
+  SimProcess& other = StartSim({"--serial-number", "2002"}, "b");
+  CliRun refused = Run(On(other, {"write-program", "RV4410_a.hex", "--config", "saved.dat"}));
+  EXPECT_EQ(refused.code, 1);
+  EXPECT_NE(refused.err.find("This is not the unit"), std::string::npos) << refused.err;
+  EXPECT_FALSE(std::filesystem::exists(dir.File("program-outb")));
+
+  SimProcess& unnumbered = StartSim({"--serial-number", "0"}, "c");
+  CliRun asked = Run(On(unnumbered, {"write-program", "RV4410_a.hex", "--config", "saved.dat"}));
+  EXPECT_EQ(asked.code, 1);
+  EXPECT_NE(asked.err.find("--restore saved"), std::string::npos) << asked.err;
+  EXPECT_FALSE(std::filesystem::exists(dir.File("program-outc")));
+  EXPECT_EQ(ReadFile(dir.File("saved.dat")), saved);
+
+  CliRun own = Run(On(
+      unnumbered, {"write-program", "RV4410_a.hex", "--config", "saved.dat", "--restore", "unit"}));
+  EXPECT_EQ(own.code, 0) << own.err;
+  EXPECT_NE(ReadFile(dir.File("saved.dat")).find("PTEST Sernum    0x00000000"), std::string::npos);
+  EXPECT_EQ(ReadFile(dir.File("saved.dat.1")), saved);
+  EXPECT_FALSE(std::filesystem::exists(dir.File("saved.dat.restore-pending")));
+}
+
+// A unit that holds no configuration: refused without --no-config-ok, and
+// programmed with it, the configuration file never replaced by nothing.
+TEST_F(CliEndToEnd, UnitWithAnEmptyListIsProgrammedOnlyWithNoConfigOk) {
+  SimProcess& sim = StartSim({"--empty-list"});
+  Bytes image = WriteProgram("RV4410_a.hex", 256 + 2 * 1024);
+  WriteFile(dir.File("saved.dat"), "HDG             0x00000005\r\n");
+  CliRun refused = Run(On(sim, {"write-program", "RV4410_a.hex", "--config", "saved.dat"}));
+  EXPECT_EQ(refused.code, 1);
+  EXPECT_NE(refused.err.find("--no-config-ok"), std::string::npos) << refused.err;
+  EXPECT_FALSE(std::filesystem::exists(dir.File("program-out")));
+
+  CliRun allowed =
+      Run(On(sim, {"write-program", "RV4410_a.hex", "--config", "saved.dat", "--no-config-ok"}));
+  EXPECT_EQ(allowed.code, 0) << allowed.err;
+  EXPECT_EQ(ReadFile(dir.File("program-out")), AsString(image));
+  EXPECT_EQ(ReadFile(dir.File("saved.dat")), "HDG             0x00000005\r\n");
+  EXPECT_EQ(FileCount(".restore-pending"), 0);
+  // The restore is the exchange with no parameter line: its offer and its end.
+  std::string journal = ReadFile(dir.File("journal"));
+  std::size_t offer = journal.rfind(" command WX");
+  ASSERT_NE(offer, std::string::npos);
+  std::istringstream after(journal.substr(offer));
+  std::string line;
+  std::getline(after, line);
+  std::getline(after, line);
+  EXPECT_EQ(line.substr(line.find(' ') + 1), "command") << journal.substr(offer);
 }
 
 TEST_F(CliEndToEnd, ThreeUnitsAtOnceEachGetTheWholeImage) {

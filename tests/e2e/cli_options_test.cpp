@@ -35,6 +35,19 @@ TEST(CliOptions, PortsRepeatAndTheDefaultsMatchTheWizard) {
   CliOptions plain;
   ASSERT_EQ(Parse({"identify"}, plain, error), ParseOutcome::kRun);
   EXPECT_EQ(plain.ports, (std::vector<std::string>{"COM1"}));
+  EXPECT_EQ(plain.rules.restore, RestoreRule::kNone);
+  EXPECT_FALSE(plain.rules.noConfigOk);
+
+  for (const char* which : {"saved", "unit"}) {
+    CliOptions program;
+    ASSERT_EQ(
+        Parse({"--restore", which, "--no-config-ok", "write-program", "a.hex"}, program, error),
+        ParseOutcome::kRun)
+        << error;
+    EXPECT_EQ(program.rules.restore,
+              std::string(which) == "saved" ? RestoreRule::kSaved : RestoreRule::kUnit);
+    EXPECT_TRUE(program.rules.noConfigOk);
+  }
 }
 
 TEST(CliOptions, BadValuesAndMisplacedFilesAreUsageErrors) {
@@ -45,6 +58,9 @@ TEST(CliOptions, BadValuesAndMisplacedFilesAreUsageErrors) {
                                              {"read-config"},
                                              {"ports", "extra"},
                                              {"--config", "c.dat", "write-map", "m.bin"},
+                                             {"--restore", "mine", "write-program", "a.hex"},
+                                             {"--restore", "saved", "read-config", "c.dat"},
+                                             {"--no-config-ok", "write-config", "c.dat"},
                                              {"--frobnicate", "identify"}}) {
     CliOptions options;
     std::string error;
@@ -71,6 +87,14 @@ TEST(MultiPort, EachUnitGetsItsOwnLogAndConfigurationFile) {
   // A file only read is shared.
   options.command = CliCommand::kWriteConfig;
   EXPECT_TRUE(ChildArguments(options, "COM2").contains("unit.dat"));
+
+  // Every unit answers the program upload's questions by the same options.
+  options.command = CliCommand::kWriteProgram;
+  options.rules.restore = RestoreRule::kUnit;
+  options.rules.noConfigOk = true;
+  arguments = ChildArguments(options, "COM2");
+  EXPECT_EQ(arguments.at(arguments.indexOf("--restore") + 1), "unit");
+  EXPECT_TRUE(arguments.contains("--no-config-ok"));
 }
 
 }  // namespace

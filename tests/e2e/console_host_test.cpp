@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "cli/console_host.h"
+#include "config/saved_configuration.h"
 #include "datafiles/map_file.h"
 #include "protocol/command_lines.h"
 #include "uploads/program_upload.h"
@@ -62,6 +63,32 @@ TEST(ConsoleHost, AnotherUnitIsAlwaysNoAndNoticesAreOk) {
                                  BoxIcon::kWarning, BoxButtons::kOk, nullptr}),
             BoxAnswer::kOk);
   EXPECT_EQ(host.Record().errorNotices, 1);
+}
+
+TEST(ConsoleHost, ProgramUploadQuestionsAreAnsweredOnlyByTheirOptions) {
+  ConsoleOutput output({true, false, false});
+  MessageBoxRequest empty{kNoConfigurationQuestion, kNoteCaption, BoxIcon::kInformation,
+                          BoxButtons::kYesNo, nullptr};
+  MessageBoxRequest which{std::string(kRestoreChoiceLead) + "Yes: ...", kNoteCaption,
+                          BoxIcon::kInformation, BoxButtons::kYesNoCancel, nullptr};
+  ConsoleHost without(BoxRules{true, 9, true}, output);
+  EXPECT_EQ(without.ShowMessageBox(empty), BoxAnswer::kNo);
+  EXPECT_EQ(without.ShowMessageBox(which), BoxAnswer::kCancel);
+  EXPECT_EQ(without.Record().refused, 2);
+  EXPECT_EQ(without.Record().unexpected, 0);
+  EXPECT_EQ(without.Record().retriesGranted, 0);
+
+  BoxRules saved;
+  saved.restore = RestoreRule::kSaved;
+  saved.noConfigOk = true;
+  ConsoleHost with(saved, output);
+  EXPECT_EQ(with.ShowMessageBox(empty), BoxAnswer::kYes);
+  EXPECT_EQ(with.ShowMessageBox(which), BoxAnswer::kYes);
+  BoxRules unit;
+  unit.restore = RestoreRule::kUnit;
+  ConsoleHost own(unit, output);
+  EXPECT_EQ(own.ShowMessageBox(which), BoxAnswer::kNo);
+  EXPECT_EQ(with.Record().refused + own.Record().refused, 0);
 }
 
 TEST(ConsoleHost, QuestionWithoutRuleIsRefusedAndCounted) {

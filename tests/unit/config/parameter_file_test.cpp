@@ -2,9 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -65,9 +68,11 @@ TEST_F(ParameterFileTest, NewContentReplacesTheFileOnlyWhenCommittedAndKeepsTheE
   ParameterFileWriter writer;
   ASSERT_TRUE(writer.Create(path));
   EXPECT_TRUE(writer.WriteLine("second"));
-  // Until the commit the file is as it was; the new lines wait beside it.
+  // Until the commit the file is as it was; the new lines wait beside it,
+  // in a file of this writer's own.
   EXPECT_EQ(ReadFile(path), "first\r\n");
-  EXPECT_EQ(ReadFile(path + ".partial"), "second\r\n");
+  EXPECT_EQ(writer.TemporaryPath().rfind(path + ".partial-", 0), 0u) << writer.TemporaryPath();
+  EXPECT_EQ(ReadFile(writer.TemporaryPath()), "second\r\n");
   FileReplacement done = writer.Commit();
   ASSERT_TRUE(done.done);
   EXPECT_EQ(done.keptAs, path + ".1");
@@ -109,14 +114,139 @@ TEST_F(ParameterFileTest, DiscardedContentLeavesTheFileAsItWasAndNoTemporaryFile
   }
   EXPECT_EQ(ReadFile(path), "kept\r\n");
   EXPECT_EQ(FileNamesIn(dir.Path()), (std::vector<std::string>{"param.dat"}));
+}
 
-  // A temporary file left by a crash is emptied by the next attempt.
+TEST_F(ParameterFileTest, LeftoversOfCrashedRunsGoButALiveRunsTemporaryFileStays) {
+  WriteFile(path, "kept\r\n");
+  // Left by a run that crashed (earlier versions used the bare name), and
+  // one that another run is writing now: it keeps it locked.
   WriteFile(path + ".partial", "half a list");
+  WriteFile(path + ".partial-0badf00d", "half another");
+  std::string live = path + ".partial-11fe0000";
+  WriteFile(live, "being written");
+  int fd = open(live.c_str(), O_RDONLY);
+  ASSERT_GE(fd, 0);
+  ASSERT_EQ(flock(fd, LOCK_EX), 0);
+  WriteFile(dir.File("param.dat.partial.txt.other"), "");
+  WriteFile(dir.File("other.dat.partial-00000000"), "another file's");
+
   ParameterFileWriter writer;
   ASSERT_TRUE(writer.Create(path));
+  std::vector<std::pair<std::string, bool>> found;
+  for (const LeftoverFile& leftover : writer.Leftovers())
+    found.emplace_back(leftover.path, leftover.removed);
+  std::sort(found.begin(), found.end());
+  EXPECT_EQ(found,
+            (std::vector<std::pair<std::string, bool>>{
+                {path + ".partial", true}, {path + ".partial-0badf00d", true}, {live, false}}));
   EXPECT_TRUE(writer.WriteLine("new"));
   ASSERT_TRUE(writer.Commit().done);
   EXPECT_EQ(ReadFile(path), "new\r\n");
+  EXPECT_EQ(ReadFile(live), "being written");
+  close(fd);
+  EXPECT_EQ(
+      FileNamesIn(dir.Path()),
+      (std::vector<std::string>{"other.dat.partial-00000000", "param.dat", "param.dat.1",
+                                "param.dat.partial-11fe0000", "param.dat.partial.txt.other"}));
+}
+
+// Two runs writing one name at once: neither empties the other's lines,
+// and each content takes its place whole, the earlier one kept.
+TEST_F(ParameterFileTest, TwoWritersOfOneNameEachPutTheirOwnWholeContentInPlace) {
+  ParameterFileWriter first;
+  ParameterFileWriter second;
+  ASSERT_TRUE(first.Create(path));
+  ASSERT_TRUE(second.Create(path));
+  ASSERT_EQ(second.Leftovers().size(), 1u);
+  EXPECT_EQ(second.Leftovers()[0].path, first.TemporaryPath());
+  EXPECT_FALSE(second.Leftovers()[0].removed);
+  for (int i = 1; i <= 3; ++i) {
+    EXPECT_TRUE(first.WriteLine("first " + std::to_string(i)));
+    EXPECT_TRUE(second.WriteLine("second " + std::to_string(i)));
+  }
+  FileReplacement a = first.Commit();
+  FileReplacement b = second.Commit();
+  ASSERT_TRUE(a.done);
+  ASSERT_TRUE(b.done);
+  EXPECT_EQ(ReadFile(path), "second 1\r\nsecond 2\r\nsecond 3\r\n");
+  EXPECT_EQ(b.keptAs, path + ".1");
+  EXPECT_EQ(ReadFile(path + ".1"), "first 1\r\nfirst 2\r\nfirst 3\r\n");
+  EXPECT_EQ(FileNamesIn(dir.Path()), (std::vector<std::string>{"param.dat", "param.dat.1"}));
+}
+
+// Another run replacing the same file holds its lock for a moment: the
+// replace waits its turn, or gives up and says so, the file untouched.
+TEST_F(ParameterFileTest, ReplaceWaitsWhileAnotherRunHoldsTheFileAndGivesUpHonestly) {
+  WriteFile(path, "theirs\r\n");
+  int fd = open(path.c_str(), O_RDONLY);
+  ASSERT_GE(fd, 0);
+  ASSERT_EQ(flock(fd, LOCK_EX), 0);
+  ParameterFileWriter writer;
+  ASSERT_TRUE(writer.Create(path));
+  EXPECT_TRUE(writer.WriteLine("mine"));
+  int waits = 0;
+  CommitRules rules;
+  rules.waitTurn = [&waits] { return ++waits < 3; };
+  FileReplacement given = writer.Commit(rules);
+  EXPECT_FALSE(given.done);
+  EXPECT_TRUE(given.busy);
+  EXPECT_EQ(waits, 3);
+  EXPECT_EQ(ReadFile(path), "theirs\r\n");
+  EXPECT_EQ(FileNamesIn(dir.Path()), (std::vector<std::string>{"param.dat"}));
+
+  // The other run is done while this one waits: its turn comes.
+  ASSERT_TRUE(writer.Create(path));
+  EXPECT_TRUE(writer.WriteLine("mine"));
+  rules.waitTurn = [&fd] {
+    close(fd);
+    return true;
+  };
+  FileReplacement done = writer.Commit(rules);
+  ASSERT_TRUE(done.done);
+  EXPECT_EQ(ReadFile(path), "mine\r\n");
+  EXPECT_EQ(ReadFile(done.keptAs), "theirs\r\n");
+}
+
+TEST_F(ParameterFileTest, ReplaceRefusedByTheCallersRuleChangesNothing) {
+  for (bool exists : {true, false}) {
+    SCOPED_TRACE(exists ? "file there" : "no file yet");
+    std::filesystem::remove(path);
+    if (exists) WriteFile(path, "waiting to go back\r\n");
+    ParameterFileWriter writer;
+    ASSERT_TRUE(writer.Create(path));
+    EXPECT_TRUE(writer.WriteLine("new"));
+    std::string asked;
+    CommitRules rules;
+    rules.mayReplace = [&asked](const std::string& target) {
+      asked = target;
+      return false;
+    };
+    FileReplacement refused = writer.Commit(rules);
+    EXPECT_FALSE(refused.done);
+    EXPECT_TRUE(refused.refused);
+    EXPECT_EQ(asked, path);
+    EXPECT_EQ(std::filesystem::exists(path), exists);
+    if (exists) {
+      EXPECT_EQ(ReadFile(path), "waiting to go back\r\n");
+    }
+    EXPECT_EQ(FileNamesIn(dir.Path()).size(), exists ? 1u : 0u);
+  }
+}
+
+TEST_F(ParameterFileTest, ContentKeptAsACopyLeavesTheFileAsItIs) {
+  WriteFile(path, "saved\r\n");
+  WriteFile(path + ".1", "older\r\n");
+  ParameterFileWriter writer;
+  ASSERT_TRUE(writer.Create(path));
+  EXPECT_TRUE(writer.WriteLine("read now"));
+  FileReplacement kept = writer.CommitAsCopy();
+  ASSERT_TRUE(kept.done);
+  EXPECT_EQ(kept.keptAs, path + ".2");
+  EXPECT_EQ(ReadFile(path), "saved\r\n");
+  EXPECT_EQ(ReadFile(path + ".1"), "older\r\n");
+  EXPECT_EQ(ReadFile(path + ".2"), "read now\r\n");
+  EXPECT_EQ(FileNamesIn(dir.Path()),
+            (std::vector<std::string>{"param.dat", "param.dat.1", "param.dat.2"}));
 }
 
 TEST_F(ParameterFileTest, LinkedFileIsReplacedWhereItLiesAndTheLinkStays) {

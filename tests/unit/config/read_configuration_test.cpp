@@ -371,8 +371,9 @@ TEST_F(ReadConfigurationTest, CancelAtAnyPointLeavesASavedFileByteForByte) {
     EXPECT_EQ(host.ShownBoxes().size(), c.at <= 0 ? 1u : 0u);
     // The list went to a file of its own while it came.
     if (c.at > 0) {
-      EXPECT_EQ(namesWhileReading,
-                (std::vector<std::string>{"Loader.LOG", "param.dat", "param.dat.partial"}));
+      ASSERT_EQ(namesWhileReading.size(), 3u);
+      EXPECT_EQ(namesWhileReading[1], "param.dat");
+      EXPECT_EQ(namesWhileReading[2].rfind("param.dat.partial-", 0), 0u) << namesWhileReading[2];
     }
   }
 }

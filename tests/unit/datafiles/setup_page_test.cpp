@@ -9,6 +9,7 @@
 
 #include <filesystem>
 
+#include "config/pending_restore.h"
 #include "platform/format.h"
 #include "protocol/page_results.h"
 #include "support/image_builders.h"
@@ -129,6 +130,16 @@ TEST_F(SetupPageTest, ReadConfigurationNeverEmptiesAFileTheUserPicked) {
   test::WriteFile(run.settings.configFile, "KEEP=1\r\n");
   EXPECT_EQ(PressNext(kReadConfiguration), kPageNext);
   EXPECT_EQ(test::ReadFile(run.settings.configFile), "KEEP=1\r\n");
+}
+
+TEST_F(SetupPageTest, ReadConfigurationRefusesAListStillOwedToAUnitButWriteProgramTakesIt) {
+  test::WriteFile(run.settings.configFile, "HDG             0x00000005\r\n");
+  test::WriteFile(run.settings.configFile + kPendingRestoreSuffix, "a record");
+  ExpectRefusedOnFreshPage(kReadConfiguration,
+                           FormatText(kPendingRestoreKeptFormat, run.settings.configFile.c_str()));
+  WriteProgram();
+  EXPECT_EQ(PressNext(kWriteProgram), kPageNext);
+  EXPECT_EQ(test::ReadFile(run.settings.configFile), "HDG             0x00000005\r\n");
 }
 
 TEST_F(SetupPageTest, AnAbsentConfigurationFileIsProvedCreatableAndNotLeftBehind) {

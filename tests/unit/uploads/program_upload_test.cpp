@@ -6,9 +6,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
+#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "config/pending_restore.h"
+#include "config/saved_configuration.h"
 #include "protocol/command_lines.h"
 #include "protocol/page_results.h"
 #include "support/image_builders.h"
@@ -42,16 +47,21 @@ class ProgramUploadTest : public TransferTest {
     return std::find(page.status1033.begin(), page.status1033.end(), text) != page.status1033.end();
   }
 
-  // The next attempt, as the waiting page starts it after "Try again?".
+  // The next attempt, as the waiting page starts it after "Try again?", on
+  // a page of its own (`again`). Every page stays until the test ends: its
+  // Exit is still scheduled.
   int UploadAgain() {
-    VirtualTransferPage again(host, state);
-    again.CommandAt(host.TickCount() + kLongAfterMs, TransferCommand::kExit);
+    pages.push_back(std::make_unique<VirtualTransferPage>(host, state));
+    again = pages.back().get();
+    again->CommandAt(host.TickCount() + kLongAfterMs, TransferCommand::kExit);
     run.settings.function = kWriteProgram;
-    return DoTransfer(state, again);
+    return DoTransfer(state, *again);
   }
 
   static constexpr std::int64_t kLongAfterMs = 3'000'000;
   ListEndSwallower* swallower = nullptr;
+  std::vector<std::unique_ptr<VirtualTransferPage>> pages;
+  VirtualTransferPage* again = nullptr;
   std::vector<std::uint8_t> image;
   std::vector<std::string> parametersBefore;
 };
@@ -319,8 +329,13 @@ TEST_F(ProgramUploadTest, AFailedFlashWriteTriedAgainRestoresWhatTheUnitHeldFirs
   EXPECT_EQ(UploadAgain(), kPageLeave);
   EXPECT_EQ(program->Flashed(), image);
   EXPECT_EQ(UnitParameters(), parametersBefore);
-  // The second save is kept too; the first one is kept beside it.
-  EXPECT_EQ(ReadFile(configPath + ".1"), saved);
+  // The unit still held the list saved: the file keeps it, and no copy of
+  // the same list is made.
+  EXPECT_EQ(ReadFile(configPath), saved);
+  EXPECT_FALSE(std::filesystem::exists(configPath + ".1"));
+  EXPECT_NE(LogText().find("goes back to the unit: the unit holds the list saved"),
+            std::string::npos);
+  EXPECT_FALSE(std::filesystem::exists(configPath + kPendingRestoreSuffix));
 }
 
 TEST_F(ProgramUploadTest, AUnitThatForgotItsConfigurationGetsBackWhatItHeldBeforeTheFirstAttempt) {
@@ -339,12 +354,114 @@ TEST_F(ProgramUploadTest, AUnitThatForgotItsConfigurationGetsBackWhatItHeldBefor
   swallower->armed = false;
   host.ClearShownBoxes();
   EXPECT_EQ(UploadAgain(), kPageLeave);
+  // Erased values and the same identification: the same unit, no question.
   EXPECT_TRUE(host.ShownBoxes().empty());
   EXPECT_EQ(UnitParameters(), parametersBefore);
-  // What the second attempt read (erased values) is in the file, the first
-  // save beside it, and the first save is what went back.
-  EXPECT_NE(ReadFile(configPath).find("0xFFFFFFFF"), std::string::npos);
-  EXPECT_EQ(ReadFile(configPath + ".1").find("DG Select       0xFFFFFFFF"), std::string::npos);
+  // The first save stays in the file and is what went back; what the second
+  // attempt read (erased values) is kept beside it.
+  EXPECT_EQ(ReadFile(configPath).find("DG Select       0xFFFFFFFF"), std::string::npos);
+  EXPECT_NE(ReadFile(configPath + ".1").find("DG Select       0xFFFFFFFF"), std::string::npos);
+}
+
+// A unit that ended its list without a line holds no configuration: the
+// technician decides whether its program is written all the same.
+TEST_F(ProgramUploadTest, AUnitWithAnEmptyListIsProgrammedOnlyWhenTheTechnicianSaysYes) {
+  for (bool identified : {true, false}) {
+    for (BoxAnswer answer : {BoxAnswer::kYes, BoxAnswer::kNo}) {
+      SCOPED_TRACE(std::string(identified ? "block" : "raw") +
+                   (answer == BoxAnswer::kYes ? ", Yes" : ", No"));
+      sim::SimOptions options = WholeUnitOptions();
+      options.configuration.emptyList = true;
+      Prepare(2000, identified, options);
+      WriteFile(configPath, "HDG             0x00000005\r\n");
+      host.ClearShownBoxes();
+      host.AnswerNextBox(answer);
+      if (answer == BoxAnswer::kYes && !identified) host.AnswerNextBox(BoxAnswer::kNo);
+      UploadAgain();
+      ASSERT_FALSE(BoxTexts().empty());
+      EXPECT_EQ(BoxTexts()[0], kNoConfigurationQuestion);
+      // Never replaced by nothing, and no restore to record.
+      EXPECT_EQ(ReadFile(configPath), "HDG             0x00000005\r\n");
+      EXPECT_FALSE(std::filesystem::exists(configPath + kPendingRestoreSuffix));
+      if (answer == BoxAnswer::kYes) {
+        EXPECT_EQ(program->Flashed(), image);
+        // The restore: the offer and the list's end, nothing between.
+        const std::vector<std::string>& commands = unit->Commands();
+        auto offer = std::find(commands.begin(), commands.end(), "WX");
+        ASSERT_NE(offer, commands.end());
+        ASSERT_NE(offer + 1, commands.end());
+        EXPECT_EQ(*(offer + 1), "");
+        EXPECT_EQ(exchange->CompletedWrites(), 1);
+        EXPECT_EQ(again->status1033.back(), identified ? kStatusDoneBlock : kStatusDoneRaw);
+      } else {
+        EXPECT_EQ(program->FlashCommits(), 0);
+        EXPECT_EQ(Sent("W") + Sent("P") + Sent("BC 7D0"), 0);
+        EXPECT_GT(again->endedAtMs, again->timerReturnedAtMs);
+        EXPECT_FALSE(run.link.open);
+        EXPECT_NE(again->log.text.find(kUploadStoppedBeforeSending), std::string::npos);
+      }
+    }
+  }
+}
+
+// After a failed flash write and "Try again?", another unit is attached:
+// it never gets the first unit's list unless the technician says so.
+TEST_F(ProgramUploadTest, AUnitSwappedAfterAFailedFlashWriteNeverGetsTheFirstUnitsListSilently) {
+  struct Case {
+    const char* name;
+    std::int64_t serial;                // the second unit's "PTEST Sernum"
+    std::optional<BoxAnswer> question;  // the answer to which list goes back
+  };
+  const Case cases[] = {
+      {"another serial number", 777, {}},
+      {"no serial number, the unit's own list", 0, BoxAnswer::kNo},
+      {"no serial number, stop", 0, BoxAnswer::kCancel},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    for (const char* suffix : {"", ".1", kPendingRestoreSuffix}) {
+      std::filesystem::remove(configPath + suffix);
+    }
+    state.savedConfiguration.BeginUnit();
+    sim::SimOptions options = WholeUnitOptions();
+    options.program.flash.failLine = "ERROR flash";
+    Prepare(3000, true, options);
+    host.ClearShownBoxes();
+    host.AnswerNextBox(BoxAnswer::kYes);
+    host.AnswerNextBox(BoxAnswer::kOk);
+    ASSERT_EQ(UploadAgain(), kPageTryAgain);
+    const std::string firstList = ReadFile(configPath);
+    ASSERT_TRUE(std::filesystem::exists(configPath + kPendingRestoreSuffix));
+
+    sim::SimOptions second = WholeUnitOptions();
+    second.configuration.serialNumber = c.serial;
+    second.configuration.paramsIn.clear();
+    Prepare(3000, true, second);
+    exchange->Store().Set("HDG", 0x5B);
+    const std::vector<std::string> secondList = UnitParameters();
+    host.ClearShownBoxes();
+    host.AnswerNextBox(c.question ? *c.question : BoxAnswer::kOk);
+    EXPECT_EQ(UploadAgain(), kPageLeave);
+    ASSERT_FALSE(BoxTexts().empty());
+    if (!c.question) {
+      EXPECT_EQ(BoxTexts()[0], FormatText(kNotThatUnitFormat, configPath.c_str(), 441023u, 777u));
+    } else {
+      EXPECT_EQ(BoxTexts()[0].rfind(kRestoreChoiceLead, 0), 0u);
+      EXPECT_EQ(host.ShownBoxes()[0].buttons, BoxButtons::kYesNoCancel);
+    }
+    // The second unit holds its own list in every case.
+    EXPECT_EQ(UnitParameters(), secondList);
+    if (c.question == BoxAnswer::kNo) {
+      EXPECT_EQ(program->Flashed(), image);
+      EXPECT_EQ(ReadFile(configPath + ".1"), firstList);
+      EXPECT_FALSE(std::filesystem::exists(configPath + kPendingRestoreSuffix));
+    } else {
+      EXPECT_EQ(program->FlashCommits(), 0);
+      EXPECT_EQ(Sent("P"), 0);
+      EXPECT_EQ(ReadFile(configPath), firstList);
+      EXPECT_TRUE(std::filesystem::exists(configPath + kPendingRestoreSuffix));
+    }
+  }
 }
 
 TEST_F(ProgramUploadTest, AnotherUnitNeverGetsTheFirstUnitsConfiguration) {

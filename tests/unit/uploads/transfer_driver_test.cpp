@@ -6,10 +6,12 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "config/pending_restore.h"
 #include "config/write_configuration.h"
 #include "protocol/command_lines.h"
 #include "protocol/page_results.h"
@@ -203,6 +205,29 @@ TEST_F(TransferDriverTest, WriteToAnUnidentifiedUnitAsksForAResetInstead) {
   EXPECT_EQ(exchange->CompletedWrites(), 1);
   EXPECT_EQ(std::count(unit->Commands().begin(), unit->Commands().end(), "RESET"), 0);
   EXPECT_NE(page.log.text.find(std::string(kUnitNeedsReset) + "Done...\r\n"), std::string::npos);
+}
+
+// Write Configuration of a file whose list a program upload still owes a
+// unit is the technician's restore by hand: once a unit has taken it, the
+// record goes; a list the unit never took leaves it.
+TEST_F(TransferDriverTest, AWriteTheUnitTookSettlesARestorePendingForItsFile) {
+  for (bool answered : {false, true}) {
+    SCOPED_TRACE(answered ? "answered" : "unanswered");
+    StartUnit({}, {},
+              [answered](sim::UnitModel& u) { u.Make<ListEndSwallower>().armed = !answered; });
+    WriteFile(configPath, kGoodList);
+    WriteFile(configPath + kPendingRestoreSuffix, "a record");
+    host.ClearShownBoxes();
+    if (!answered) host.AnswerNextBox(BoxAnswer::kNo);
+    VirtualTransferPage fresh(host, state);
+    fresh.CommandAt(host.TickCount() + 60'000, TransferCommand::kExit);
+    run.settings.function = kWriteConfiguration;
+    DoTransfer(state, fresh);
+    EXPECT_EQ(std::filesystem::exists(configPath + kPendingRestoreSuffix), !answered);
+    EXPECT_EQ(LogText().find("is removed: Write Configuration has sent the file to a unit") !=
+                  std::string::npos,
+              answered);
+  }
 }
 
 TEST_F(TransferDriverTest, AWriteWhoseFileCannotBeOpenedSendsNothingAndWaitsForNothing) {
