@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 
+#include "cli/signal_watch.h"
 #include "datafiles/map_file.h"
 #include "platform/qt_port_names.h"
 #include "protocol/command_lines.h"
@@ -113,6 +114,10 @@ bool ConsoleHost::ChooseFile(const FileChoiceRequest& request, std::string& path
   record_.lastError = request.title;
   output_.Box(request.title, "file chooser", "Cancel", "unexpected question");
   return false;
+}
+
+bool ConsoleHost::StopRequested() {
+  return StopSignalArrived();
 }
 
 PortDiagnosis ConsoleHost::DiagnosePort(const std::string& portName) {

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <optional>
 
+#include "datafiles/image_file.h"
 #include "platform/system_calls.h"
 #include "protocol/command_lines.h"
 #include "protocol/crc32.h"
@@ -153,6 +154,7 @@ int ReadProgramStream(RunState& run, DataFiles& files, std::FILE* file, WindowRe
   ProgramTextReader reader(run, files, owner, mostBytes);
   std::array<std::uint8_t, kReadChunk> chunk;
   for (;;) {
+    if (run.host.StopRequested()) return -1;
     std::size_t got = std::fread(chunk.data(), 1, chunk.size(), file);
     if (got == 0) break;
     ProgramTextReader::Step step = reader.Feed(chunk.data(), got);
@@ -165,7 +167,7 @@ int ReadProgramStream(RunState& run, DataFiles& files, std::FILE* file, WindowRe
 int ReadProgramFile(RunState& run, DataFiles& files, const char* path, WindowRef owner) {
   run.log.LogLine(kReadProgramFileLog);
   run.log.LogLine(path);
-  std::FILE* file = std::fopen(path, "r");
+  std::FILE* file = OpenImageFile(run, path, "r");
   if (file == nullptr) return -1;
   int result = ReadProgramStream(run, files, file, owner);
   std::fclose(file);

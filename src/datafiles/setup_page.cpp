@@ -43,8 +43,10 @@ void FindInto(RunState& run, SetupPage& page, int field, const std::vector<FileF
 }
 
 // The page's own failure: a box owned by the page, then the same text logged.
-// Always false, so that a check reads `return Refuse(...)`.
+// Always false, so that a check reads `return Refuse(...)`. A run being
+// stopped fails its check for that reason alone: nothing is said.
 bool Refuse(RunState& run, SetupPage& page, const std::string& text) {
+  if (run.host.StopRequested()) return false;
   run.host.ShowMessageBox({text, kErrorCaption, BoxIcon::kError, BoxButtons::kOk, page.Window()});
   run.log.LogLine(text);
   return false;

@@ -192,6 +192,18 @@ bool ProveFileReadable(const std::string& path) {
   return true;
 }
 
+std::FILE* OpenRegularFile(const char* path, const char* mode, bool& notRegular) {
+  notRegular = false;
+  struct _stat64 status;
+  if (_stat64(path, &status) != 0) return nullptr;
+  if ((status.st_mode & _S_IFREG) == 0) {
+    notRegular = true;
+    errno = EISDIR;
+    return nullptr;
+  }
+  return std::fopen(path, mode);
+}
+
 #else
 
 namespace {
@@ -266,6 +278,32 @@ bool ProveFileReadable(const std::string& path) {
   if (fd < 0) return false;
   close(fd);
   return true;
+}
+
+std::FILE* OpenRegularFile(const char* path, const char* mode, bool& notRegular) {
+  notRegular = false;
+  struct stat status;
+  if (stat(path, &status) != 0) return nullptr;
+  if (!IsRegularFile(status)) {
+    notRegular = true;
+    return nullptr;
+  }
+  // Something else may take the name between the look and the open: opened
+  // without waiting, and looked at again. (On a regular file O_NONBLOCK
+  // changes nothing, so it may stay.)
+  int fd = open(path, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) return nullptr;
+  bool looked = fstat(fd, &status) == 0;
+  if (!looked || !IsRegularFile(status)) {
+    int error = errno;
+    notRegular = looked;
+    close(fd);
+    errno = error;
+    return nullptr;
+  }
+  std::FILE* file = fdopen(fd, mode);
+  if (file == nullptr) close(fd);
+  return file;
 }
 
 #endif

@@ -63,4 +63,10 @@ bool ProveFileWritable(const std::string& path);
 // FIFO is refused, not waited on). False with errno set.
 bool ProveFileReadable(const std::string& path);
 
+// Opens `path` for reading with the stdio `mode` ("r", "rb") only when it is
+// a regular file: anything else (a FIFO, a device such as /dev/zero, a
+// folder) is refused before it is opened, so nothing waits on it or reads it
+// for ever. Null with errno set; `notRegular` tells that refusal apart.
+std::FILE* OpenRegularFile(const char* path, const char* mode, bool& notRegular);
+
 }  // namespace rv4410

@@ -4,13 +4,17 @@
 
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/stat.h>
 
 #include <QElapsedTimer>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
 #include <QThread>
+#include <cstdio>
+#include <filesystem>
 #include <memory>
+#include <set>
 #include <sstream>
 
 #include "config/read_configuration.h"
@@ -66,15 +70,46 @@ class CliEndToEnd : public ::testing::Test {
     ASSERT_TRUE(process.waitForStarted());
   }
 
-  CliRun Run(const std::vector<std::string>& arguments) {
+  // Runs rv4410 to its end; one still running after `limitMs` is killed
+  // and reported as code -1.
+  CliRun Run(const std::vector<std::string>& arguments, int limitMs = 180000) {
     QProcess process;
     StartCli(process, arguments);
-    EXPECT_TRUE(process.waitForFinished(180000));
+    return Finish(process, limitMs);
+  }
+
+  CliRun Finish(QProcess& process, int limitMs) {
+    bool finished = process.waitForFinished(limitMs);
+    EXPECT_TRUE(finished) << "still running after " << limitMs << " ms";
+    if (!finished) {
+      process.kill();
+      process.waitForFinished();
+    }
     CliRun run;
-    run.code = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    run.code = finished && process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
     run.out = process.readAllStandardOutput().toStdString();
     run.err = process.readAllStandardError().toStdString();
     return run;
+  }
+
+  // Waits until the log in the test's folder holds `line`.
+  bool WaitForLogLine(const std::string& line, int limitMs = 30000) {
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < limitMs) {
+      if (ReadFile(dir.File("Loader.LOG")).find(line + "\n") != std::string::npos) return true;
+      QThread::msleep(20);
+    }
+    return false;
+  }
+
+  // The names in the test's folder.
+  std::set<std::string> Names() const {
+    std::set<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(dir.Path())) {
+      names.insert(entry.path().filename().string());
+    }
+    return names;
   }
 
   // The port options of a unit at 115200.
@@ -106,6 +141,63 @@ TEST_F(CliEndToEnd, UsageErrorsExitTwo) {
   CliRun help = Run({"--help"});
   EXPECT_EQ(help.code, 0);
   EXPECT_NE(help.out.find("130  interrupted"), std::string::npos);
+}
+
+// A program or map file that is a FIFO or a device is refused before it is
+// opened, at once, as a file that will not open is.
+TEST_F(CliEndToEnd, AFifoOrDeviceAsTheImageFileIsRefusedAtOnce) {
+  SimProcess& sim = StartSim({});
+  std::string fifo = dir.File("fifo.hex");
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  for (const std::string& name : {fifo, std::string("/dev/zero")}) {
+    CliRun program = Run(On(sim, {"write-program", name, "--config", "saved.dat"}), 20000);
+    EXPECT_EQ(program.code, 4) << name;
+    EXPECT_NE(program.err.find("Couldn't open '" + name + "'."), std::string::npos) << program.err;
+    CliRun map = Run(On(sim, {"write-map", name}), 20000);
+    EXPECT_EQ(map.code, 4) << name;
+    EXPECT_NE(map.err.find("Couldn't read map file '" + name + "'."), std::string::npos) << map.err;
+  }
+  EXPECT_NE(ReadFile(dir.File("Loader.LOG")).find("'/dev/zero' is not a regular file: not read"),
+            std::string::npos);
+}
+
+// SIGINT while a program or map file is being read (here a file of 64 GiB
+// that is all hole, read in a minute or more) ends the run promptly with 130,
+// nothing written.
+TEST_F(CliEndToEnd, InterruptWhileReadingTheImageFileExits130) {
+  SimProcess& sim = StartSim({});
+  // A header claiming the largest image, then nothing but NUL bytes.
+  Bytes header(16, 0);
+  PutBig32(header, 8, 0x7FFFFFFFu);
+  WriteFile(dir.File("RV4410_huge.hex"), HexText(header));
+  std::filesystem::resize_file(dir.File("RV4410_huge.hex"), std::uintmax_t{64} << 30);
+  // A map whose header says more bytes follow the trailer than any file holds.
+  MapFilePlan plan;
+  plan.data = PatternBytes(16, 3);
+  plan.overrideTotalLength = true;
+  plan.totalLength = 0xFFFFFFF0u;
+  WriteFile(dir.File("huge.bin"), AsString(BuildMapFile(plan)));
+  std::filesystem::resize_file(dir.File("huge.bin"), std::uintmax_t{64} << 30);
+
+  struct Case {
+    std::vector<std::string> words;
+    std::string readingLine;  // in the log once the file is being read
+  } cases[] = {
+      {{"write-program", "RV4410_huge.hex", "--config", "saved.dat"}, "Read Program file..."},
+      {{"--accept-dates", "write-map", "huge.bin"}, "Map Data Valid in Date Range below ONLY "},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.words[0]);
+    std::remove(dir.File("Loader.LOG").c_str());
+    QProcess process;
+    StartCli(process, On(sim, c.words));
+    ASSERT_TRUE(WaitForLogLine(c.readingLine));
+    kill(static_cast<pid_t>(process.processId()), SIGINT);
+    CliRun run = Finish(process, 10000);
+    EXPECT_EQ(run.code, 130) << run.err;
+    EXPECT_EQ(run.err.find("Couldn't"), std::string::npos) << run.err;
+  }
+  EXPECT_FALSE(std::filesystem::exists(dir.File("saved.dat")));
 }
 
 TEST_F(CliEndToEnd, IdentifyPrintsTheUnitsFieldsAndFreeMapMemory) {

@@ -73,6 +73,16 @@ class SetupPageTest : public test::VirtualUnitTest {
     EXPECT_NE(LogText().find(text + "\n"), std::string::npos);
   }
 
+  // How many lines of the log read `line`.
+  std::size_t LogCount(const std::string& line) const {
+    std::string log = "\n" + LogText();
+    std::size_t count = 0;
+    for (std::size_t at = 0; (at = log.find("\n" + line + "\n", at)) != std::string::npos; ++at) {
+      ++count;
+    }
+    return count;
+  }
+
   DataFiles files;
   test::VirtualSetupPage setup{host, run, files};
   BoxAnswer warningAnswer = BoxAnswer::kOk;
@@ -278,6 +288,42 @@ TEST_F(SetupPageTest, NextTakesTheFieldsIntoTheSettingsEvenWhenACheckFails) {
   ExpectLastRefusal(
       FormatText("Cannot find Configuration\r\ndata file '%s'.", std::string(255, 'c').c_str()));
   EXPECT_EQ(setup.fields[kSetupConfigField], std::string(300, 'c'));
+}
+
+// A program or map file that is a FIFO or a device is refused before it is
+// opened (a FIFO would hold the open, /dev/zero would be read for ever), with
+// the file's own refusal and a line in the log saying why.
+TEST_F(SetupPageTest, AProgramOrMapFileThatIsNoRegularFileIsRefusedUnopened) {
+  std::string fifo = dir.File("fifo");
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  for (const std::string& name : {fifo, std::string("/dev/zero"), dir.Path()}) {
+    SCOPED_TRACE(name);
+    run.settings.programFile = name;
+    run.settings.mapFile = name;
+    ExpectRefusedOnFreshPage(kWriteProgram, FormatText("Couldn't open '%s'.", name.c_str()));
+    ExpectRefusedOnFreshPage(kWriteMap, FormatText("Couldn't read map file '%s'.", name.c_str()));
+    EXPECT_EQ(LogCount("'" + name + "' is not a regular file: not read"), 2u);
+  }
+}
+
+// A run being stopped (a signal on the command line) ends the file checks
+// part way, quietly: no refusal is shown for a file that was merely stopped.
+TEST_F(SetupPageTest, AStopEndsTheFileChecksWithoutARefusal) {
+  WriteProgram({.length = 300'000});
+  test::MapFilePlan plan;
+  plan.data = test::PatternBytes(3 << 20, 3);
+  WriteMap(plan);
+  // The program reader looks before each piece it reads; the map reader
+  // before each read, and the map data comes in pieces of 1 MiB.
+  for (auto [function, checks] : {std::pair{kWriteProgram, 2}, std::pair{kWriteMap, 3}}) {
+    SCOPED_TRACE(function);
+    host.ClearShownBoxes();
+    host.StopAfterChecks(checks);
+    EXPECT_EQ(PressNext(function), test::kPageNeverEnded);
+    for (const MessageBoxRequest& box : host.ShownBoxes()) EXPECT_EQ(box.caption, "Caution");
+    EXPECT_EQ(LogText().find("Couldn't"), std::string::npos);
+    host.StopAfterChecks(-1);
+  }
 }
 
 }  // namespace
