@@ -14,6 +14,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <fnmatch.h>
+#include <limits.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <sys/types.h>
@@ -204,6 +205,11 @@ std::FILE* OpenRegularFile(const char* path, const char* mode, bool& notRegular)
   return std::fopen(path, mode);
 }
 
+std::size_t MaxPathLength() {
+  // The ANSI file calls take MAX_PATH characters with the terminator.
+  return MAX_PATH - 1;
+}
+
 #else
 
 namespace {
@@ -304,6 +310,11 @@ std::FILE* OpenRegularFile(const char* path, const char* mode, bool& notRegular)
   std::FILE* file = fdopen(fd, mode);
   if (file == nullptr) close(fd);
   return file;
+}
+
+std::size_t MaxPathLength() {
+  // PATH_MAX counts the terminator.
+  return PATH_MAX - 1;
 }
 
 #endif

@@ -69,4 +69,7 @@ bool ProveFileReadable(const std::string& path);
 // for ever. Null with errno set; `notRegular` tells that refusal apart.
 std::FILE* OpenRegularFile(const char* path, const char* mode, bool& notRegular);
 
+// The longest path, in bytes, that the system's file calls take.
+std::size_t MaxPathLength();
+
 }  // namespace rv4410

@@ -143,6 +143,56 @@ TEST_F(CliEndToEnd, UsageErrorsExitTwo) {
   EXPECT_NE(help.out.find("130  interrupted"), std::string::npos);
 }
 
+// An empty FILE would quietly mean a default file, and a name longer than a
+// path may be would be cut into another: both are usage errors, before any
+// file or port is touched.
+TEST_F(CliEndToEnd, AnEmptyOrOverlongFileNameIsAUsageError) {
+  SimProcess& sim = StartSim({});
+  std::set<std::string> before = Names();
+  std::string overlong(4200, 'n');
+  for (const std::vector<std::string>& words :
+       std::vector<std::vector<std::string>>{{"read-config", ""},
+                                             {"write-config", ""},
+                                             {"write-map", ""},
+                                             {"write-program", ""},
+                                             {"write-program", "a.hex", "--config", ""},
+                                             {"--log", "", "read-config", "unit.dat"},
+                                             {"read-config", overlong},
+                                             {"write-program", "a.hex", "--config", overlong}}) {
+    CliRun run = Run(On(sim, words));
+    EXPECT_EQ(run.code, 2) << words[0] << " " << words[1].size();
+    EXPECT_NE(run.err.find("Try 'rv4410 --help'."), std::string::npos) << run.err;
+  }
+  EXPECT_NE(Run(On(sim, {"read-config", overlong})).err.find("(at most 4095 bytes)"),
+            std::string::npos);
+  EXPECT_EQ(Names(), before);
+}
+
+// A path of 267 characters names its own file, not the one at its first 255
+// characters: the whole path is read, and written.
+TEST_F(CliEndToEnd, ALongPathIsTakenWholeNotCutToAnotherFile) {
+  SimProcess& sim = StartSim({});
+  auto longPath = [this](char fill, const std::string& end) {
+    std::string prefix = dir.Path() + "/";
+    prefix += std::string(255 - prefix.size(), fill);
+    return std::pair{prefix, prefix + end};
+  };
+  auto [programPrefix, program] = longPath('p', "-12chars.hex");
+  ASSERT_EQ(program.size(), 267u);
+  Bytes wanted = BuildProgramImage({.length = 256 + 2048, .seed = 31});
+  WriteFile(program, HexText(wanted));
+  WriteFile(programPrefix, HexText(BuildProgramImage({.length = 256 + 2048, .seed = 32})));
+  CliRun written = Run(On(sim, {"write-program", program, "--config", "saved.dat"}));
+  ASSERT_EQ(written.code, 0) << written.err;
+  EXPECT_EQ(ReadFile(dir.File("program-out")), AsString(wanted));
+
+  auto [configPrefix, config] = longPath('c', "-unit-one.dat");
+  CliRun read = Run(On(sim, {"read-config", config}));
+  ASSERT_EQ(read.code, 0) << read.err;
+  EXPECT_NE(ReadFile(config).find("Swap Reason"), std::string::npos);
+  EXPECT_FALSE(std::filesystem::exists(configPrefix));
+}
+
 // A program or map file that is a FIFO or a device is refused before it is
 // opened, at once, as a file that will not open is.
 TEST_F(CliEndToEnd, AFifoOrDeviceAsTheImageFileIsRefusedAtOnce) {

@@ -45,7 +45,10 @@ TEST(CliOptions, BadValuesAndMisplacedFilesAreUsageErrors) {
                                              {"read-config"},
                                              {"ports", "extra"},
                                              {"--config", "c.dat", "write-map", "m.bin"},
-                                             {"--frobnicate", "identify"}}) {
+                                             {"--frobnicate", "identify"},
+                                             {"read-config", ""},
+                                             {"write-program", "a.hex", "--config", ""},
+                                             {"--log", "", "identify"}}) {
     CliOptions options;
     std::string error;
     EXPECT_EQ(Parse(words, options, error), ParseOutcome::kError) << words.front();

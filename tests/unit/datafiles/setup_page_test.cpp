@@ -12,6 +12,7 @@
 #include "platform/format.h"
 #include "protocol/page_results.h"
 #include "support/image_builders.h"
+#include "support/image_bytes.h"
 #include "support/virtual_unit_fixture.h"
 #include "unit/datafiles/virtual_setup_page.h"
 
@@ -283,11 +284,50 @@ TEST_F(SetupPageTest, NextTakesTheFieldsIntoTheSettingsEvenWhenACheckFails) {
   EXPECT_EQ(setup.Run(), kPageLeave);
   EXPECT_EQ(run.settings.programFile, "typed.hex");
   EXPECT_EQ(run.settings.mapFile, "typed.bin");
-  // A name is cut to the 255 characters its buffer holds.
-  EXPECT_EQ(run.settings.configFile, std::string(255, 'c'));
+  // A name is carried whole: cut, it would name another file.
+  EXPECT_EQ(run.settings.configFile, std::string(300, 'c'));
   ExpectLastRefusal(
-      FormatText("Cannot find Configuration\r\ndata file '%s'.", std::string(255, 'c').c_str()));
+      FormatText("Cannot find Configuration\r\ndata file '%s'.", std::string(300, 'c').c_str()));
   EXPECT_EQ(setup.fields[kSetupConfigField], std::string(300, 'c'));
+}
+
+// A pick of "Find ..." longer than 255 bytes, whose 255th byte falls inside a
+// two-byte character, is read whole, not as the other file at its first 255
+// bytes; a pick longer than a path may be is refused, and nothing is read.
+TEST_F(SetupPageTest, ALongPickIsCarriedWholeAndOneBeyondThePathLimitIsRefused) {
+  std::string folder = dir.File("");
+  std::string sub;
+  while (folder.size() + sub.size() < 120) sub += "\xC3\xA9";  // é
+  std::filesystem::create_directory(folder + sub);
+  std::string name = folder + sub + "/";
+  while (name.size() < 253) name += "\xC3\xBC";  // ü
+  if (name.size() == 253) name += "x";
+  name += "\xC3\xBC\xC3\xBC.hex";  // byte 255 is the first half of a ü
+  std::string prefix = name.substr(0, 255);
+  ASSERT_EQ(static_cast<unsigned char>(prefix.back()), 0xC3);  // half a character
+  test::Bytes wanted = test::BuildProgramImage({.seed = 21});
+  test::WriteFile(name, test::HexText(wanted));
+  test::WriteFile(prefix, test::HexText(test::BuildProgramImage({.seed = 22})));
+
+  host.AnswerNextChoice(name);
+  setup.CommandAt(1, kSetupProgramFind);
+  EXPECT_EQ(PressNext(kWriteProgram), kPageNext);
+  EXPECT_EQ(setup.fields[kSetupProgramField], name);
+  EXPECT_EQ(run.settings.programFile, name);
+  EXPECT_EQ(test::ImageBytes(files.loadedImage), wanted);
+
+  std::string tooLong = folder + std::string(4200 - folder.size(), 'p');
+  host.AnswerNextChoice(tooLong);
+  test::VirtualSetupPage again(host, run, files);
+  again.CommandAt(host.TickCount() + 1, kSetupProgramFind);
+  again.CommandAt(host.TickCount() + 2, kSetupNextButton);
+  again.CommandAt(host.TickCount() + 60'000, kSetupCancelButton);
+  std::size_t readsBefore = LogCount("Read Program file...");
+  EXPECT_EQ(again.Run(), kPageLeave);
+  EXPECT_EQ(again.fields[kSetupProgramField], tooLong);
+  ExpectLastRefusal(
+      "A file name of 4200 bytes is longer than a path may be here (at most 4095 bytes).", &again);
+  EXPECT_EQ(LogCount("Read Program file..."), readsBefore);
 }
 
 // A program or map file that is a FIFO or a device is refused before it is
