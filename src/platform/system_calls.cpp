@@ -15,6 +15,7 @@
 #include <fcntl.h>
 #include <fnmatch.h>
 #include <limits.h>
+#include <signal.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <sys/types.h>
@@ -210,6 +211,9 @@ std::size_t MaxPathLength() {
   return MAX_PATH - 1;
 }
 
+// Windows has no file-size signal: a write beyond a quota fails as it is.
+void TreatFileSizeLimitAsWriteError() {}
+
 #else
 
 namespace {
@@ -315,6 +319,10 @@ std::FILE* OpenRegularFile(const char* path, const char* mode, bool& notRegular)
 std::size_t MaxPathLength() {
   // PATH_MAX counts the terminator.
   return PATH_MAX - 1;
+}
+
+void TreatFileSizeLimitAsWriteError() {
+  signal(SIGXFSZ, SIG_IGN);
 }
 
 #endif

@@ -72,4 +72,9 @@ std::FILE* OpenRegularFile(const char* path, const char* mode, bool& notRegular)
 // The longest path, in bytes, that the system's file calls take.
 std::size_t MaxPathLength();
 
+// A file that outgrows the process's file-size limit (ulimit -f) fails its
+// write with EFBIG, as a full disk fails with ENOSPC, instead of ending the
+// process by a signal that leaves its temporary file behind.
+void TreatFileSizeLimitAsWriteError();
+
 }  // namespace rv4410

@@ -250,6 +250,28 @@ TEST_F(CliEndToEnd, InterruptWhileReadingTheImageFileExits130) {
   EXPECT_FALSE(std::filesystem::exists(dir.File("saved.dat")));
 }
 
+// A file-size limit (ulimit -f) fails the configuration's write as a full
+// disk does: the same message and exit code, the file as it was, and nothing
+// left beside it.
+TEST_F(CliEndToEnd, AFileSizeLimitIsAWriteErrorThatKeepsTheConfiguration) {
+  SimProcess& sim = StartSim({});
+  const std::string kept = "HDG             0x00000005\r\n";
+  WriteFile(dir.File("unit.dat"), kept);
+  std::set<std::string> before = Names();
+  QProcess process;
+  process.setWorkingDirectory(QString::fromStdString(dir.Path()));
+  std::vector<std::string> words = On(sim, {"--log", "/dev/null", "read-config", "unit.dat"});
+  words.insert(words.begin(), {"-c", "ulimit -f 1; exec \"$0\" \"$@\"", RV4410_CLI_PATH});
+  process.start("bash", ToQt(words));
+  ASSERT_TRUE(process.waitForStarted());
+  CliRun run = Finish(process, 120000);
+  // What a full disk gives: the list not written whole, the read failed.
+  EXPECT_EQ(run.code, 1) << run.err;
+  EXPECT_NE(run.err.find("File Write error"), std::string::npos) << run.err;
+  EXPECT_EQ(ReadFile(dir.File("unit.dat")), kept);
+  EXPECT_EQ(Names(), before);
+}
+
 TEST_F(CliEndToEnd, IdentifyPrintsTheUnitsFieldsAndFreeMapMemory) {
   SimProcess& sim = StartSim({"--map-area-start", "0x100000", "--map-area-end", "0x180000"});
   CliRun run = Run(On(sim, {"--json", "identify"}));
