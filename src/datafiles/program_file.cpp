@@ -171,6 +171,10 @@ int ReadProgramFile(RunState& run, DataFiles& files, const char* path, WindowRef
   if (file == nullptr) return -1;
   int result = ReadProgramStream(run, files, file, owner);
   std::fclose(file);
+  const LoadedImage& image = files.loadedImage;
+  if (result > 0 && image.Held() < image.Size()) {
+    run.log.LogLine(FormatText(kPaddedImageLogFormat, static_cast<int>(image.Held()), result));
+  }
   return result;
 }
 

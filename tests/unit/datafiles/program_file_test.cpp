@@ -146,6 +146,9 @@ TEST_F(ProgramFileTest, AClaimFarBeyondTheFileTakesMemoryForTheFileOnly) {
     EXPECT_EQ(slot.At(324), image[324]);
     EXPECT_EQ(slot.At(325), 0);
     EXPECT_EQ(slot.At(0x7FFFFFFEu), 0);
+    EXPECT_NE(LogText().find("The file supplies 325 of the image's 2147483647 bytes; the rest is "
+                             "zero\n"),
+              std::string::npos);
     if (newerLayout) host.AnswerNextBox(BoxAnswer::kOk);
     EXPECT_EQ(CheckProgramImage(run, slot, path.c_str()), !newerLayout);
   }
