@@ -1,7 +1,8 @@
 #pragma once
 // The loader's run state for a fuzz target: a virtual host that acknowledges
-// every box and cancels every file-open dialog, no log file, and an image slot that takes at most
-// 64 KiB (a header may ask for 2 GB; the refusal is what gets exercised).
+// every box and cancels every file-open dialog, no log file, and an image slot
+// that holds at most 64 KiB (a map header may ask for 4 GB; the refusal is what
+// gets exercised; a program header's claim costs only what the input supplies).
 
 #include <cstdio>
 #include <optional>

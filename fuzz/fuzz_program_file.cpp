@@ -13,6 +13,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (length >= 0 && (!image.HasBuffer() || image.Size() != static_cast<std::size_t>(length))) {
     __builtin_trap();  // the result must be the image's length
   }
+  // Memory follows the input, whatever its header claims: at most a byte
+  // held for every character read.
+  if (length >= 0 && image.Held() > size) __builtin_trap();
   if (image.HasBuffer()) rv4410::CheckProgramImage(fuzz.run, image, "fuzz.hex");
   fuzz.host.ClearShownBoxes();
   return 0;

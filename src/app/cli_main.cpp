@@ -8,8 +8,10 @@
 #include "cli/cli_options.h"
 #include "cli/cli_run.h"
 #include "cli/multi_port.h"
+#include "platform/system_calls.h"
 
 int main(int argc, char** argv) {
+  rv4410::TreatFileSizeLimitAsWriteError();
   QCoreApplication app(argc, argv);
   rv4410::CliOptions options;
   std::string error;

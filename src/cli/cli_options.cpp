@@ -2,6 +2,9 @@
 
 #include <QCommandLineParser>
 
+#include "datafiles/setup_page.h"
+#include "platform/format.h"
+
 namespace rv4410 {
 
 namespace {
@@ -11,6 +14,23 @@ bool ToInt(const QString& text, int minimum, int& value) {
   int parsed = text.toInt(&ok);
   if (!ok || parsed < minimum) return false;
   value = parsed;
+  return true;
+}
+
+constexpr const char* kEmptyFileNameFormat = "%s needs a file name, not an empty one";
+
+// A file name as given: an empty one would quietly mean a default file, and
+// one longer than a path may be would be cut into another name. Both are
+// refused before anything is read, sent or written.
+bool FileNameUsable(const char* what, const std::string& name, std::string& error) {
+  if (name.empty()) {
+    error = FormatText(kEmptyFileNameFormat, what);
+    return false;
+  }
+  if (!PathFits(name)) {
+    error = std::string(what) + ": " + PathTooLongText(name);
+    return false;
+  }
   return true;
 }
 
@@ -79,6 +99,9 @@ ParseOutcome ParseCliArguments(const QStringList& arguments, CliOptions& options
     return ParseOutcome::kError;
   }
   options.logFile = parser.value(log).toStdString();
+  if (parser.isSet(log) && !FileNameUsable("--log", options.logFile, error)) {
+    return ParseOutcome::kError;
+  }
   options.rules.yes = parser.isSet(yes);
   options.rules.acceptDates = parser.isSet(acceptDates);
   options.output.json = parser.isSet(json);
@@ -102,13 +125,17 @@ ParseOutcome ParseCliArguments(const QStringList& arguments, CliOptions& options
     return ParseOutcome::kError;
   }
   options.command = found->command;
-  if (found->files == 1) options.file = positional.at(1).toStdString();
+  if (found->files == 1) {
+    options.file = positional.at(1).toStdString();
+    if (!FileNameUsable("FILE", options.file, error)) return ParseOutcome::kError;
+  }
   if (parser.isSet(config)) {
     if (options.command != CliCommand::kWriteProgram) {
       error = "--config belongs to write-program";
       return ParseOutcome::kError;
     }
     options.configFile = parser.value(config).toStdString();
+    if (!FileNameUsable("--config", options.configFile, error)) return ParseOutcome::kError;
   }
   if ((parser.isSet(restore) || parser.isSet(noConfigOk)) &&
       options.command != CliCommand::kWriteProgram) {

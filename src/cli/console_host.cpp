@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 
+#include "cli/signal_watch.h"
 #include "config/saved_configuration.h"
 #include "datafiles/map_file.h"
 #include "platform/qt_port_names.h"
@@ -123,6 +124,10 @@ bool ConsoleHost::ChooseFile(const FileChoiceRequest& request, std::string& path
   record_.lastError = request.title;
   output_.Box(request.title, "file chooser", "Cancel", "unexpected question");
   return false;
+}
+
+bool ConsoleHost::StopRequested() {
+  return StopSignalArrived();
 }
 
 PortDiagnosis ConsoleHost::DiagnosePort(const std::string& portName) {

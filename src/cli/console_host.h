@@ -66,6 +66,8 @@ class ConsoleHost : public Host {
   bool ChooseFile(const FileChoiceRequest& request, std::string& path) override;
   PortDiagnosis DiagnosePort(const std::string& portName) override;
   SerialDevice& Serial() override { return device_; }
+  // SIGINT or SIGTERM has arrived (a SignalWatch catches them).
+  bool StopRequested() override;
 
   const BoxRecord& Record() const { return record_; }
   // Forgets what the boxes told, for a new part of the run; the retries

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <optional>
 
+#include "datafiles/image_file.h"
 #include "datafiles/ordinal_date.h"
 #include "platform/system_calls.h"
 #include "protocol/command_lines.h"
@@ -87,14 +88,17 @@ class MapFileReader {
     return std::fread(into, 1, count, file_) == count && std::ferror(file_) == 0;
   }
 
+  // A run being stopped reads no further: the read then fails without a word.
   bool ReadFolded(std::uint8_t* into, std::size_t count) {
-    if (!ReadExact(into, count)) return false;
+    stopped_ = run_.host.StopRequested();
+    if (stopped_ || !ReadExact(into, count)) return false;
     Crc32UpdateBytes(fileCrc_, into, static_cast<long>(count));
     return true;
   }
 
   // The number is the stream's error indicator (0 for a read that came up short).
   int ReadError(int which) {
+    if (stopped_) return -1;
     int number = std::ferror(file_);
     std::string text = ReadErrorText(which, number, std::strerror(number), path_);
     bool readCaption = which != 5 && which != 6;
@@ -187,6 +191,7 @@ class MapFileReader {
   const char* path_;
   WindowRef owner_;
   std::uint32_t fileCrc_ = 0;
+  bool stopped_ = false;
 };
 
 }  // namespace
@@ -197,7 +202,7 @@ int ReadMapStream(RunState& run, DataFiles& files, std::FILE* file, const char* 
 }
 
 int ReadMapFile(RunState& run, DataFiles& files, const char* path, WindowRef owner) {
-  std::FILE* file = std::fopen(path, "rb");
+  std::FILE* file = OpenImageFile(run, path, "rb");
   if (file == nullptr) return -1;
   int result = ReadMapStream(run, files, file, path, owner);
   std::fclose(file);

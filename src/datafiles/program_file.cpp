@@ -1,8 +1,12 @@
 #include "datafiles/program_file.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
+#include <optional>
 
+#include "datafiles/image_file.h"
+#include "platform/system_calls.h"
 #include "protocol/command_lines.h"
 #include "protocol/crc32.h"
 
@@ -36,11 +40,15 @@ void ShowError(RunState& run, const std::string& text, const char* caption, Wind
   run.log.LogLine(text);
 }
 
-// The digit stream as it fills first the header, then the image.
+// The digit stream as it fills first the header, then the image. The image
+// holds the bytes the file supplies; the rest up to the header's length is
+// padding, never stored. `mostBytes` bounds what the file can supply (when
+// the stream can tell its size): the memory taken at once.
 class ProgramTextReader {
  public:
-  ProgramTextReader(RunState& run, DataFiles& files, WindowRef owner)
-      : run_(run), image_(files.loadedImage), owner_(owner) {}
+  ProgramTextReader(RunState& run, DataFiles& files, WindowRef owner,
+                    std::optional<std::uint64_t> mostBytes)
+      : run_(run), image_(files.loadedImage), owner_(owner), mostBytes_(mostBytes) {}
 
   enum class Step { kGoOn, kStop, kFailed };
 
@@ -57,8 +65,14 @@ class ProgramTextReader {
     return Step::kGoOn;
   }
 
-  // N when the header was complete, otherwise -1.
-  int Result() const { return byteIndex_ >= kProgramHeaderSize ? imageLength_ : -1; }
+  // N when the header was complete, otherwise -1. The image then holds the
+  // bytes begun and no more; a failure to give back the rest is an
+  // allocation failure like any other.
+  int Result() {
+    if (byteIndex_ < kProgramHeaderSize) return -1;
+    if (!image_.Hold(static_cast<std::size_t>(byteIndex_) + 1)) return AllocationFailed();
+    return imageLength_;
+  }
 
  private:
   Step BeginByte() {
@@ -68,6 +82,7 @@ class ProgramTextReader {
       if (step != Step::kGoOn) return step;
     }
     if (byteIndex_ >= imageLength_) return Step::kStop;
+    if (static_cast<std::size_t>(byteIndex_) >= room_ && !MakeRoom()) return Step::kFailed;
     digitCounter_ = 2;
     current_ = target_ + byteIndex_;
     *current_ = 0;
@@ -80,20 +95,47 @@ class ProgramTextReader {
       ShowError(run_, FormatText(kInvalidHeaderFormat, length), kErrorCaption, owner_);
       return Step::kFailed;
     }
-    if (!image_.Allocate(static_cast<std::size_t>(length))) {
-      ShowError(run_, FormatText(kCouldNotAllocateFormat, length), kErrorCaption, owner_);
+    imageLength_ = length;
+    // Room for what the file can still supply, or a first piece when the
+    // stream cannot tell; never more than the image.
+    std::uint64_t room =
+        mostBytes_ ? std::max<std::uint64_t>(*mostBytes_, kProgramHeaderSize + 1) : kFirstRoom;
+    room_ =
+        static_cast<std::size_t>(std::min<std::uint64_t>(room, static_cast<std::uint64_t>(length)));
+    if (!image_.Allocate(static_cast<std::size_t>(length), room_)) {
+      AllocationFailed();
       return Step::kFailed;
     }
     std::memcpy(image_.Data(), header_.data(), header_.size());
     image_.length = length;
     target_ = image_.Data();
-    imageLength_ = length;
     return Step::kGoOn;
   }
+
+  // The file supplies more than the room taken so far (which is less than
+  // the image): twice the room, or the whole image.
+  bool MakeRoom() {
+    room_ += std::min(room_, static_cast<std::size_t>(imageLength_) - room_);
+    if (!image_.Hold(room_)) {
+      AllocationFailed();
+      return false;
+    }
+    target_ = image_.Data();
+    return true;
+  }
+
+  int AllocationFailed() {
+    ShowError(run_, FormatText(kCouldNotAllocateFormat, imageLength_), kErrorCaption, owner_);
+    return -1;
+  }
+
+  static constexpr std::size_t kFirstRoom = 64 * 1024;
 
   RunState& run_;
   LoadedImage& image_;
   WindowRef owner_;
+  std::optional<std::uint64_t> mostBytes_;
+  std::size_t room_ = kProgramHeaderSize;
   std::array<std::uint8_t, kProgramHeaderSize> header_{};
   std::uint8_t* target_ = header_.data();
   std::uint8_t* current_ = header_.data();
@@ -105,9 +147,14 @@ class ProgramTextReader {
 }  // namespace
 
 int ReadProgramStream(RunState& run, DataFiles& files, std::FILE* file, WindowRef owner) {
-  ProgramTextReader reader(run, files, owner);
+  // Every byte takes two characters, but the last may take one.
+  std::optional<std::uint64_t> characters = RemainingBytes(file);
+  std::optional<std::uint64_t> mostBytes;
+  if (characters) mostBytes = (*characters + 1) / 2;
+  ProgramTextReader reader(run, files, owner, mostBytes);
   std::array<std::uint8_t, kReadChunk> chunk;
   for (;;) {
+    if (run.host.StopRequested()) return -1;
     std::size_t got = std::fread(chunk.data(), 1, chunk.size(), file);
     if (got == 0) break;
     ProgramTextReader::Step step = reader.Feed(chunk.data(), got);
@@ -120,19 +167,23 @@ int ReadProgramStream(RunState& run, DataFiles& files, std::FILE* file, WindowRe
 int ReadProgramFile(RunState& run, DataFiles& files, const char* path, WindowRef owner) {
   run.log.LogLine(kReadProgramFileLog);
   run.log.LogLine(path);
-  std::FILE* file = std::fopen(path, "r");
+  std::FILE* file = OpenImageFile(run, path, "r");
   if (file == nullptr) return -1;
   int result = ReadProgramStream(run, files, file, owner);
   std::fclose(file);
+  const LoadedImage& image = files.loadedImage;
+  if (result > 0 && image.Held() < image.Size()) {
+    run.log.LogLine(FormatText(kPaddedImageLogFormat, static_cast<int>(image.Held()), result));
+  }
   return result;
 }
 
 namespace {
 
-std::uint32_t ProgramCrc(const std::uint8_t* image, std::size_t begin, std::size_t end) {
+std::uint32_t ProgramCrc(const LoadedImage& image, std::size_t begin, std::size_t end) {
   std::uint32_t crc = 0;
   Crc32Init(crc);
-  if (end > begin) Crc32UpdateBytes(crc, image + begin, static_cast<long>(end - begin));
+  image.UpdateCrc(crc, begin, end);
   return crc;
 }
 
@@ -140,15 +191,16 @@ std::uint32_t ProgramCrc(const std::uint8_t* image, std::size_t begin, std::size
 
 bool CheckProgramImage(RunState& run, const LoadedImage& image, const char* fileName,
                        WindowRef owner) {
-  const std::uint8_t* bytes = image.Data();
   std::size_t size = image.HasBuffer() ? image.Size() : 0;
-  auto word = [bytes](std::size_t offset) { return LoadBigEndian32(bytes + offset); };
   auto crcError = [&] {
     ShowError(run, FormatText(kProgramCrcErrorFormat, fileName), kErrorCaption, owner);
     return false;
   };
   // Too short to hold a control block: nothing here can be trusted.
   if (size < kControlBlockBytes) return crcError();
+  ControlBlock block;
+  image.Copy(0, kControlBlockBytes, block.data());
+  auto word = [&block](std::size_t offset) { return block.Word(offset); };
 
   if (FieldPresent(word(kLoaderVersionOffset))) {
     ShowError(run, kCannotLoadProgram, kLoaderVersionCaption, owner);
@@ -167,10 +219,10 @@ bool CheckProgramImage(RunState& run, const LoadedImage& image, const char* file
   }
   // An end beyond the image would run the check past the buffer.
   if (end > size) return crcError();
-  if (ProgramCrc(bytes, kControlBlockBytes, end) != expected) return crcError();
+  if (ProgramCrc(image, kControlBlockBytes, end) != expected) return crcError();
 
   std::uint32_t blockCrc = word(kControlBlockCrcOffset);
-  if (FieldPresent(blockCrc) && ProgramCrc(bytes, 0, kControlBlockCheckedBytes) != blockCrc) {
+  if (FieldPresent(blockCrc) && ProgramCrc(image, 0, kControlBlockCheckedBytes) != blockCrc) {
     ShowError(run, FormatText(kControlBlockCrcErrorFormat, fileName), kErrorCaption, owner);
     return false;
   }

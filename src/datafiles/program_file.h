@@ -31,6 +31,9 @@ inline constexpr const char* kCannotLoadProgram = "Cannot load this program file
 inline constexpr const char* kLoaderVersionCaption = "Loader Version Error";
 inline constexpr const char* kProgramCrcErrorFormat = "File '%s' has CRC Error.";
 inline constexpr const char* kControlBlockCrcErrorFormat = "File '%s' Control Block CRC Error.";
+// A file that ends before its header's length: the rest of the image is zero.
+inline constexpr const char* kPaddedImageLogFormat =
+    "The file supplies %d of the image's %d bytes; the rest is zero";
 
 // Reads the program file into the image slot. Returns the header's image
 // length N (the image is N bytes, zero where the file ran short), or -1 when

@@ -44,11 +44,19 @@ void FindInto(RunState& run, SetupPage& page, int field, const std::vector<FileF
 }
 
 // The page's own failure: a box owned by the page, then the same text logged.
-// Always false, so that a check reads `return Refuse(...)`.
+// Always false, so that a check reads `return Refuse(...)`. A run being
+// stopped fails its check for that reason alone: nothing is said.
 bool Refuse(RunState& run, SetupPage& page, const std::string& text) {
+  if (run.host.StopRequested()) return false;
   run.host.ShowMessageBox({text, kErrorCaption, BoxIcon::kError, BoxButtons::kOk, page.Window()});
   run.log.LogLine(text);
   return false;
+}
+
+// A name longer than a path may be is refused whole, never cut into another.
+bool CheckPathLength(RunState& run, SetupPage& page, const std::string& name) {
+  if (PathFits(name)) return true;
+  return Refuse(run, page, PathTooLongText(name));
 }
 
 // The configuration file is written later, by the read of the unit's
@@ -57,6 +65,7 @@ bool Refuse(RunState& run, SetupPage& page, const std::string& text) {
 // instead that it can be written, changing nothing.
 bool CheckConfigWritable(RunState& run, SetupPage& page) {
   const std::string& name = run.settings.configFile;
+  if (!CheckPathLength(run, page, name)) return false;
   if (ProveFileWritable(name)) return true;
   return Refuse(run, page, FormatText(kCouldNotCreateFormat, name.c_str()));
 }
@@ -70,6 +79,7 @@ bool CheckNoRestorePending(RunState& run, SetupPage& page) {
 }
 
 bool CheckProgram(RunState& run, DataFiles& files, SetupPage& page) {
+  if (!CheckPathLength(run, page, run.settings.programFile)) return false;
   const char* name = run.settings.programFile.c_str();
   int length = ReadProgramFile(run, files, name, page.Window());
   files.loadedImage.length = length;
@@ -83,6 +93,7 @@ bool CheckProgram(RunState& run, DataFiles& files, SetupPage& page) {
 }
 
 bool CheckMap(RunState& run, DataFiles& files, SetupPage& page) {
+  if (!CheckPathLength(run, page, run.settings.mapFile)) return false;
   const char* name = run.settings.mapFile.c_str();
   int length = ReadMapFile(run, files, name, page.Window());
   files.loadedImage.length = length;
@@ -92,6 +103,7 @@ bool CheckMap(RunState& run, DataFiles& files, SetupPage& page) {
 
 bool CheckConfigPresent(RunState& run, SetupPage& page) {
   const std::string& name = run.settings.configFile;
+  if (!CheckPathLength(run, page, name)) return false;
   if (ProveFileReadable(name)) return true;
   return Refuse(run, page, FormatText(kCannotFindConfigFormat, name.c_str()));
 }
@@ -125,6 +137,15 @@ bool CheckPort(RunState& run, SetupPage& page) {
 
 }  // namespace
 
+bool PathFits(const std::string& name) {
+  return name.size() <= MaxPathLength();
+}
+
+std::string PathTooLongText(const std::string& name) {
+  return FormatText(kPathTooLongFormat, static_cast<int>(name.size()),
+                    static_cast<int>(MaxPathLength()));
+}
+
 SetupEnabling EnablingFor(LoaderFunction function) {
   switch (function) {
     case kWriteProgram:
@@ -140,8 +161,8 @@ SetupEnabling EnablingFor(LoaderFunction function) {
 
 int DoSetup(RunState& run, SetupPage& page) {
   run.log.LogLine(kDoSetupLogLine);
-  run.settings.programFile = BoundedFileName(FindNewestFile(kProgramFilePattern));
-  run.settings.mapFile = BoundedFileName(FindNewestFile(kMapFilePattern));
+  run.settings.programFile = FindNewestFile(kProgramFilePattern);
+  run.settings.mapFile = FindNewestFile(kMapFilePattern);
   run.settings.configFile = DefaultConfigFileName(run.host.WallClock());
   return page.Run();
 }
@@ -191,9 +212,9 @@ void SetupPageNext(RunState& run, DataFiles& files, SetupPage& page) {
       break;
     }
   }
-  run.settings.programFile = BoundedFileName(page.FieldText(kSetupProgramField));
-  run.settings.mapFile = BoundedFileName(page.FieldText(kSetupMapField));
-  run.settings.configFile = BoundedFileName(page.FieldText(kSetupConfigField));
+  run.settings.programFile = page.FieldText(kSetupProgramField);
+  run.settings.mapFile = page.FieldText(kSetupMapField);
+  run.settings.configFile = page.FieldText(kSetupConfigField);
   if (!CheckFiles(run, files, page) || !CheckPort(run, page)) return;
   page.EndPage(kPageNext);
 }

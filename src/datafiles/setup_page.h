@@ -50,8 +50,17 @@ inline constexpr const char* kCannotFindConfigFormat =
     "Cannot find Configuration\r\ndata file '%s'.";
 inline constexpr const char* kCouldNotReadMapFormat = "Couldn't read map file '%s'.";
 
+// A name longer than the system takes as a path: refused, never cut.
+inline constexpr const char* kPathTooLongFormat =
+    "A file name of %d bytes is longer than a path may be here (at most %d bytes).";
+
 // The shortest program image the page lets through: a whole control block.
 inline constexpr int kMinimumProgramLength = 256;
+
+// Whether `name` is no longer than the system takes as a path, and the
+// refusal's text when it is.
+bool PathFits(const std::string& name);
+std::string PathTooLongText(const std::string& name);
 
 // Which fields (and their "Find ..." buttons) a function uses.
 struct SetupEnabling {

@@ -111,6 +111,12 @@ class Host {
   // exist yet may be given (the dialog creates nothing); its folder must exist.
   virtual bool ChooseFile(const FileChoiceRequest& request, std::string& path) = 0;
 
+  // Whether the program has been asked to end (SIGINT or SIGTERM on the
+  // command line). Work that runs without waiting, such as reading a large
+  // file, looks at it between pieces and ends early, quietly. On the desktop
+  // the pages end work through their buttons, so there it stays false.
+  virtual bool StopRequested() { return false; }
+
   // What stands behind the port name ("COM1") now: the device it reaches and
   // whether that is there, in use or closed to this user. Opens nothing.
   virtual PortDiagnosis DiagnosePort(const std::string& portName) = 0;

@@ -17,6 +17,8 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <fnmatch.h>
+#include <limits.h>
+#include <signal.h>
 #include <sys/file.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
@@ -196,6 +198,26 @@ bool ProveFileReadable(const std::string& path) {
   return true;
 }
 
+std::FILE* OpenRegularFile(const char* path, const char* mode, bool& notRegular) {
+  notRegular = false;
+  struct _stat64 status;
+  if (_stat64(path, &status) != 0) return nullptr;
+  if ((status.st_mode & _S_IFREG) == 0) {
+    notRegular = true;
+    errno = EISDIR;
+    return nullptr;
+  }
+  return std::fopen(path, mode);
+}
+
+std::size_t MaxPathLength() {
+  // The ANSI file calls take MAX_PATH characters with the terminator.
+  return MAX_PATH - 1;
+}
+
+// Windows has no file-size signal: a write beyond a quota fails as it is.
+void TreatFileSizeLimitAsWriteError() {}
+
 #else
 
 namespace {
@@ -270,6 +292,41 @@ bool ProveFileReadable(const std::string& path) {
   if (fd < 0) return false;
   close(fd);
   return true;
+}
+
+std::FILE* OpenRegularFile(const char* path, const char* mode, bool& notRegular) {
+  notRegular = false;
+  struct stat status;
+  if (stat(path, &status) != 0) return nullptr;
+  if (!IsRegularFile(status)) {
+    notRegular = true;
+    return nullptr;
+  }
+  // Something else may take the name between the look and the open: opened
+  // without waiting, and looked at again. (On a regular file O_NONBLOCK
+  // changes nothing, so it may stay.)
+  int fd = open(path, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) return nullptr;
+  bool looked = fstat(fd, &status) == 0;
+  if (!looked || !IsRegularFile(status)) {
+    int error = errno;
+    notRegular = looked;
+    close(fd);
+    errno = error;
+    return nullptr;
+  }
+  std::FILE* file = fdopen(fd, mode);
+  if (file == nullptr) close(fd);
+  return file;
+}
+
+std::size_t MaxPathLength() {
+  // PATH_MAX counts the terminator.
+  return PATH_MAX - 1;
+}
+
+void TreatFileSizeLimitAsWriteError() {
+  signal(SIGXFSZ, SIG_IGN);
 }
 
 #endif

@@ -118,5 +118,18 @@ bool RemoveDurably(const std::string& path);
 // afterwards `to` names the file and `from` is gone. Fails (errno EEXIST)
 // rather than replace anything. On the disk, as MoveIntoPlace.
 bool MoveIntoFreePlace(const char* from, const char* to);
+// Opens `path` for reading with the stdio `mode` ("r", "rb") only when it is
+// a regular file: anything else (a FIFO, a device such as /dev/zero, a
+// folder) is refused before it is opened, so nothing waits on it or reads it
+// for ever. Null with errno set; `notRegular` tells that refusal apart.
+std::FILE* OpenRegularFile(const char* path, const char* mode, bool& notRegular);
+
+// The longest path, in bytes, that the system's file calls take.
+std::size_t MaxPathLength();
+
+// A file that outgrows the process's file-size limit (ulimit -f) fails its
+// write with EFBIG, as a full disk fails with ENOSPC, instead of ending the
+// process by a signal that leaves its temporary file behind.
+void TreatFileSizeLimitAsWriteError();
 
 }  // namespace rv4410

@@ -37,8 +37,16 @@ class VirtualHost : public Host {
   // What the device's knobs say: missing, denied, held elsewhere, or found.
   PortDiagnosis DiagnosePort(const std::string& portName) override;
   SerialDevice& Serial() override { return device_; }
+  // True from the (checks + 1)-th look on, once StopAfterChecks(checks) was called.
+  bool StopRequested() override { return stopAfter_ >= 0 && ++stopChecks_ > stopAfter_; }
 
   VirtualSerialDevice& Device() { return device_; }
+  // The program is asked to end (as a signal asks the command line) once the
+  // logic has looked `checks` times: 0 at once, a few to stop it part way.
+  void StopAfterChecks(int checks) {
+    stopAfter_ = checks;
+    stopChecks_ = 0;
+  }
   std::int64_t NowUs() const { return nowUs_; }
 
   // A user event (a click, a posted command) that runs at `tickMs`, when the
@@ -90,6 +98,8 @@ class VirtualHost : public Host {
   void NoteIdleTurn();
 
   VirtualSerialDevice device_;
+  int stopAfter_ = -1;
+  int stopChecks_ = 0;
   std::int64_t nowUs_ = 0;
   std::time_t wallClock_ = 0;
   std::vector<Event> events_;

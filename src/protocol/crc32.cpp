@@ -60,6 +60,45 @@ void Crc32UpdateBytes(std::uint32_t& crc, const std::uint8_t* bytes, long count)
   crc = value;
 }
 
+namespace {
+
+// A zero byte changes the register linearly, so a run of them is a 32x32 bit
+// matrix over GF(2): column i is what the run makes of the register bit i.
+using ZeroRun = std::array<std::uint32_t, 32>;
+
+std::uint32_t Apply(const ZeroRun& run, std::uint32_t value) {
+  std::uint32_t result = 0;
+  for (std::size_t i = 0; value != 0; ++i, value >>= 1) {
+    if ((value & 1u) != 0) result ^= run[i];
+  }
+  return result;
+}
+
+// The run twice over.
+ZeroRun Doubled(const ZeroRun& run) {
+  ZeroRun twice{};
+  for (std::size_t i = 0; i < 32; ++i) twice[i] = Apply(run, run[i]);
+  return twice;
+}
+
+}  // namespace
+
+void Crc32UpdateZeros(std::uint32_t& crc, std::uint64_t count) {
+  // One zero bit: the register shifts right, the polynomial XOR-ed in when
+  // the bit shifted out was 1. Three doublings make one zero byte.
+  ZeroRun run{};
+  run[0] = kPolynomial;
+  for (std::size_t i = 1; i < 32; ++i) run[i] = 1u << (i - 1);
+  run = Doubled(Doubled(Doubled(run)));
+  // Then one doubling per bit of the count, applying the runs its bits name.
+  std::uint32_t value = crc;
+  for (; count != 0; count >>= 1) {
+    if ((count & 1u) != 0) value = Apply(run, value);
+    if (count > 1) run = Doubled(run);
+  }
+  crc = value;
+}
+
 std::uint32_t Crc32TableEntry(std::uint8_t n) {
   return kTable[0][n];
 }

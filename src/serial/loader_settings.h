@@ -13,9 +13,8 @@ enum LoaderFunction : int {
   kWriteMap = 1008,
 };
 
-// File names are buffers of 256 characters: at most 255 and a terminator.
-inline constexpr std::size_t kFileNameSize = 256;
-
+// The file names are carried whole, however long: a name cut short would
+// name another file. The setup page refuses one longer than a path may be.
 struct LoaderSettings {
   std::string portName = "COM1";
   int baudRate = 9600;
@@ -24,8 +23,5 @@ struct LoaderSettings {
   std::string mapFile = "map.bin";
   std::string configFile = "param.dat";
 };
-
-// A file name as the 256-character buffers hold it: cut to 255 characters.
-std::string BoundedFileName(std::string name);
 
 }  // namespace rv4410

@@ -1,6 +1,7 @@
 #include "uploads/map_upload.h"
 
 #include <algorithm>
+#include <array>
 #include <string>
 
 #include "protocol/block_frame.h"
@@ -25,7 +26,7 @@ bool AskAgain(RunState& run, const char* question) {
 }
 
 Step SendMapBlocks(RunState& run, TransferPageWindow& page, const LoadedImage& map) {
-  const std::uint8_t* data = map.Data();
+  std::array<std::uint8_t, kDataBlockLength> padded;
   const auto total = static_cast<std::uint32_t>(map.length);
   ProgressReport progress(run, page, total);
   std::uint32_t offset = 0;
@@ -34,7 +35,8 @@ Step SendMapBlocks(RunState& run, TransferPageWindow& page, const LoadedImage& m
   ReplyBuffer reply{};
   while (offset < total && !run.CancelRequested) {
     int length = static_cast<int>(std::min<std::uint32_t>(total - offset, kDataBlockLength));
-    if (SendBlock(run, kDataBlockType, data + offset, length, offset + kMapDataAddress) < 0) {
+    const std::uint8_t* block = map.Bytes(offset, static_cast<std::size_t>(length), padded.data());
+    if (SendBlock(run, kDataBlockType, block, length, offset + kMapDataAddress) < 0) {
       std::string text = FormatText(kWriteErrorCountFormat, static_cast<int>(++writeErrors));
       run.log.LogLine(text);
       Status(page, text);

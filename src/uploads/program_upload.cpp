@@ -1,6 +1,7 @@
 #include "uploads/program_upload.h"
 
 #include <algorithm>
+#include <array>
 #include <string>
 
 #include "config/saved_configuration.h"
@@ -73,7 +74,7 @@ Step Pause(RunState& run, std::int64_t ms) {
 }
 
 Step SendBlocks(RunState& run, TransferPageWindow& page, const LoadedImage& image) {
-  const std::uint8_t* data = image.Data();
+  std::array<std::uint8_t, kDataBlockLength> padded;
   const auto total = static_cast<std::uint32_t>(image.length);
   ProgressReport progress(run, page, total);
   std::uint32_t offset = kControlBlockSize;
@@ -82,7 +83,9 @@ Step SendBlocks(RunState& run, TransferPageWindow& page, const LoadedImage& imag
   ReplyBuffer reply{};
   while (offset < total && !run.CancelRequested) {
     int length = static_cast<int>(std::min<std::uint32_t>(total - offset, kDataBlockLength));
-    if (SendBlock(run, kDataBlockType, data + offset, length, offset) < 0) {
+    const std::uint8_t* block =
+        image.Bytes(offset, static_cast<std::size_t>(length), padded.data());
+    if (SendBlock(run, kDataBlockType, block, length, offset) < 0) {
       Status(page, FormatText(kWriteErrorCountFormat, static_cast<int>(++writeErrors)));
     }
     if (run.CancelRequested) break;
@@ -146,9 +149,8 @@ Step Command(RunState& run, std::int64_t replyMs) {
 Step StreamImage(RunState& run, TransferPageWindow& page, const LoadedImage& image) {
   const auto total = static_cast<std::uint32_t>(image.length);
   ProgressReport progress(run, page, total);
-  const std::uint8_t* data = image.Data();
   for (std::uint32_t done = 0; done < total && !run.CancelRequested; ++done) {
-    SerialWriteByte(run.link, data[done]);
+    SerialWriteByte(run.link, image.At(done));
     progress.Report(done + 1);
   }
   return StoppedByUser(run) ? Step::kStop : Step::kGoOn;
@@ -160,7 +162,9 @@ int UploadProgram(LoaderState& state, TransferPageWindow& page) {
   RunState& run = state.run;
   const LoadedImage& image = state.files.loadedImage;
   if (SaveConfiguration(state, page) == Step::kStop) return 1;
-  if (SetupTransfer(run, page, 0, image.Data()) != 0) return 1;
+  ControlBlock block;
+  image.Copy(0, kControlBlockBytes, block.data());
+  if (SetupTransfer(run, page, 0, block.data()) != 0) return 1;
   run.log.LogPrintf(kSendingProgramDataFormat, static_cast<int>(image.length));
   if (SendBlocks(run, page, image) == Step::kStop) return 1;
   if (Pause(run, kAfterAttentionMs) == Step::kStop) return 1;

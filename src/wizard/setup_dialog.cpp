@@ -139,7 +139,9 @@ void SetupDialog::LayOut() {
 QLineEdit* SetupDialog::AddField(int id, const DialogPlace& place) {
   auto* field = new QLineEdit(this);
   field->setObjectName(Name("edit", id));
-  field->setMaxLength(static_cast<int>(kFileNameSize - 1));
+  // No limit of its own: a limit cuts what is typed or picked into another
+  // name. Qt's default of 32767 characters is beyond any path a system
+  // allows; the page refuses a name longer than that when Next is pressed.
   Place(field, place);
   fields_[id] = field;
   controls_[id] = field;

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/stat.h>
 
 #include <QElapsedTimer>
 #include <QJsonDocument>
@@ -11,9 +12,11 @@
 #include <QProcess>
 #include <QThread>
 #include <algorithm>
+#include <cstdio>
 #include <filesystem>
 #include <map>
 #include <memory>
+#include <set>
 #include <sstream>
 
 #include "config/pending_restore.h"
@@ -70,15 +73,46 @@ class CliEndToEnd : public ::testing::Test {
     ASSERT_TRUE(process.waitForStarted());
   }
 
-  CliRun Run(const std::vector<std::string>& arguments) {
+  // Runs rv4410 to its end; one still running after `limitMs` is killed
+  // and reported as code -1.
+  CliRun Run(const std::vector<std::string>& arguments, int limitMs = 180000) {
     QProcess process;
     StartCli(process, arguments);
-    EXPECT_TRUE(process.waitForFinished(180000));
+    return Finish(process, limitMs);
+  }
+
+  CliRun Finish(QProcess& process, int limitMs) {
+    bool finished = process.waitForFinished(limitMs);
+    EXPECT_TRUE(finished) << "still running after " << limitMs << " ms";
+    if (!finished) {
+      process.kill();
+      process.waitForFinished();
+    }
     CliRun run;
-    run.code = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    run.code = finished && process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
     run.out = process.readAllStandardOutput().toStdString();
     run.err = process.readAllStandardError().toStdString();
     return run;
+  }
+
+  // Waits until the log in the test's folder holds `line`.
+  bool WaitForLogLine(const std::string& line, int limitMs = 30000) {
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < limitMs) {
+      if (ReadFile(dir.File("Loader.LOG")).find(line + "\n") != std::string::npos) return true;
+      QThread::msleep(20);
+    }
+    return false;
+  }
+
+  // The names in the test's folder.
+  std::set<std::string> Names() const {
+    std::set<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(dir.Path())) {
+      names.insert(entry.path().filename().string());
+    }
+    return names;
   }
 
   // The port options of a unit at 115200.
@@ -132,6 +166,135 @@ TEST_F(CliEndToEnd, UsageErrorsExitTwo) {
   CliRun help = Run({"--help"});
   EXPECT_EQ(help.code, 0);
   EXPECT_NE(help.out.find("130  interrupted"), std::string::npos);
+}
+
+// An empty FILE would quietly mean a default file, and a name longer than a
+// path may be would be cut into another: both are usage errors, before any
+// file or port is touched.
+TEST_F(CliEndToEnd, AnEmptyOrOverlongFileNameIsAUsageError) {
+  SimProcess& sim = StartSim({});
+  std::set<std::string> before = Names();
+  std::string overlong(4200, 'n');
+  for (const std::vector<std::string>& words :
+       std::vector<std::vector<std::string>>{{"read-config", ""},
+                                             {"write-config", ""},
+                                             {"write-map", ""},
+                                             {"write-program", ""},
+                                             {"write-program", "a.hex", "--config", ""},
+                                             {"--log", "", "read-config", "unit.dat"},
+                                             {"read-config", overlong},
+                                             {"write-program", "a.hex", "--config", overlong}}) {
+    CliRun run = Run(On(sim, words));
+    EXPECT_EQ(run.code, 2) << words[0] << " " << words[1].size();
+    EXPECT_NE(run.err.find("Try 'rv4410 --help'."), std::string::npos) << run.err;
+  }
+  EXPECT_NE(Run(On(sim, {"read-config", overlong})).err.find("(at most 4095 bytes)"),
+            std::string::npos);
+  EXPECT_EQ(Names(), before);
+}
+
+// A path of 267 characters names its own file, not the one at its first 255
+// characters: the whole path is read, and written.
+TEST_F(CliEndToEnd, ALongPathIsTakenWholeNotCutToAnotherFile) {
+  SimProcess& sim = StartSim({});
+  auto longPath = [this](char fill, const std::string& end) {
+    std::string prefix = dir.Path() + "/";
+    prefix += std::string(255 - prefix.size(), fill);
+    return std::pair{prefix, prefix + end};
+  };
+  auto [programPrefix, program] = longPath('p', "-12chars.hex");
+  ASSERT_EQ(program.size(), 267u);
+  Bytes wanted = BuildProgramImage({.length = 256 + 2048, .seed = 31});
+  WriteFile(program, HexText(wanted));
+  WriteFile(programPrefix, HexText(BuildProgramImage({.length = 256 + 2048, .seed = 32})));
+  CliRun written = Run(On(sim, {"write-program", program, "--config", "saved.dat"}));
+  ASSERT_EQ(written.code, 0) << written.err;
+  EXPECT_EQ(ReadFile(dir.File("program-out")), AsString(wanted));
+
+  auto [configPrefix, config] = longPath('c', "-unit-one.dat");
+  CliRun read = Run(On(sim, {"read-config", config}));
+  ASSERT_EQ(read.code, 0) << read.err;
+  EXPECT_NE(ReadFile(config).find("Swap Reason"), std::string::npos);
+  EXPECT_FALSE(std::filesystem::exists(configPrefix));
+}
+
+// A program or map file that is a FIFO or a device is refused before it is
+// opened, at once, as a file that will not open is.
+TEST_F(CliEndToEnd, AFifoOrDeviceAsTheImageFileIsRefusedAtOnce) {
+  SimProcess& sim = StartSim({});
+  std::string fifo = dir.File("fifo.hex");
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  for (const std::string& name : {fifo, std::string("/dev/zero")}) {
+    CliRun program = Run(On(sim, {"write-program", name, "--config", "saved.dat"}), 20000);
+    EXPECT_EQ(program.code, 4) << name;
+    EXPECT_NE(program.err.find("Couldn't open '" + name + "'."), std::string::npos) << program.err;
+    CliRun map = Run(On(sim, {"write-map", name}), 20000);
+    EXPECT_EQ(map.code, 4) << name;
+    EXPECT_NE(map.err.find("Couldn't read map file '" + name + "'."), std::string::npos) << map.err;
+  }
+  EXPECT_NE(ReadFile(dir.File("Loader.LOG")).find("'/dev/zero' is not a regular file: not read"),
+            std::string::npos);
+}
+
+// SIGINT while a program or map file is being read (here a file of 64 GiB
+// that is all hole, read in a minute or more) ends the run promptly with 130,
+// nothing written.
+TEST_F(CliEndToEnd, InterruptWhileReadingTheImageFileExits130) {
+  SimProcess& sim = StartSim({});
+  // A header claiming the largest image, then nothing but NUL bytes.
+  Bytes header(16, 0);
+  PutBig32(header, 8, 0x7FFFFFFFu);
+  WriteFile(dir.File("RV4410_huge.hex"), HexText(header));
+  std::filesystem::resize_file(dir.File("RV4410_huge.hex"), std::uintmax_t{64} << 30);
+  // A map whose header says more bytes follow the trailer than any file holds.
+  MapFilePlan plan;
+  plan.data = PatternBytes(16, 3);
+  plan.overrideTotalLength = true;
+  plan.totalLength = 0xFFFFFFF0u;
+  WriteFile(dir.File("huge.bin"), AsString(BuildMapFile(plan)));
+  std::filesystem::resize_file(dir.File("huge.bin"), std::uintmax_t{64} << 30);
+
+  struct Case {
+    std::vector<std::string> words;
+    std::string readingLine;  // in the log once the file is being read
+  } cases[] = {
+      {{"write-program", "RV4410_huge.hex", "--config", "saved.dat"}, "Read Program file..."},
+      {{"--accept-dates", "write-map", "huge.bin"}, "Map Data Valid in Date Range below ONLY "},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.words[0]);
+    std::remove(dir.File("Loader.LOG").c_str());
+    QProcess process;
+    StartCli(process, On(sim, c.words));
+    ASSERT_TRUE(WaitForLogLine(c.readingLine));
+    kill(static_cast<pid_t>(process.processId()), SIGINT);
+    CliRun run = Finish(process, 10000);
+    EXPECT_EQ(run.code, 130) << run.err;
+    EXPECT_EQ(run.err.find("Couldn't"), std::string::npos) << run.err;
+  }
+  EXPECT_FALSE(std::filesystem::exists(dir.File("saved.dat")));
+}
+
+// A file-size limit (ulimit -f) fails the configuration's write as a full
+// disk does: the same message and exit code, the file as it was, and nothing
+// left beside it.
+TEST_F(CliEndToEnd, AFileSizeLimitIsAWriteErrorThatKeepsTheConfiguration) {
+  SimProcess& sim = StartSim({});
+  const std::string kept = "HDG             0x00000005\r\n";
+  WriteFile(dir.File("unit.dat"), kept);
+  std::set<std::string> before = Names();
+  QProcess process;
+  process.setWorkingDirectory(QString::fromStdString(dir.Path()));
+  std::vector<std::string> words = On(sim, {"--log", "/dev/null", "read-config", "unit.dat"});
+  words.insert(words.begin(), {"-c", "ulimit -f 1; exec \"$0\" \"$@\"", RV4410_CLI_PATH});
+  process.start("bash", ToQt(words));
+  ASSERT_TRUE(process.waitForStarted());
+  CliRun run = Finish(process, 120000);
+  // What a full disk gives: the list not written whole, the read failed.
+  EXPECT_EQ(run.code, 1) << run.err;
+  EXPECT_NE(run.err.find("File Write error"), std::string::npos) << run.err;
+  EXPECT_EQ(ReadFile(dir.File("unit.dat")), kept);
+  EXPECT_EQ(Names(), before);
 }
 
 TEST_F(CliEndToEnd, IdentifyPrintsTheUnitsFieldsAndFreeMapMemory) {

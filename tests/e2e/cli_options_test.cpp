@@ -61,7 +61,10 @@ TEST(CliOptions, BadValuesAndMisplacedFilesAreUsageErrors) {
                                              {"--restore", "mine", "write-program", "a.hex"},
                                              {"--restore", "saved", "read-config", "c.dat"},
                                              {"--no-config-ok", "write-config", "c.dat"},
-                                             {"--frobnicate", "identify"}}) {
+                                             {"--frobnicate", "identify"},
+                                             {"read-config", ""},
+                                             {"write-program", "a.hex", "--config", ""},
+                                             {"--log", "", "identify"}}) {
     CliOptions options;
     std::string error;
     EXPECT_EQ(Parse(words, options, error), ParseOutcome::kError) << words.front();

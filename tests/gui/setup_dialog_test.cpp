@@ -318,6 +318,17 @@ TEST_F(SetupDialogTest, FindTakesANewNameInAnExistingFolderOnly) {
   EXPECT_FALSE(std::filesystem::exists(fresh.toStdString()));
 }
 
+// A pick longer than 255 characters stays whole in its field.
+TEST_F(SetupDialogTest, FindPutsALongPathIntoTheFieldWhole) {
+  std::string folder = dir.File(std::string(150, 'f'));
+  std::filesystem::create_directory(folder);
+  QString path = QString::fromStdString(folder + "/" + std::string(140, 'n') + ".dat");
+  ASSERT_GT(path.size(), 255);
+  answerer.onFileDialog = [&](QFileDialog&) -> std::optional<QString> { return path; };
+  EXPECT_EQ(RunPage(kReadConfiguration, [&] { Button(1012)->click(); }), kPageLeave);
+  EXPECT_EQ(Field(1011)->text(), path);
+}
+
 TEST_F(SetupDialogTest, AdvancedCommunicationsOpensTheDialogOwnedByThePage) {
   QString caption;
   QWidget* owner = nullptr;

@@ -1,8 +1,12 @@
 #include "datafiles/program_file.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <thread>
 
 #include "support/image_builders.h"
+#include "support/image_bytes.h"
 #include "support/virtual_unit_fixture.h"
 
 namespace rv4410 {
@@ -18,9 +22,7 @@ class ProgramFileTest : public test::VirtualUnitTest {
     test::WriteFile(path, text);
     return ReadProgramFile(run, files, path.c_str());
   }
-  Bytes Image() const {
-    return Bytes(files.loadedImage.Data(), files.loadedImage.Data() + files.loadedImage.Size());
-  }
+  Bytes Image() const { return test::ImageBytes(files.loadedImage); }
   // The image after its 16-byte header.
   Bytes Tail() const {
     Bytes image = Image();
@@ -116,9 +118,63 @@ TEST_F(ProgramFileTest, ImageTooLargeForMemoryIsReportedAndEmptiesTheSlot) {
   ASSERT_EQ(ReadText(HeaderSaying(18) + "1122"), 18);
   files.loadedImage.allocationLimit = 1 << 20;
   host.AnswerNextBox(BoxAnswer::kOk);
-  EXPECT_EQ(ReadText(HeaderSaying((1 << 20) + 1) + "00"), -1);
+  // The file supplies more bytes than the slot may hold.
+  EXPECT_EQ(ReadText(HeaderSaying((1 << 20) + 1) + std::string(2 << 20, '0')), -1);
   ExpectOneError("Could not allocate 1048577 bytes.");
   EXPECT_FALSE(files.loadedImage.HasBuffer());
+}
+
+// A 650-digit file whose header claims 0x7FFFFFFF bytes: an image of that
+// length, zero beyond the file, in memory no larger than the file. The older
+// layout with an empty checked range passes; the newer layout's CRC over the
+// whole claimed length refuses it.
+TEST_F(ProgramFileTest, AClaimFarBeyondTheFileTakesMemoryForTheFileOnly) {
+  files.loadedImage.allocationLimit = 1 << 20;
+  for (bool newerLayout : {false, true}) {
+    Bytes image = test::PatternBytes(325, 5);
+    test::PutBig32(image, 8, 0x7FFFFFFFu);
+    test::PutBig32(image, 16, 0);             // E: nothing to check in the older layout
+    test::PutBig32(image, 212, 0);            // absent, so 224 is expected ...
+    test::PutBig32(image, 224, 0xFFFFFFFFu);  // ... and matches the empty range
+    test::PutBig32(image, 244, newerLayout ? 0x12345678u : 0);
+    test::PutBig32(image, 248, 0);
+    test::PutBig32(image, 252, 0);
+    ASSERT_EQ(ReadText(test::HexText(image)), 0x7FFFFFFF) << newerLayout;
+    const LoadedImage& slot = files.loadedImage;
+    EXPECT_EQ(slot.Size(), 0x7FFFFFFFu);
+    EXPECT_EQ(slot.Held(), image.size());
+    EXPECT_EQ(slot.At(324), image[324]);
+    EXPECT_EQ(slot.At(325), 0);
+    EXPECT_EQ(slot.At(0x7FFFFFFEu), 0);
+    EXPECT_NE(LogText().find("The file supplies 325 of the image's 2147483647 bytes; the rest is "
+                             "zero\n"),
+              std::string::npos);
+    if (newerLayout) host.AnswerNextBox(BoxAnswer::kOk);
+    EXPECT_EQ(CheckProgramImage(run, slot, path.c_str()), !newerLayout);
+  }
+  ExpectOneError("File '" + path + "' has CRC Error.");
+}
+
+// A stream that cannot tell its size (a pipe) gets room as its bytes come.
+TEST_F(ProgramFileTest, AStreamOfUnknownSizeIsReadWhole) {
+  Bytes image = test::BuildProgramImage({.length = 300 << 10});
+  std::string text = test::HexText(image);
+  int fds[2];
+  ASSERT_EQ(pipe(fds), 0);
+  std::thread writer([&] {
+    for (std::size_t at = 0; at < text.size();) {
+      ssize_t n = write(fds[1], text.data() + at, text.size() - at);
+      if (n <= 0) break;
+      at += static_cast<std::size_t>(n);
+    }
+    close(fds[1]);
+  });
+  std::FILE* stream = fdopen(fds[0], "r");
+  EXPECT_EQ(ReadProgramStream(run, files, stream), static_cast<int>(image.size()));
+  std::fclose(stream);
+  writer.join();
+  EXPECT_EQ(Image(), image);
+  EXPECT_EQ(files.loadedImage.Held(), image.size());
 }
 
 TEST_F(ProgramFileTest, BothLayoutsPassTheirChecks) {

@@ -13,6 +13,7 @@
 #include "platform/format.h"
 #include "protocol/page_results.h"
 #include "support/image_builders.h"
+#include "support/image_bytes.h"
 #include "support/virtual_unit_fixture.h"
 #include "unit/datafiles/virtual_setup_page.h"
 
@@ -72,6 +73,16 @@ class SetupPageTest : public test::VirtualUnitTest {
     EXPECT_EQ(box.buttons, BoxButtons::kOk);
     EXPECT_EQ(box.owner, (page != nullptr ? page : &setup)->Window());
     EXPECT_NE(LogText().find(text + "\n"), std::string::npos);
+  }
+
+  // How many lines of the log read `line`.
+  std::size_t LogCount(const std::string& line) const {
+    std::string log = "\n" + LogText();
+    std::size_t count = 0;
+    for (std::size_t at = 0; (at = log.find("\n" + line + "\n", at)) != std::string::npos; ++at) {
+      ++count;
+    }
+    return count;
   }
 
   DataFiles files;
@@ -284,11 +295,86 @@ TEST_F(SetupPageTest, NextTakesTheFieldsIntoTheSettingsEvenWhenACheckFails) {
   EXPECT_EQ(setup.Run(), kPageLeave);
   EXPECT_EQ(run.settings.programFile, "typed.hex");
   EXPECT_EQ(run.settings.mapFile, "typed.bin");
-  // A name is cut to the 255 characters its buffer holds.
-  EXPECT_EQ(run.settings.configFile, std::string(255, 'c'));
+  // A name is carried whole: cut, it would name another file.
+  EXPECT_EQ(run.settings.configFile, std::string(300, 'c'));
   ExpectLastRefusal(
-      FormatText("Cannot find Configuration\r\ndata file '%s'.", std::string(255, 'c').c_str()));
+      FormatText("Cannot find Configuration\r\ndata file '%s'.", std::string(300, 'c').c_str()));
   EXPECT_EQ(setup.fields[kSetupConfigField], std::string(300, 'c'));
+}
+
+// A pick of "Find ..." longer than 255 bytes, whose 255th byte falls inside a
+// two-byte character, is read whole, not as the other file at its first 255
+// bytes; a pick longer than a path may be is refused, and nothing is read.
+TEST_F(SetupPageTest, ALongPickIsCarriedWholeAndOneBeyondThePathLimitIsRefused) {
+  std::string folder = dir.File("");
+  std::string sub;
+  while (folder.size() + sub.size() < 120) sub += "\xC3\xA9";  // é
+  std::filesystem::create_directory(folder + sub);
+  std::string name = folder + sub + "/";
+  while (name.size() < 253) name += "\xC3\xBC";  // ü
+  if (name.size() == 253) name += "x";
+  name += "\xC3\xBC\xC3\xBC.hex";  // byte 255 is the first half of a ü
+  std::string prefix = name.substr(0, 255);
+  ASSERT_EQ(static_cast<unsigned char>(prefix.back()), 0xC3);  // half a character
+  test::Bytes wanted = test::BuildProgramImage({.seed = 21});
+  test::WriteFile(name, test::HexText(wanted));
+  test::WriteFile(prefix, test::HexText(test::BuildProgramImage({.seed = 22})));
+
+  host.AnswerNextChoice(name);
+  setup.CommandAt(1, kSetupProgramFind);
+  EXPECT_EQ(PressNext(kWriteProgram), kPageNext);
+  EXPECT_EQ(setup.fields[kSetupProgramField], name);
+  EXPECT_EQ(run.settings.programFile, name);
+  EXPECT_EQ(test::ImageBytes(files.loadedImage), wanted);
+
+  std::string tooLong = folder + std::string(4200 - folder.size(), 'p');
+  host.AnswerNextChoice(tooLong);
+  test::VirtualSetupPage again(host, run, files);
+  again.CommandAt(host.TickCount() + 1, kSetupProgramFind);
+  again.CommandAt(host.TickCount() + 2, kSetupNextButton);
+  again.CommandAt(host.TickCount() + 60'000, kSetupCancelButton);
+  std::size_t readsBefore = LogCount("Read Program file...");
+  EXPECT_EQ(again.Run(), kPageLeave);
+  EXPECT_EQ(again.fields[kSetupProgramField], tooLong);
+  ExpectLastRefusal(
+      "A file name of 4200 bytes is longer than a path may be here (at most 4095 bytes).", &again);
+  EXPECT_EQ(LogCount("Read Program file..."), readsBefore);
+}
+
+// A program or map file that is a FIFO or a device is refused before it is
+// opened (a FIFO would hold the open, /dev/zero would be read for ever), with
+// the file's own refusal and a line in the log saying why.
+TEST_F(SetupPageTest, AProgramOrMapFileThatIsNoRegularFileIsRefusedUnopened) {
+  std::string fifo = dir.File("fifo");
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  for (const std::string& name : {fifo, std::string("/dev/zero"), dir.Path()}) {
+    SCOPED_TRACE(name);
+    run.settings.programFile = name;
+    run.settings.mapFile = name;
+    ExpectRefusedOnFreshPage(kWriteProgram, FormatText("Couldn't open '%s'.", name.c_str()));
+    ExpectRefusedOnFreshPage(kWriteMap, FormatText("Couldn't read map file '%s'.", name.c_str()));
+    EXPECT_EQ(LogCount("'" + name + "' is not a regular file: not read"), 2u);
+  }
+}
+
+// A run being stopped (a signal on the command line) ends the file checks
+// part way, quietly: no refusal is shown for a file that was merely stopped.
+TEST_F(SetupPageTest, AStopEndsTheFileChecksWithoutARefusal) {
+  WriteProgram({.length = 300'000});
+  test::MapFilePlan plan;
+  plan.data = test::PatternBytes(3 << 20, 3);
+  WriteMap(plan);
+  // The program reader looks before each piece it reads; the map reader
+  // before each read, and the map data comes in pieces of 1 MiB.
+  for (auto [function, checks] : {std::pair{kWriteProgram, 2}, std::pair{kWriteMap, 3}}) {
+    SCOPED_TRACE(function);
+    host.ClearShownBoxes();
+    host.StopAfterChecks(checks);
+    EXPECT_EQ(PressNext(function), test::kPageNeverEnded);
+    for (const MessageBoxRequest& box : host.ShownBoxes()) EXPECT_EQ(box.caption, "Caution");
+    EXPECT_EQ(LogText().find("Couldn't"), std::string::npos);
+    host.StopAfterChecks(-1);
+  }
 }
 
 }  // namespace

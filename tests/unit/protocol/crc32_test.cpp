@@ -65,5 +65,23 @@ TEST(Crc32Test, BlockUpdateAgreesWithTheBitwiseReferenceAtAnyLengthAndSplit) {
   }
 }
 
+// A run of zeros taken in one step gives what the bytes one by one give,
+// from any register, for runs around every power of two up to 1 MiB.
+TEST(Crc32Test, ZeroRunsAgreeWithTheZeroBytesThemselves) {
+  const test::Bytes zeros(1u << 20, 0);
+  for (std::uint32_t start : {0xFFFFFFFFu, 0u, 0x12345678u}) {
+    for (std::uint64_t power = 1; power <= zeros.size(); power *= 2) {
+      for (std::uint64_t count : {power - 1, power, power + 1}) {
+        if (count > zeros.size()) continue;
+        std::uint32_t expected = start;
+        Crc32UpdateBytes(expected, zeros.data(), static_cast<long>(count));
+        std::uint32_t crc = start;
+        Crc32UpdateZeros(crc, count);
+        ASSERT_EQ(crc, expected) << "start " << start << " count " << count;
+      }
+    }
+  }
+}
+
 }  // namespace
 }  // namespace rv4410

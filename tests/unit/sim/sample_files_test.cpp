@@ -9,6 +9,7 @@
 #include "datafiles/program_file.h"
 #include "sim/identification.h"
 #include "support/image_builders.h"
+#include "support/image_bytes.h"
 #include "support/virtual_unit_fixture.h"
 
 namespace rv4410::test {
@@ -37,8 +38,7 @@ TEST_P(SampleFilesTest, SamplesPassTheLoadersReadersWithoutADateWarning) {
   ASSERT_EQ(ReadProgramFile(run, files, program.c_str()),
             static_cast<int>(sim::kSampleProgramBytes));
   EXPECT_TRUE(CheckProgramImage(run, files.loadedImage, program.c_str()));
-  EXPECT_EQ(Bytes(files.loadedImage.Data(), files.loadedImage.Data() + files.loadedImage.Size()),
-            sim::SampleProgramImage());
+  EXPECT_EQ(ImageBytes(files.loadedImage), sim::SampleProgramImage());
 
   std::string map = dir.File(sim::kSampleMapName);
   ASSERT_EQ(ReadMapFile(run, files, map.c_str()), static_cast<int>(sim::kSampleMapDataBytes));

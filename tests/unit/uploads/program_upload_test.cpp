@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include "datafiles/program_file.h"
+
 #include <algorithm>
 #include <filesystem>
 #include <memory>
@@ -17,11 +19,34 @@
 #include "protocol/command_lines.h"
 #include "protocol/page_results.h"
 #include "support/image_builders.h"
+#include "support/image_bytes.h"
 #include "transfer_fixture.h"
 #include "uploads/upload_steps.h"
 
 namespace rv4410::test {
 namespace {
+
+// Every byte the unit hears, in order, on its way to the unit.
+class WireTap : public VirtualPeer {
+ public:
+  explicit WireTap(VirtualPeer& line) : line_(line) {}
+  void ReceiveByte(std::uint8_t byte, int baud, std::int64_t atUs) override {
+    bytes.push_back(byte);
+    line_.ReceiveByte(byte, baud, atUs);
+  }
+  void ReceiveBreak(std::int64_t fromUs, std::int64_t toUs) override {
+    line_.ReceiveBreak(fromUs, toUs);
+  }
+  void AdvanceTo(std::int64_t nowUs) override { line_.AdvanceTo(nowUs); }
+  std::int64_t NextEventUs() const override { return line_.NextEventUs(); }
+  bool TakeByte(std::int64_t untilUs, int loaderBaud, std::uint8_t& byte) override {
+    return line_.TakeByte(untilUs, loaderBaud, byte);
+  }
+  std::vector<std::uint8_t> bytes;
+
+ private:
+  VirtualPeer& line_;
+};
 
 class ProgramUploadTest : public TransferTest {
  protected:
@@ -470,6 +495,73 @@ TEST_F(ProgramUploadTest, AnotherUnitNeverGetsTheFirstUnitsConfiguration) {
   host.AnswerNextBox(BoxAnswer::kOk);
   EXPECT_EQ(Upload(), kPageTryAgain);
   EXPECT_FALSE(state.savedConfiguration.HasSaved());
+}
+
+// The zero padding of a file that ends before its header's length is made
+// as it is read, never stored. Images of both layouts, cut at points around
+// the header, the control block and the data blocks, read from such files,
+// pass or fail their checks as the whole image does and put the same bytes on
+// the wire in both variants as the whole image held in memory.
+TEST_F(ProgramUploadTest, APaddedImageGoesOutAsTheWholeImageWould) {
+  host.SetBoxHandler([](const MessageBoxRequest& box) { return SafestAnswer(box.buttons); });
+  std::string file = dir.File("short.hex");
+  // What the unit hears from one upload of the image now loaded.
+  auto wire = [this](bool identified) {
+    StartWholeUnit();
+    WireTap tap(*line);
+    host.Device().AttachPeer(&tap);
+    state.savedConfiguration.BeginUnit();
+    run.UnitInfoValid = identified;
+    VirtualTransferPage once(host, state);
+    std::int64_t exitAt = host.TickCount() + kLongAfterMs;
+    once.CommandAt(exitAt, TransferCommand::kExit);
+    run.settings.function = kWriteProgram;
+    DoTransfer(state, once);
+    // Past the Exit, which the raw variant does not need (it ends its page
+    // itself): no event of this page may fire in the next upload.
+    host.RunFor(exitAt + 1 - host.TickCount());
+    host.Device().AttachPeer(line.get());
+    return tap.bytes;
+  };
+  for (ChecksumLayout layout : {ChecksumLayout::kNewer, ChecksumLayout::kOlder}) {
+    const std::size_t length = 3 * 1024 + 300;
+    for (std::size_t cut :
+         {std::size_t{17}, std::size_t{200}, std::size_t{256}, std::size_t{257}, std::size_t{1280},
+          std::size_t{2304}, std::size_t{3000}, length - 1, length}) {
+      SCOPED_TRACE(testing::Message() << "layout " << static_cast<int>(layout) << " cut " << cut);
+      Bytes whole = BuildProgramImage({.layout = layout, .length = length, .olderEnd = 3000});
+      std::fill(whole.begin() + static_cast<std::ptrdiff_t>(cut), whole.end(), 0);
+      if (cut >= 256) {
+        // Sealed again: the file is then a valid image whose end is padding.
+        std::size_t end = layout == ChecksumLayout::kNewer ? length : 3000;
+        PutBig32(whole, layout == ChecksumLayout::kNewer ? 244 : 212,
+                 ReferenceCrc(whole.data() + 256, end - 256));
+        SealControlBlock(whole);
+      }
+      WriteFile(file,
+                HexText(Bytes(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(cut))));
+
+      ASSERT_EQ(ReadProgramFile(run, state.files, file.c_str()), static_cast<int>(length));
+      state.files.loadedImage.length = static_cast<std::int64_t>(length);
+      EXPECT_EQ(state.files.loadedImage.Held(), cut);
+      EXPECT_EQ(ImageBytes(state.files.loadedImage), whole);
+      host.ClearShownBoxes();
+      bool paddedPassed = CheckProgramImage(run, state.files.loadedImage, file.c_str());
+      std::vector<std::string> paddedBoxes = BoxTexts();
+      EXPECT_EQ(paddedPassed, cut >= 256);
+      std::vector<std::uint8_t> paddedBlocks = wire(true);
+      std::vector<std::uint8_t> paddedRaw = wire(false);
+
+      LoadImage(whole);
+      host.ClearShownBoxes();
+      EXPECT_EQ(CheckProgramImage(run, state.files.loadedImage, file.c_str()), paddedPassed);
+      EXPECT_EQ(BoxTexts(), paddedBoxes);
+      EXPECT_EQ(wire(true), paddedBlocks);
+      EXPECT_EQ(program->Flashed(), whole);
+      EXPECT_EQ(wire(false), paddedRaw);
+      EXPECT_EQ(program->Flashed(), whole);
+    }
+  }
 }
 
 }  // namespace
