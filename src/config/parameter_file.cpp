@@ -3,10 +3,13 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <system_error>
 
 #include "platform/system_calls.h"
+#include "protocol/crc32.h"
 
 namespace rv4410 {
 
@@ -67,7 +70,7 @@ bool ClaimNumberedName(const std::string& path, std::string& claimed,
                        const std::function<bool(const std::string&)>& place) {
   std::error_code ec;
   for (int n = 1; n <= kMaxKeptCopies; ++n) {
-    std::string name = path + "." + std::to_string(n);
+    std::string name = SiblingName(path, "." + std::to_string(n));
     if (fs::exists(fs::symlink_status(name, ec))) continue;
     if (place(name)) {
       claimed = name;
@@ -92,12 +95,17 @@ bool KeepEarlierContent(const std::string& path, std::string& keptAs) {
   });
 }
 
-// Whether `name` is one of the temporary files of `base`: "<base>.partial-"
-// and eight hexadecimal digits, or the bare "<base>.partial" of earlier versions.
-bool IsTemporaryOf(const std::string& name, const std::string& base) {
+// Where the temporary files of `target` begin: "<target>.partial-", to be
+// followed by the digits that make each one unique.
+std::string TemporaryPrefix(const std::string& target) {
+  return SiblingName(target, kTemporaryInfix, kUniqueSuffixLength);
+}
+
+// Whether `name` is one of the temporary files of `base`: `prefix` and eight
+// hexadecimal digits, or the bare "<base>.partial" of earlier versions.
+bool IsTemporaryOf(const std::string& name, const std::string& base, const std::string& prefix) {
   const std::string bare = base + kTemporaryMark;
   if (name == bare) return true;
-  const std::string prefix = base + kTemporaryInfix;
   if (name.size() != prefix.size() + kUniqueSuffixLength ||
       name.compare(0, prefix.size(), prefix) != 0) {
     return false;
@@ -114,10 +122,11 @@ std::vector<LeftoverFile> RemoveLeftovers(const std::string& target) {
   fs::path targetPath(target);
   fs::path folder = targetPath.has_parent_path() ? targetPath.parent_path() : fs::path(".");
   const std::string base = targetPath.filename().string();
+  const std::string prefix = fs::path(TemporaryPrefix(target)).filename().string();
   std::error_code ec;
   for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
     std::string name = it->path().filename().string();
-    if (!IsTemporaryOf(name, base)) continue;
+    if (!IsTemporaryOf(name, base, prefix)) continue;
     std::string path = (folder / name).string();
     FileLock lock;
     LockTry got = lock.TryLock(path);
@@ -141,10 +150,33 @@ std::string ConfigurationTarget(const std::string& path) {
   return ec ? path : target.string();
 }
 
+std::string SiblingName(const std::string& path, std::string_view suffix, std::size_t reserve) {
+  fs::path whole(path);
+  std::string name = whole.filename().string();
+  std::string folder = whole.has_parent_path() ? whole.parent_path().string() : ".";
+  std::size_t max = MaxNameLength(folder);
+  if (name.size() + suffix.size() + reserve <= max) return path + std::string(suffix);
+  std::uint32_t crc = 0;
+  Crc32Init(crc);
+  Crc32UpdateBytes(crc, reinterpret_cast<const std::uint8_t*>(name.data()),
+                   static_cast<long>(name.size()));
+  char mark[12];
+  std::snprintf(mark, sizeof mark, "~%08X", crc);
+  std::size_t fixed = suffix.size() + reserve + std::strlen(mark);
+  std::size_t keep = std::min(name.size(), max > fixed ? max - fixed : 0);
+  // A byte of the form 10xxxxxx continues a character begun before it.
+  while (keep > 0 && keep < name.size() &&
+         (static_cast<unsigned char>(name[keep]) & 0xC0) == 0x80) {
+    --keep;
+  }
+  return path.substr(0, path.size() - name.size()) + name.substr(0, keep) + mark +
+         std::string(suffix);
+}
+
 bool ReplaceFileDurably(const std::string& path, std::string_view text) {
   RemoveLeftovers(path);
   std::string temporary;
-  std::FILE* file = CreateOwnFile(path + kTemporaryInfix, temporary);
+  std::FILE* file = CreateOwnFile(TemporaryPrefix(path), temporary);
   if (file == nullptr) return false;
   bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
   written = FlushToDisk(file) && written;
@@ -253,7 +285,7 @@ bool ParameterFileWriter::Create(const std::string& path) {
   // A name of its own, so that two runs writing the same file never write
   // into one temporary file. Binary mode with explicit CR LF: the same file
   // on every platform.
-  file_ = CreateOwnFile(target_ + kTemporaryInfix, temporary_);
+  file_ = CreateOwnFile(TemporaryPrefix(target_), temporary_);
   return file_ != nullptr;
 }
 

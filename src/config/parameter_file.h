@@ -159,6 +159,14 @@ class ParameterFileWriter {
 // that a new content goes where the old one is, not over the link.
 std::string ConfigurationTarget(const std::string& path);
 
+// The name of a file kept beside `path`: its name followed by `suffix`, with
+// room left for `reserve` characters that the caller appends. A name that
+// would then be longer than the folder takes keeps only its beginning (never
+// cut inside a UTF-8 character), followed by "~" and the whole name's CRC in
+// eight hexadecimal digits, so that two long names that begin alike keep
+// apart. Only the kept file's name is shortened, never `path` itself.
+std::string SiblingName(const std::string& path, std::string_view suffix, std::size_t reserve = 0);
+
 // Puts `text` at `path` whole, on the disk, in one step: written to a
 // temporary file of its own beside it and renamed over whatever was there.
 // False (errno set) when `path` is as it was.

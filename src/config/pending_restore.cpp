@@ -157,7 +157,7 @@ bool ReadListFacts(const std::string& path, ListFacts& facts) {
 }
 
 std::string PendingRestorePath(const std::string& configFile) {
-  return ConfigurationTarget(configFile) + kPendingRestoreSuffix;
+  return SiblingName(ConfigurationTarget(configFile), kPendingRestoreSuffix);
 }
 
 bool PendingRestoreExists(const std::string& configFile) {

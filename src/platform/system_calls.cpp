@@ -28,6 +28,13 @@
 
 namespace rv4410 {
 
+namespace {
+
+// The name length nearly every file system takes (ext4, NTFS, FAT's long names).
+constexpr std::size_t kCommonNameMax = 255;
+
+}  // namespace
+
 std::tm LocalTime(std::time_t when) {
   std::tm local{};
 #if defined(_WIN32)
@@ -215,6 +222,10 @@ std::size_t MaxPathLength() {
   return MAX_PATH - 1;
 }
 
+std::size_t MaxNameLength(const std::string&) {
+  return kCommonNameMax;
+}
+
 // Windows has no file-size signal: a write beyond a quota fails as it is.
 void TreatFileSizeLimitAsWriteError() {}
 
@@ -323,6 +334,11 @@ std::FILE* OpenRegularFile(const char* path, const char* mode, bool& notRegular)
 std::size_t MaxPathLength() {
   // PATH_MAX counts the terminator.
   return PATH_MAX - 1;
+}
+
+std::size_t MaxNameLength(const std::string& folder) {
+  long max = pathconf(folder.empty() ? "." : folder.c_str(), _PC_NAME_MAX);
+  return max > 0 ? static_cast<std::size_t>(max) : kCommonNameMax;
 }
 
 void TreatFileSizeLimitAsWriteError() {

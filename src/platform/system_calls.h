@@ -127,6 +127,9 @@ std::FILE* OpenRegularFile(const char* path, const char* mode, bool& notRegular)
 // The longest path, in bytes, that the system's file calls take.
 std::size_t MaxPathLength();
 
+// The longest name, in bytes, that one entry of `folder` may have.
+std::size_t MaxNameLength(const std::string& folder);
+
 // A file that outgrows the process's file-size limit (ulimit -f) fails its
 // write with EFBIG, as a full disk fails with ENOSPC, instead of ending the
 // process by a signal that leaves its temporary file behind.

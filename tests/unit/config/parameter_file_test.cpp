@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -88,6 +89,40 @@ TEST_F(ParameterFileTest, NewContentReplacesTheFileOnlyWhenCommittedAndKeepsTheE
   EXPECT_EQ(ReadFile(path + ".1"), "first\r\n");
   EXPECT_EQ(ReadFile(path + ".2"), "not ours\r\n");
   EXPECT_EQ(ReadFile(path + ".3"), "second\r\n");
+}
+
+// A name at the length the folder takes leaves no room for a suffix: the
+// files kept beside it get shortened names of their own, never one cut inside
+// a character, and the configuration file keeps its whole name.
+TEST_F(ParameterFileTest, NameAtTheFoldersLimitKeepsItsFilesBesideItUnderShortenedNames) {
+  // 254 bytes: "ü" (two bytes) straddles every place a shortened name may end.
+  std::string name;
+  while (name.size() < 252) name += "\xC3\xBC";
+  name += ".d";
+  std::string longPath = dir.File(name);
+  WriteFile(longPath, "first\r\n");
+  ParameterFileWriter writer;
+  ASSERT_TRUE(writer.Create(longPath)) << std::strerror(errno);
+  EXPECT_TRUE(writer.WriteLine("second"));
+  FileReplacement done = writer.Commit();
+  ASSERT_TRUE(done.done) << std::strerror(done.error);
+  EXPECT_EQ(ReadFile(longPath), "second\r\n");
+  EXPECT_EQ(ReadFile(done.keptAs), "first\r\n");
+  for (const std::string& kept :
+       {SiblingName(longPath, ".1"), SiblingName(longPath, ".restore-pending"),
+        SiblingName(longPath, ".partial-", 8)}) {
+    std::string keptName = std::filesystem::path(kept).filename().string();
+    EXPECT_LE(keptName.size(), 255u);
+    EXPECT_EQ(kept.rfind(dir.Path(), 0), 0u);
+    // Shortened on a character's first byte, and marked by the whole name.
+    EXPECT_NE(keptName.find("\xC3\xBC~"), std::string::npos) << keptName;
+    EXPECT_NE(keptName, name);
+  }
+  EXPECT_EQ(done.keptAs, SiblingName(longPath, ".1"));
+  // Two long names that begin alike keep apart; a short one is left as it is.
+  EXPECT_NE(SiblingName(longPath, ".1"), SiblingName(dir.File("x" + name.substr(1)), ".1"));
+  EXPECT_EQ(SiblingName(path, ".1"), path + ".1");
+  EXPECT_EQ(FileNamesIn(dir.Path()).size(), 2u);
 }
 
 TEST_F(ParameterFileTest, EmptyOrMissingFileHasNothingToKeep) {
