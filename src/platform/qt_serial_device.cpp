@@ -109,16 +109,34 @@ void QtSerialDevice::HoldInputWakeups(bool hold) {
   }
 }
 
+std::size_t QtSerialDevice::SystemInputQueued() const {
+#if defined(Q_OS_UNIX)
+  int queued = 0;
+  if (ioctl(static_cast<int>(port_->handle()), FIONREAD, &queued) == 0 && queued > 0) {
+    return static_cast<std::size_t>(queued);
+  }
+#endif
+  return 0;
+}
+
 std::size_t QtSerialDevice::BytesWaiting() {
   if (!port_->isOpen()) return 0;
   // Clearing reports NoError to every listener; do it only when there is one.
   if (port_->error() != QSerialPort::NoError) port_->clearError();
-  return static_cast<std::size_t>(port_->bytesAvailable());
+  // Qt fetches input only when its read notifier runs: not while a line
+  // gathers, nor while the loader is held up (a busy PC, a slow screen).
+  // What the system holds meanwhile has arrived all the same.
+  return static_cast<std::size_t>(port_->bytesAvailable()) + SystemInputQueued();
 }
 
 std::size_t QtSerialDevice::Read(std::uint8_t* data, std::size_t count) {
   if (!port_->isOpen()) return 0;
-  qint64 got = port_->read(reinterpret_cast<char*>(data), static_cast<qint64>(count));
+  auto wanted = static_cast<qint64>(count);
+  // Lets Qt fetch what the system holds now; it does not wait, as the
+  // system reported bytes ready.
+  if (port_->bytesAvailable() < wanted && SystemInputQueued() > 0) port_->waitForReadyRead(0);
+  if (!port_->isOpen()) return 0;
+  qint64 got = port_->read(reinterpret_cast<char*>(data), wanted);
   return got > 0 ? static_cast<std::size_t>(got) : 0;
 }
 

@@ -20,6 +20,7 @@ class QtSerialDevice : public QObject, public SerialDevice {
   void Close() override;
   bool IsOpen() const override;
   std::size_t Write(const std::uint8_t* data, std::size_t count) override;
+  // Qt's buffer and, on Linux, the system's input queue.
   std::size_t BytesWaiting() override;
   std::size_t Read(std::uint8_t* data, std::size_t count) override;
   // What Qt still buffers and, on Linux, what the driver's output queue holds.
@@ -41,6 +42,8 @@ class QtSerialDevice : public QObject, public SerialDevice {
   void OnError(QSerialPort::SerialPortError error);
   // Asks the driver to pass short input on at once (Linux serial drivers).
   void SetLowLatency();
+  // Received bytes the system holds that Qt has not fetched yet.
+  std::size_t SystemInputQueued() const;
 #if defined(Q_OS_UNIX)
   // True when the other end of the line has gone (hang-up or device removed).
   bool LineHungUp() const;

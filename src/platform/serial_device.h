@@ -35,9 +35,10 @@ class SerialDevice {
   // Queues up to `count` bytes for sending without blocking; returns how many
   // were taken (0 when the output queue is full or the port is closed).
   virtual std::size_t Write(const std::uint8_t* data, std::size_t count) = 0;
-  // Clears any line error and returns the number of received bytes waiting.
+  // Clears any line error and returns the number of received bytes waiting,
+  // those the system holds and the device has not fetched yet included.
   virtual std::size_t BytesWaiting() = 0;
-  // Takes up to `count` waiting bytes; never blocks.
+  // Takes up to `count` waiting bytes (the system's included); never blocks.
   virtual std::size_t Read(std::uint8_t* data, std::size_t count) = 0;
   // Bytes taken by Write that have not yet left on the line, as far as the
   // device can tell; 0 when closed or when it cannot tell.

@@ -78,8 +78,12 @@ int ReadByteBy(SerialLink& link, std::int64_t deadline) {
   for (;;) {
     host.PumpMessages();
     if (!SerialIsOpen(link)) return -1;
+    // The clock is read before the input is looked at: a byte that came while
+    // the loader was held up (a busy PC, a slow screen) came in time, however
+    // late the look.
+    std::int64_t now = host.TickCount();
     waiting = host.Serial().BytesWaiting();
-    if (waiting != 0 || host.TickCount() >= deadline) break;
+    if (waiting != 0 || now >= deadline) break;
     host.WaitForEvent(deadline);
   }
   if (waiting == 0) return -1;

@@ -268,5 +268,56 @@ TEST_F(CliEndToEnd, ThreeUnitsAtOnceEachGetTheWholeImage) {
   }
 }
 
+// The simulator's journal lines of `event` ("command") with `detail` ("RP").
+int JournalCount(const std::string& journal, const std::string& entry) {
+  std::istringstream lines(ReadFile(journal));
+  std::string line;
+  int count = 0;
+  while (std::getline(lines, line)) {
+    std::size_t space = line.find(' ');
+    if (space != std::string::npos && line.compare(space + 1, std::string::npos, entry) == 0) {
+      ++count;
+    }
+  }
+  return count;
+}
+
+int BoxCount(const std::string& jsonLines) {
+  int boxes = 0;
+  for (const QJsonObject& object : JsonLines(jsonLines)) boxes += object["type"] == "box" ? 1 : 0;
+  return boxes;
+}
+
+TEST_F(CliEndToEnd, ReadHeldUpThreeTimesStillReadsTheWholeListAtTheFirstRequest) {
+  // A busy PC: the loader is stopped three times for 200 ms while the unit
+  // goes on sending its list at 9600 baud. What arrived meanwhile was on time.
+  std::string journal = dir.File("journal");
+  sims.push_back(std::make_unique<SimProcess>(
+      std::vector<std::string>{"--no-checked-exchange", "--journal", journal}));
+  SimProcess& sim = *sims.back();
+  ASSERT_TRUE(sim.Started());
+  CliRun calm = Run({"-p", sim.Path(), "--wait", "10", "read-config", "calm.dat"});
+  ASSERT_EQ(calm.code, 0) << calm.err;
+
+  QProcess process;
+  StartCli(process, {"-p", sim.Path(), "--wait", "10", "--json", "read-config", "held.dat"});
+  QElapsedTimer clock;
+  clock.start();
+  while (JournalCount(journal, "command RP") < 2 && clock.elapsed() < 30000) QThread::msleep(5);
+  auto pid = static_cast<pid_t>(process.processId());
+  for (int hold = 0; hold < 3; ++hold) {
+    QThread::msleep(300);
+    kill(pid, SIGSTOP);
+    QThread::msleep(200);
+    kill(pid, SIGCONT);
+  }
+  ASSERT_TRUE(process.waitForFinished(60000));
+  std::string out = process.readAllStandardOutput().toStdString();
+  EXPECT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
+  EXPECT_EQ(BoxCount(out), 0) << out;
+  EXPECT_EQ(JournalCount(journal, "command RP"), 2);
+  EXPECT_EQ(ReadFile(dir.File("held.dat")), ReadFile(dir.File("calm.dat")));
+}
+
 }  // namespace
 }  // namespace rv4410::test
