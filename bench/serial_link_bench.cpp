@@ -181,7 +181,7 @@ void CancelLatency(int samples, bool closesPort) {
           [&run, &handledAt, &closedAt, closesPort] {
             handledAt = Clock::now();
             run.CancelRequested = true;
-            if (closesPort) SerialClose(run.link);
+            if (closesPort) SerialCloseNow(run.link);
             closedAt = Clock::now();
           },
           Qt::QueuedConnection);

@@ -19,6 +19,8 @@ class QtSerialDevice : public QObject, public SerialDevice {
   bool Open(const std::string& portName, int baud) override;
   void Close() override;
   bool IsOpen() const override;
+  DeviceIdentity OpenedIdentity() const override { return identity_; }
+  DeviceIdentity IdentityAt(const std::string& portName) const override;
   std::size_t Write(const std::uint8_t* data, std::size_t count) override;
   // Qt's buffer and, on Linux, the system's input queue.
   std::size_t BytesWaiting() override;
@@ -44,6 +46,13 @@ class QtSerialDevice : public QObject, public SerialDevice {
   void SetLowLatency();
   // Received bytes the system holds that Qt has not fetched yet.
   std::size_t SystemInputQueued() const;
+  // Takes the device's lock (flock) that terminal programs and other loaders
+  // take, on a descriptor of our own, before QSerialPort touches the line;
+  // false when another program holds it, or the device does not open.
+  bool ClaimDevice();
+  void ReleaseDevice();
+  // Closes QSerialPort and gives the lock up.
+  void CloseNow();
 #if defined(Q_OS_UNIX)
   // True when the other end of the line has gone (hang-up or device removed).
   bool LineHungUp() const;
@@ -51,6 +60,8 @@ class QtSerialDevice : public QObject, public SerialDevice {
 
   std::unique_ptr<QSerialPort> port_;
   std::string devicePath_;
+  int claim_ = -1;  // our descriptor holding the device's lock while open
+  DeviceIdentity identity_;
   int errorReports_ = 0;
 };
 

@@ -18,19 +18,34 @@ constexpr std::int64_t CharacterTimeUs(int baud) {
   return (10'000'000 + baud - 1) / baud;
 }
 
+// What tells one device from another that later appears at the same path (a
+// USB adapter plugged in again, a link pointed elsewhere): the node's device
+// number and its inode. All zero where the system cannot tell.
+struct DeviceIdentity {
+  std::uint64_t device = 0;
+  std::uint64_t node = 0;
+  friend bool operator==(const DeviceIdentity&, const DeviceIdentity&) = default;
+};
+
 class SerialDevice {
  public:
   virtual ~SerialDevice() = default;
 
   // Opens the device named `portName` for exclusive use at `baud`, 8N1, with
   // queues of kDriverQueueSize bytes, and discards whatever was queued before.
-  // False (and closed) when the device is missing, busy, or rejects the settings.
+  // False (and closed) when the device is missing, busy, held by another
+  // program's lock (nothing of the line is touched then), or rejects the settings.
   // An open device is closed first, as Close does, so that afterwards it is
   // the device asked for at the speed asked for, or none.
   virtual bool Open(const std::string& portName, int baud) = 0;
   virtual void Close() = 0;
   // False also after the device vanished (a hang-up closes it).
   virtual bool IsOpen() const = 0;
+  // The device the last successful Open reached, as it was then.
+  virtual DeviceIdentity OpenedIdentity() const = 0;
+  // The device `portName` reaches now, looked at without opening it; all
+  // zero when it reaches none.
+  virtual DeviceIdentity IdentityAt(const std::string& portName) const = 0;
 
   // Queues up to `count` bytes for sending without blocking; returns how many
   // were taken (0 when the output queue is full or the port is closed).

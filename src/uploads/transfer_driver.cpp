@@ -37,10 +37,7 @@ void RunReadConfiguration(LoaderState& state, TransferPageWindow& page) {
   RunState& run = state.run;
   page.EnableExit(true);
   int result = GuardedReadConfiguration(run);
-  if (run.CancelRequested) {
-    SerialClose(run.link);
-    return;
-  }
+  if (StoppedByUser(run)) return;
   if (result != kReadDone) {
     EndWithRetryQuestion(run, page, kProblemReadingConfiguration);
     return;
@@ -63,10 +60,7 @@ void RunWriteConfiguration(LoaderState& state, TransferPageWindow& page) {
   }
   ReplyBuffer reply{};
   int n = ReceiveLine(run, reply.data(), kWrittenListReplyMs);
-  if (run.CancelRequested) {
-    SerialClose(run.link);
-    return;
-  }
+  if (StoppedByUser(run)) return;
   if (CheckReply(run, reply.data(), n, "OK", kUnitRepliedError) == 1) return;
   PauseWithMessages(run, kResetPauseMs);
   // A page ended during the pause has closed the port; nothing more to say.
@@ -154,7 +148,7 @@ void TransferPageCommand(LoaderState& state, TransferPageWindow& page, TransferC
   page.StopTimer();
   if (command == TransferCommand::kClose) run.log.LogWindowDetach();
   run.CancelRequested = true;
-  SerialClose(run.link);
+  SerialCloseNow(run.link);
   switch (command) {
     case TransferCommand::kNext:
       page.EndPage(kPageNext);
