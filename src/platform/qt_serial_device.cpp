@@ -36,8 +36,16 @@ QtSerialDevice::~QtSerialDevice() {
 bool QtSerialDevice::Open(const std::string& portName, int baud) {
   Close();
   devicePath_ = ResolvePortName(portName);
-  if (devicePath_.empty()) return false;
-  if (!ClaimDevice()) return false;
+  return OpenPath(baud);
+}
+
+bool QtSerialDevice::Reopen(int baud) {
+  Close();
+  return OpenPath(baud);
+}
+
+bool QtSerialDevice::OpenPath(int baud) {
+  if (devicePath_.empty() || !ClaimDevice()) return false;
   port_->setPortName(QString::fromStdString(devicePath_));
   // Qt reads into its own buffer; bound it as the driver queue is bounded.
   port_->setReadBufferSize(static_cast<qint64>(kDriverQueueSize));
@@ -98,10 +106,9 @@ void QtSerialDevice::ReleaseDevice() {
   claim_ = -1;
 }
 
-DeviceIdentity QtSerialDevice::IdentityAt(const std::string& portName) const {
-  std::string path = ResolvePortName(portName);
+DeviceIdentity QtSerialDevice::IdentityNow() const {
   struct stat status {};
-  if (path.empty() || stat(path.c_str(), &status) != 0) return {};
+  if (devicePath_.empty() || stat(devicePath_.c_str(), &status) != 0) return {};
   return IdentityOf(status);
 }
 
@@ -114,7 +121,7 @@ bool QtSerialDevice::ClaimDevice() {
 
 void QtSerialDevice::ReleaseDevice() {}
 
-DeviceIdentity QtSerialDevice::IdentityAt(const std::string&) const {
+DeviceIdentity QtSerialDevice::IdentityNow() const {
   return {};
 }
 
@@ -186,8 +193,10 @@ std::size_t QtSerialDevice::BytesWaiting() {
   if (port_->error() != QSerialPort::NoError) port_->clearError();
   // Qt fetches input only when its read notifier runs: not while a line
   // gathers, nor while the loader is held up (a busy PC, a slow screen).
-  // What the system holds meanwhile has arrived all the same.
-  return static_cast<std::size_t>(port_->bytesAvailable()) + SystemInputQueued();
+  // What the system holds meanwhile has arrived all the same; it is asked
+  // only when Qt's buffer is empty, which saves a system call per byte.
+  auto buffered = static_cast<std::size_t>(port_->bytesAvailable());
+  return buffered != 0 ? buffered : SystemInputQueued();
 }
 
 std::size_t QtSerialDevice::Read(std::uint8_t* data, std::size_t count) {

@@ -19,10 +19,11 @@ class QtSerialDevice : public QObject, public SerialDevice {
   bool Open(const std::string& portName, int baud) override;
   void Close() override;
   bool IsOpen() const override;
+  bool Reopen(int baud) override;
   DeviceIdentity OpenedIdentity() const override { return identity_; }
-  DeviceIdentity IdentityAt(const std::string& portName) const override;
+  DeviceIdentity IdentityNow() const override;
   std::size_t Write(const std::uint8_t* data, std::size_t count) override;
-  // Qt's buffer and, on Linux, the system's input queue.
+  // Qt's buffer, or when that is empty the system's input queue (Linux).
   std::size_t BytesWaiting() override;
   std::size_t Read(std::uint8_t* data, std::size_t count) override;
   // What Qt still buffers and, on Linux, what the driver's output queue holds.
@@ -53,6 +54,8 @@ class QtSerialDevice : public QObject, public SerialDevice {
   void ReleaseDevice();
   // Closes QSerialPort and gives the lock up.
   void CloseNow();
+  // Opens devicePath_ at `baud`, as Open says.
+  bool OpenPath(int baud);
 #if defined(Q_OS_UNIX)
   // True when the other end of the line has gone (hang-up or device removed).
   bool LineHungUp() const;

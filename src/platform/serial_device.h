@@ -41,17 +41,21 @@ class SerialDevice {
   virtual void Close() = 0;
   // False also after the device vanished (a hang-up closes it).
   virtual bool IsOpen() const = 0;
-  // The device the last successful Open reached, as it was then.
+  // Opens the device path the last Open reached again, at `baud`, as Open
+  // does; the port name is not looked up again.
+  virtual bool Reopen(int baud) = 0;
+  // The device the last successful Open or Reopen reached, as it was then.
   virtual DeviceIdentity OpenedIdentity() const = 0;
-  // The device `portName` reaches now, looked at without opening it; all
-  // zero when it reaches none.
-  virtual DeviceIdentity IdentityAt(const std::string& portName) const = 0;
+  // The device now at the path the last Open reached, looked at without
+  // opening it; all zero when none is there.
+  virtual DeviceIdentity IdentityNow() const = 0;
 
   // Queues up to `count` bytes for sending without blocking; returns how many
   // were taken (0 when the output queue is full or the port is closed).
   virtual std::size_t Write(const std::uint8_t* data, std::size_t count) = 0;
-  // Clears any line error and returns the number of received bytes waiting,
-  // those the system holds and the device has not fetched yet included.
+  // Clears any line error and returns how many received bytes can be read at
+  // once: 0 only when none has arrived, those the system holds and the device
+  // has not fetched yet included (a device may count only one of the two).
   virtual std::size_t BytesWaiting() = 0;
   // Takes up to `count` waiting bytes (the system's included); never blocks.
   virtual std::size_t Read(std::uint8_t* data, std::size_t count) = 0;

@@ -70,8 +70,9 @@ class VirtualSerialDevice : public SerialDevice {
   bool Open(const std::string& portName, int baud) override;
   void Close() override;
   bool IsOpen() const override { return open_; }
+  bool Reopen(int baud) override { return Open(portName_, baud); }
   DeviceIdentity OpenedIdentity() const override { return identity_; }
-  DeviceIdentity IdentityAt(const std::string& portName) const override;
+  DeviceIdentity IdentityNow() const override { return IdentityAt(portName_); }
   std::size_t Write(const std::uint8_t* data, std::size_t count) override;
   std::size_t BytesWaiting() override;
   std::size_t Read(std::uint8_t* data, std::size_t count) override;
@@ -99,6 +100,8 @@ class VirtualSerialDevice : public SerialDevice {
   };
 
   std::int64_t NextOutputUs() const;
+  // The device `portName` reaches now; all zero when it reaches none.
+  DeviceIdentity IdentityAt(const std::string& portName) const;
   // The line now runs at `baud`: bytes still on their way, sent at the old
   // speed, arrive garbled, as from a UART whose speed changes under them.
   void SwitchLineSpeed(int baud);

@@ -111,12 +111,11 @@ int SerialClose(SerialLink& link) {
 int SerialReopen(SerialLink& link) {
   SerialClose(link);
   SerialDevice& device = link.host.Serial();
-  const std::string& name = link.settings.portName;
   // Within one operation the loader talks only to the device it opened: one
   // that hung up is not replaced by whatever appears at its path next.
-  if (!link.lineGone && device.IdentityAt(name) != link.device) link.lineGone = true;
+  if (!link.lineGone && device.IdentityNow() != link.device) link.lineGone = true;
   if (link.lineGone) return 0;
-  if (!device.Open(name, link.settings.baudRate)) return 0;
+  if (!device.Reopen(link.settings.baudRate)) return 0;
   if (device.OpenedIdentity() != link.device) {
     device.Close();
     link.lineGone = true;

@@ -58,8 +58,9 @@ bool SerialLineGone(SerialLink& link);
 // port is the configured one at the configured speed, whatever came before.
 // The device it reaches is the one SerialReopen takes again later.
 int SerialOpen(SerialLink& link);
-// Closes the port as SerialClose does and opens the same device again at
-// the baud rate of the settings, for a speed change within an operation.
+// Closes the port as SerialClose does and opens the same device again (the
+// path the last SerialOpen reached) at the baud rate of the settings, for a
+// speed change within an operation.
 // Refuses (0, port closed, nothing sent) when the device went away: it hung
 // up, or the port name now reaches another device. 1 when open.
 int SerialReopen(SerialLink& link);
