@@ -1,6 +1,7 @@
 #pragma once
 // The serial device over QSerialPort: native COM ports on Windows, termios with
-// exclusive locking (TIOCEXCL and a lock file) elsewhere.
+// exclusive locking (TIOCEXCL, a lock file, and the device's flock, which
+// other programs' flock keeps us from) elsewhere.
 
 #include <QObject>
 #include <QSerialPort>

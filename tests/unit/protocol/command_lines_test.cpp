@@ -327,6 +327,9 @@ TEST_F(WaitForOkTest, ADeviceThatWentAwayIsNotReplacedByTheNextAtItsPath) {
     EXPECT_EQ(host.ShownBoxes()[0].text, text);
     EXPECT_EQ(host.ShownBoxes()[0].caption, "Error");
     EXPECT_NE(LogText().find(text), std::string::npos);
+    // Starting again takes the device that is there now.
+    EXPECT_EQ(SerialOpen(run.link), 1);
+    EXPECT_FALSE(SerialLineGone(run.link));
   }
 }
 
