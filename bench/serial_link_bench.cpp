@@ -86,6 +86,22 @@ void Report(const char* what, double value, const char* unit, const char* relati
   if (!met) failed = true;
 }
 
+// The loader with "COM1" open at `baud` to the terminal at `path`.
+struct LoaderOn {
+  LoaderOn(const std::string& path, int baud) : run(host, dir.File("Loader.LOG")) {
+    setenv("RV4410_COM1", path.c_str(), 1);
+    run.settings.baudRate = baud;
+    if (SerialOpen(run.link) != 1) {
+      std::fprintf(stderr, "bench_serial_link: cannot open %s\n", path.c_str());
+      std::exit(2);
+    }
+  }
+
+  TempDir dir;
+  QtHost host;
+  RunState run;
+};
+
 // A loader run against a fresh silent simulator on "COM1".
 struct SilentUnitRun {
   SilentUnitRun() : sim({"--silent"}), run(host, dir.File("Loader.LOG")) {
@@ -270,15 +286,8 @@ class DrainedPty {
 
 void SendLineThroughput(int durationMs) {
   DrainedPty pty;
-  setenv("RV4410_COM1", pty.Path().c_str(), 1);
-  TempDir dir;
-  QtHost host;
-  RunState run(host, dir.File("Loader.LOG"));
-  run.settings.baudRate = 115200;
-  if (SerialOpen(run.link) != 1) {
-    std::fprintf(stderr, "bench_serial_link: cannot open %s\n", pty.Path().c_str());
-    std::exit(2);
-  }
+  LoaderOn loader(pty.Path(), 115200);
+  RunState& run = loader.run;
   // Lines as long as the format buffer allows.
   std::string line(kFormatBufferSize - 3, 'A');
   line += "\r\n";
@@ -356,15 +365,8 @@ class PacedAnsweringPty {
 
 void ReplyAfterLongSend() {
   PacedAnsweringPty pty(kLongSendBaud, kLongSendBytes);
-  setenv("RV4410_COM1", pty.Path().c_str(), 1);
-  TempDir dir;
-  QtHost host;
-  RunState run(host, dir.File("Loader.LOG"));
-  run.settings.baudRate = kLongSendBaud;
-  if (SerialOpen(run.link) != 1) {
-    std::fprintf(stderr, "bench_serial_link: cannot open %s\n", pty.Path().c_str());
-    std::exit(2);
-  }
+  LoaderOn loader(pty.Path(), kLongSendBaud);
+  RunState& run = loader.run;
   // Lines as long as the format buffer allows (its last byte ends the text).
   const int longest = static_cast<int>(kFormatBufferSize) - 1;
   Clock::time_point start = Clock::now();
@@ -403,15 +405,9 @@ void LongLineWakes(int lines) {
     std::fprintf(stderr, "bench_serial_link: rv4410-sim did not start\n");
     std::exit(2);
   }
-  sim.BindTo("COM1");
-  TempDir dir;
-  QtHost host;
-  RunState run(host, dir.File("Loader.LOG"));
-  run.settings.baudRate = 9600;
-  if (SerialOpen(run.link) != 1) {
-    std::fprintf(stderr, "bench_serial_link: cannot open %s\n", sim.Path().c_str());
-    std::exit(2);
-  }
+  LoaderOn loader(sim.Path(), 9600);
+  RunState& run = loader.run;
+  QtHost& host = loader.host;
   std::int64_t wakes = 0;
   int characters = 0;
   bool whole = true;
