@@ -6,7 +6,8 @@
 //   - bytes per second SendLine hands to a pseudo-terminal that nothing paces;
 //   - a ReceiveLine with a short timeout after 4 KB sent at 9600 baud, to a
 //     peer that paces the bytes at the line rate and answers only once all
-//     have arrived: that it gets the answer, and how long past the line time.
+//     have arrived: that it gets the answer, and how long past the line time;
+//   - how often the waits wake per character of a long line received at 9600.
 // Prints each figure with its target; exits 1 when a target is missed.
 // `--quick` (or RV4410_BENCH_QUICK=1) shortens every measurement for a smoke run.
 
@@ -59,6 +60,7 @@ struct Durations {
   int receiveMs = 5'000;
   int latencySamples = 50;
   int throughputMs = 3'000;
+  int longLines = 10;
 };
 
 double Seconds(const timeval& t) {
@@ -83,6 +85,22 @@ void Report(const char* what, double value, const char* unit, const char* relati
               unit, met ? "ok" : "MISSED");
   if (!met) failed = true;
 }
+
+// The loader with "COM1" open at `baud` to the terminal at `path`.
+struct LoaderOn {
+  LoaderOn(const std::string& path, int baud) : run(host, dir.File("Loader.LOG")) {
+    setenv("RV4410_COM1", path.c_str(), 1);
+    run.settings.baudRate = baud;
+    if (SerialOpen(run.link) != 1) {
+      std::fprintf(stderr, "bench_serial_link: cannot open %s\n", path.c_str());
+      std::exit(2);
+    }
+  }
+
+  TempDir dir;
+  QtHost host;
+  RunState run;
+};
 
 // A loader run against a fresh silent simulator on "COM1".
 struct SilentUnitRun {
@@ -179,7 +197,7 @@ void CancelLatency(int samples, bool closesPort) {
           [&run, &handledAt, &closedAt, closesPort] {
             handledAt = Clock::now();
             run.CancelRequested = true;
-            if (closesPort) SerialClose(run.link);
+            if (closesPort) SerialCloseNow(run.link);
             closedAt = Clock::now();
           },
           Qt::QueuedConnection);
@@ -268,15 +286,8 @@ class DrainedPty {
 
 void SendLineThroughput(int durationMs) {
   DrainedPty pty;
-  setenv("RV4410_COM1", pty.Path().c_str(), 1);
-  TempDir dir;
-  QtHost host;
-  RunState run(host, dir.File("Loader.LOG"));
-  run.settings.baudRate = 115200;
-  if (SerialOpen(run.link) != 1) {
-    std::fprintf(stderr, "bench_serial_link: cannot open %s\n", pty.Path().c_str());
-    std::exit(2);
-  }
+  LoaderOn loader(pty.Path(), 115200);
+  RunState& run = loader.run;
   // Lines as long as the format buffer allows.
   std::string line(kFormatBufferSize - 3, 'A');
   line += "\r\n";
@@ -354,15 +365,8 @@ class PacedAnsweringPty {
 
 void ReplyAfterLongSend() {
   PacedAnsweringPty pty(kLongSendBaud, kLongSendBytes);
-  setenv("RV4410_COM1", pty.Path().c_str(), 1);
-  TempDir dir;
-  QtHost host;
-  RunState run(host, dir.File("Loader.LOG"));
-  run.settings.baudRate = kLongSendBaud;
-  if (SerialOpen(run.link) != 1) {
-    std::fprintf(stderr, "bench_serial_link: cannot open %s\n", pty.Path().c_str());
-    std::exit(2);
-  }
+  LoaderOn loader(pty.Path(), kLongSendBaud);
+  RunState& run = loader.run;
   // Lines as long as the format buffer allows (its last byte ends the text).
   const int longest = static_cast<int>(kFormatBufferSize) - 1;
   Clock::time_point start = Clock::now();
@@ -391,6 +395,41 @@ void ReplyAfterLongSend() {
          extraMs <= kMaxExtraWaitMs);
 }
 
+// The unit babbles a line of 300 characters after each "OK"; read at 9600
+// baud, each costs the waits a number of wakes. Compared across changes to the
+// link, not against a target: fewer is better, and a line still ends only at
+// its line end (or 254 characters).
+void LongLineWakes(int lines) {
+  SimProcess sim({"--babble", "long-line"});
+  if (!sim.Started()) {
+    std::fprintf(stderr, "bench_serial_link: rv4410-sim did not start\n");
+    std::exit(2);
+  }
+  LoaderOn loader(sim.Path(), 9600);
+  RunState& run = loader.run;
+  QtHost& host = loader.host;
+  std::int64_t wakes = 0;
+  int characters = 0;
+  bool whole = true;
+  for (int i = 0; i < lines; ++i) {
+    ReplyBuffer reply{};
+    SendLine(run, "\x18\x18\x18\x18\x18");
+    if (ReceiveLine(run, reply.data(), 500) != 2) whole = false;
+    std::int64_t before = host.Wakeups();
+    int first = ReceiveLine(run, reply.data(), 1000);
+    int rest = ReceiveLine(run, reply.data(), 1000);
+    wakes += host.Wakeups() - before;
+    characters += std::max(first, 0) + std::max(rest, 0);
+    if (first != kReplyMaxLength || rest != 300 - kReplyMaxLength) whole = false;
+  }
+  SerialClose(run.link);
+  std::printf("A 300-character line at 9600 baud, %d times: %s\n", lines,
+              whole ? "read whole ok" : "CUT (MISSED)");
+  if (!whole) failed = true;
+  std::printf("  %-52s %10.3f\n", "wakes of the waits per character",
+              characters > 0 ? static_cast<double>(wakes) / characters : 0.0);
+}
+
 }  // namespace
 }  // namespace rv4410::bench
 
@@ -401,7 +440,7 @@ int main(int argc, char** argv) {
   Durations durations;
   const char* quick = std::getenv("RV4410_BENCH_QUICK");
   if ((argc > 1 && std::strcmp(argv[1], "--quick") == 0) || (quick != nullptr && quick[0] == '1')) {
-    durations = {2'000, 1'000, 10, 1'000};
+    durations = {2'000, 1'000, 10, 1'000, 3};
   }
 
   HandshakeCpu(durations.handshakeMs);
@@ -410,6 +449,7 @@ int main(int argc, char** argv) {
   CancelLatency(durations.latencySamples, false);
   SendLineThroughput(durations.throughputMs);
   ReplyAfterLongSend();
+  LongLineWakes(durations.longLines);
   std::printf(failed ? "bench_serial_link: a target was MISSED\n"
                      : "bench_serial_link: every target met\n");
   return failed ? 1 : 0;

@@ -4,6 +4,8 @@
 // loader's CPU (% of one core) and how long user events posted to the page
 // take to be handled. Exits 1 when a target is missed.
 
+#include <sys/stat.h>
+
 #include <QApplication>
 #include <QTimer>
 #include <cstdlib>
@@ -79,6 +81,13 @@ void ReadConfigurationOnThePage(Report& report, bool checked) {
                 percent <= kMaxCpuPercent);
   report.Info("wakes of the loader's waits, per second", wallMs > 0 ? wakeups * 1000.0 / wallMs : 0,
               "/s");
+  // Per byte of the list as saved: the same list before and after a change.
+  struct stat saved {};
+  double listBytes = stat(state.run.settings.configFile.c_str(), &saved) == 0
+                         ? static_cast<double>(saved.st_size)
+                         : 0;
+  report.Info("wakes of the loader's waits, per byte of the list saved",
+              listBytes > 0 ? static_cast<double>(wakeups) / listBytes : 0, "");
   double median = EventProbe::Median(latencies);
   double maximum = EventProbe::Maximum(latencies);
   report.Figure("event posted to the page: median until handled", median, "ms",

@@ -30,6 +30,9 @@ constexpr SpeedPair kSpeeds[] = {
 constexpr std::int64_t kMaxPollUs = 50'000;
 // The most bytes taken from the loader ahead of the line's pace.
 constexpr std::size_t kIncomingLimit = 4096;
+// The speed of a byte whose line changed speed under it: the unit, which
+// garbles whatever comes at another speed than its own, reads nothing of it.
+constexpr int kGarbledOnTheWay = 0;
 
 }  // namespace
 
@@ -79,6 +82,7 @@ bool PtyLine::Create() {
   slaveKeeper_ = slave;
   int flags = fcntl(master_, F_GETFL);
   fcntl(master_, F_SETFL, flags | O_NONBLOCK);
+  seenBaud_ = LoaderBaud();
   return !slavePath_.empty();
 }
 
@@ -88,7 +92,23 @@ int PtyLine::LoaderBaud() const {
   return SpeedToBaud(cfgetospeed(&settings));
 }
 
+void PtyLine::NoteSpeedChange(std::int64_t nowUs) {
+  int baud = LoaderBaud();
+  if (baud != seenBaud_) {
+    // The change came some time since the last look: every byte sent at the
+    // old speed and not yet in by then was on its way. The line is looked at
+    // as each byte arrives.
+    for (Incoming& in : incoming_) {
+      if (in.baud != baud && in.arrivesUs > seenAtUs_) in.baud = kGarbledOnTheWay;
+    }
+    seenBaud_ = baud;
+  }
+  seenAtUs_ = nowUs;
+}
+
 void PtyLine::ReadFromLoader(std::int64_t nowUs) {
+  // A change before these bytes concerns only those already under way.
+  NoteSpeedChange(nowUs);
   std::uint8_t buffer[kIncomingLimit];
   while (incoming_.size() < kIncomingLimit) {
     ssize_t got = read(master_, buffer, kIncomingLimit - incoming_.size());
@@ -143,6 +163,7 @@ void PtyLine::HangUp() {
 bool PtyLine::Run(const std::atomic<bool>& stop) {
   while (!stop.load()) {
     std::int64_t now = NowUs();
+    NoteSpeedChange(now);
     DeliverDue(now);
     unit_.AdvanceTo(now);
     if (!WriteDue(now)) return false;

@@ -42,6 +42,9 @@ class PtyLine {
   };
 
   std::int64_t NowUs() const;
+  // Bytes still crossing the line when the loader's end changes speed arrive
+  // garbled, as from a UART whose speed changes under queued bytes.
+  void NoteSpeedChange(std::int64_t nowUs);
   void ReadFromLoader(std::int64_t nowUs);
   void DeliverDue(std::int64_t nowUs);
   bool WriteDue(std::int64_t nowUs);
@@ -56,6 +59,9 @@ class PtyLine {
   // the terminal's own buffer fills and holds the loader back, as a line does.
   std::deque<Incoming> incoming_;
   std::int64_t inputFreeUs_ = 0;
+  // The loader's speed at the last look, and when that was.
+  int seenBaud_ = 0;
+  std::int64_t seenAtUs_ = 0;
 };
 
 // The termios speed constant for `baud`, and back; 0 for speeds without one.

@@ -14,6 +14,7 @@
 #include <pwd.h>
 #include <signal.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 #endif
 
@@ -132,6 +133,35 @@ std::optional<PortHolder> LockHolder(const std::string& device,
     if (ProcessAlive(pid)) return PortHolder{pid, ProcessName(pid)};
   }
   return std::nullopt;
+}
+
+// The process holding an flock on the file `status` describes, as
+// /proc/locks lists it: "1: FLOCK  ADVISORY  WRITE 1871 00:1a:3 0 EOF", the
+// file system's major and minor number in hex and the inode in decimal. A
+// line with "->" is a process still waiting for the lock.
+std::optional<PortHolder> FlockHolder(const struct stat& status) {
+  std::FILE* locks = std::fopen("/proc/locks", "r");
+  if (locks == nullptr) return std::nullopt;
+  std::optional<PortHolder> holder;
+  char line[256];
+  while (!holder && std::fgets(line, sizeof line, locks) != nullptr) {
+    char kind[16] = {};
+    long pid = 0;
+    unsigned fsMajor = 0;
+    unsigned fsMinor = 0;
+    unsigned long inode = 0;
+    if (std::sscanf(line, "%*d: %15s %*s %*s %ld %x:%x:%lu", kind, &pid, &fsMajor, &fsMinor,
+                    &inode) != 5) {
+      continue;
+    }
+    if (std::strcmp(kind, "FLOCK") != 0 || pid == static_cast<long>(getpid())) continue;
+    if (fsMajor == major(status.st_dev) && fsMinor == minor(status.st_dev) &&
+        inode == status.st_ino && ProcessAlive(pid)) {
+      holder = PortHolder{pid, ProcessName(pid)};
+    }
+  }
+  std::fclose(locks);
+  return holder;
 }
 
 bool AllDigits(const char* text) {
@@ -266,7 +296,7 @@ PortDiagnosis DiagnoseDevice(const std::string& device,
   (void)knownDevices;
   (void)lockDirectories;
 #else
-  struct stat status;
+  struct stat status {};
   std::string canonical;
   if (device.empty() || stat(device.c_str(), &status) != 0) {
     diagnosis.state = device.empty() ? PortState::kMissing : ClassifyOpenError(errno);
@@ -291,7 +321,10 @@ PortDiagnosis DiagnoseDevice(const std::string& device,
     }
   }
   if (diagnosis.state == PortState::kFound) {
-    diagnosis.holder = LockHolder(device, lockDirectories);
+    // The lock the loader honours first; a lock file next; then any process
+    // that merely has the device open (such as the far end of a terminal).
+    diagnosis.holder = FlockHolder(status);
+    if (!diagnosis.holder) diagnosis.holder = LockHolder(device, lockDirectories);
     if (!diagnosis.holder && !canonical.empty()) {
       std::optional<PortHolder> lockedAs = LockHolder(canonical, lockDirectories);
       if (lockedAs) diagnosis.holder = lockedAs;

@@ -118,8 +118,8 @@ void QtHost::WaitForEvent(std::int64_t deadline) {
 }
 
 void QtHost::WaitForUserEvent(std::int64_t deadline) {
-  // The bytes wait in the system meanwhile; the next ordinary turn reads
-  // them all at once.
+  // The bytes wait in the system meanwhile; they count as waiting all the
+  // same, and the next read fetches them all at once.
   device_.HoldInputWakeups(true);
   waits_.WaitForEvent(deadline);
   device_.HoldInputWakeups(false);

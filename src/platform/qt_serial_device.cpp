@@ -5,8 +5,12 @@
 #include <QSocketNotifier>
 
 #if defined(Q_OS_UNIX)
+#include <fcntl.h>
 #include <poll.h>
+#include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #endif
 #if defined(Q_OS_LINUX)
 #include <linux/serial.h>
@@ -32,16 +36,25 @@ QtSerialDevice::~QtSerialDevice() {
 bool QtSerialDevice::Open(const std::string& portName, int baud) {
   Close();
   devicePath_ = ResolvePortName(portName);
-  if (devicePath_.empty()) return false;
+  return OpenPath(baud);
+}
+
+bool QtSerialDevice::Reopen(int baud) {
+  Close();
+  return OpenPath(baud);
+}
+
+bool QtSerialDevice::OpenPath(int baud) {
+  if (devicePath_.empty() || !ClaimDevice()) return false;
   port_->setPortName(QString::fromStdString(devicePath_));
   // Qt reads into its own buffer; bound it as the driver queue is bounded.
   port_->setReadBufferSize(static_cast<qint64>(kDriverQueueSize));
-  if (!port_->open(QIODevice::ReadWrite)) return false;
-  bool configured = port_->setBaudRate(baud) && port_->setDataBits(QSerialPort::Data8) &&
+  bool configured = port_->open(QIODevice::ReadWrite) && port_->setBaudRate(baud) &&
+                    port_->setDataBits(QSerialPort::Data8) &&
                     port_->setParity(QSerialPort::NoParity) &&
                     port_->setStopBits(QSerialPort::OneStop);
   if (!configured) {
-    port_->close();
+    CloseNow();
     return false;
   }
   SetLowLatency();
@@ -50,14 +63,69 @@ bool QtSerialDevice::Open(const std::string& portName, int baud) {
 }
 
 void QtSerialDevice::Close() {
-  if (!port_->isOpen()) return;
-  // A Cancel during a break closes the port in the middle of it: the line must
-  // not stay held in break for whoever opens it next.
-  if (port_->isBreakEnabled()) port_->setBreakEnabled(false);
-  // Closing drops what Qt still holds; the last bytes of a command count.
-  if (port_->isOpen()) port_->flush();
-  if (port_->isOpen()) port_->close();
+  if (port_->isOpen()) {
+    // A Cancel during a break closes the port in the middle of it: the line
+    // must not stay held in break for whoever opens it next.
+    if (port_->isBreakEnabled()) port_->setBreakEnabled(false);
+    // Closing drops what Qt still holds; the last bytes of a command count.
+    if (port_->isOpen()) port_->flush();
+  }
+  CloseNow();
 }
+
+void QtSerialDevice::CloseNow() {
+  if (port_->isOpen()) port_->close();
+  ReleaseDevice();
+}
+
+#if defined(Q_OS_UNIX)
+
+namespace {
+
+DeviceIdentity IdentityOf(const struct stat& status) {
+  return {static_cast<std::uint64_t>(status.st_rdev), static_cast<std::uint64_t>(status.st_ino)};
+}
+
+}  // namespace
+
+bool QtSerialDevice::ClaimDevice() {
+  ReleaseDevice();
+  claim_ = ::open(devicePath_.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  struct stat status {};
+  if (claim_ < 0 || flock(claim_, LOCK_EX | LOCK_NB) != 0 || fstat(claim_, &status) != 0) {
+    ReleaseDevice();
+    return false;
+  }
+  identity_ = IdentityOf(status);
+  return true;
+}
+
+void QtSerialDevice::ReleaseDevice() {
+  // Closing the descriptor gives the lock up.
+  if (claim_ >= 0) ::close(claim_);
+  claim_ = -1;
+}
+
+DeviceIdentity QtSerialDevice::IdentityNow() const {
+  struct stat status {};
+  if (devicePath_.empty() || stat(devicePath_.c_str(), &status) != 0) return {};
+  return IdentityOf(status);
+}
+
+#else
+
+// Windows opens a COM port for exclusive use; a name stands for one port.
+bool QtSerialDevice::ClaimDevice() {
+  return true;
+}
+
+void QtSerialDevice::ReleaseDevice() {}
+
+DeviceIdentity QtSerialDevice::IdentityNow() const {
+  return {};
+}
+
+#endif
 
 void QtSerialDevice::SetLowLatency() {
 #if defined(Q_OS_LINUX)
@@ -109,16 +177,36 @@ void QtSerialDevice::HoldInputWakeups(bool hold) {
   }
 }
 
+std::size_t QtSerialDevice::SystemInputQueued() const {
+#if defined(Q_OS_UNIX)
+  int queued = 0;
+  if (ioctl(static_cast<int>(port_->handle()), FIONREAD, &queued) == 0 && queued > 0) {
+    return static_cast<std::size_t>(queued);
+  }
+#endif
+  return 0;
+}
+
 std::size_t QtSerialDevice::BytesWaiting() {
   if (!port_->isOpen()) return 0;
   // Clearing reports NoError to every listener; do it only when there is one.
   if (port_->error() != QSerialPort::NoError) port_->clearError();
-  return static_cast<std::size_t>(port_->bytesAvailable());
+  // Qt fetches input only when its read notifier runs: not while a line
+  // gathers, nor while the loader is held up (a busy PC, a slow screen).
+  // What the system holds meanwhile has arrived all the same; it is asked
+  // only when Qt's buffer is empty, which saves a system call per byte.
+  auto buffered = static_cast<std::size_t>(port_->bytesAvailable());
+  return buffered != 0 ? buffered : SystemInputQueued();
 }
 
 std::size_t QtSerialDevice::Read(std::uint8_t* data, std::size_t count) {
   if (!port_->isOpen()) return 0;
-  qint64 got = port_->read(reinterpret_cast<char*>(data), static_cast<qint64>(count));
+  auto wanted = static_cast<qint64>(count);
+  // Lets Qt fetch what the system holds now; it does not wait, as the
+  // system reported bytes ready.
+  if (port_->bytesAvailable() < wanted && SystemInputQueued() > 0) port_->waitForReadyRead(0);
+  if (!port_->isOpen()) return 0;
+  qint64 got = port_->read(reinterpret_cast<char*>(data), wanted);
   return got > 0 ? static_cast<std::size_t>(got) : 0;
 }
 
@@ -174,7 +262,7 @@ void QtSerialDevice::OnError(QSerialPort::SerialPortError error) {
   // Windows gives ResourceError only for a device that went away.
   bool gone = error == QSerialPort::ResourceError;
 #endif
-  if (gone) port_->close();
+  if (gone) CloseNow();
 }
 
 }  // namespace rv4410

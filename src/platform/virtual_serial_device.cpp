@@ -1,6 +1,7 @@
 #include "platform/virtual_serial_device.h"
 
 #include <algorithm>
+#include <functional>
 
 namespace rv4410 {
 
@@ -20,6 +21,18 @@ void VirtualSerialDevice::SetPortDenied(const std::string& portName, bool denied
   }
 }
 
+void VirtualSerialDevice::ReplaceDevice(const std::string& portName) {
+  ++replacements_[portName];
+  SetPortPresent(portName, true);
+}
+
+DeviceIdentity VirtualSerialDevice::IdentityAt(const std::string& portName) const {
+  if (!PortPresent(portName)) return {};
+  auto replaced = replacements_.find(portName);
+  return {std::hash<std::string>{}(portName) | 1,
+          replaced == replacements_.end() ? 1 : replaced->second + 1};
+}
+
 void VirtualSerialDevice::SetBaudRejected(int baud, bool rejected) {
   if (rejected) {
     rejectedBauds_.insert(baud);
@@ -34,21 +47,32 @@ bool VirtualSerialDevice::Open(const std::string& portName, int baud) {
   if (rejectedBauds_.count(baud) != 0) return false;
   open_ = true;
   portName_ = portName;
+  identity_ = IdentityAt(portName);
   baud_ = baud;
   openedBauds_.push_back(baud);
+  SwitchLineSpeed(baud);
   Purge();
   return true;
 }
 
 void VirtualSerialDevice::Close() {
   if (breakOn_) SetBreak(false);
+  if (!open_) return;
   open_ = false;
-  // Closing waits for the driver's output queue to drain, as a serial
-  // driver's close does: what was written still reaches the far end, and
-  // no purge of a later handle takes it back.
+  // A driver's close lets its output queue drain, and no purge of a later
+  // handle takes it back; but the port is handed back at its resting speed.
   draining_.insert(draining_.end(), output_.begin(), output_.end());
   output_.clear();
   input_.clear();
+  SwitchLineSpeed(restingBaud_);
+}
+
+void VirtualSerialDevice::SwitchLineSpeed(int baud) {
+  if (baud == lineBaud_) return;
+  lineBaud_ = baud;
+  for (std::deque<InFlight>* queue : {&draining_, &output_}) {
+    for (InFlight& sent : *queue) sent.baud = kGarbledOnTheWay;
+  }
 }
 
 std::size_t VirtualSerialDevice::Write(const std::uint8_t* data, std::size_t count) {

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <deque>
 #include <limits>
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -17,12 +18,16 @@
 namespace rv4410 {
 
 inline constexpr std::int64_t kNever = std::numeric_limits<std::int64_t>::max();
+// The speed of a byte whose line changed speed under it on its way: no
+// receiver reads it at any speed.
+inline constexpr int kGarbledOnTheWay = 0;
 
 // The far end of an in-memory line.
 class VirtualPeer {
  public:
   virtual ~VirtualPeer() = default;
-  // A byte that has fully arrived at `atUs`, sent by the loader at `baud`.
+  // A byte that has fully arrived at `atUs`, sent by the loader at `baud`
+  // (kGarbledOnTheWay: the speed changed under it).
   virtual void ReceiveByte(std::uint8_t byte, int baud, std::int64_t atUs) = 0;
   // The loader held the line in break from `fromUs` to `toUs`.
   virtual void ReceiveBreak(std::int64_t fromUs, std::int64_t toUs) = 0;
@@ -46,11 +51,17 @@ class VirtualSerialDevice : public SerialDevice {
   void SetBaudRejected(int baud, bool rejected);
   // Another program holds the port: every open fails as a busy device does.
   void SetHeldElsewhere(bool held) { heldElsewhere_ = held; }
+  // Another device appears at this name (an adapter plugged in again), present.
+  void ReplaceDevice(const std::string& portName);
   // The line holds output back (a flow-control pause, a stalled adapter):
   // nothing leaves while held; on release the queued bytes leave from then on.
   void HoldOutput(bool held);
   // The user may not open this name: its opens fail.
   void SetPortDenied(const std::string& portName, bool denied);
+  // The speed the port stands at while no program holds it (9600 unless
+  // set): a close hands it back at that speed, as QSerialPort restores the
+  // settings it found.
+  void SetRestingBaud(int baud) { restingBaud_ = baud; }
 
   bool PortPresent(const std::string& portName) const { return missingPorts_.count(portName) == 0; }
   bool PortDenied(const std::string& portName) const { return deniedPorts_.count(portName) != 0; }
@@ -59,6 +70,9 @@ class VirtualSerialDevice : public SerialDevice {
   bool Open(const std::string& portName, int baud) override;
   void Close() override;
   bool IsOpen() const override { return open_; }
+  bool Reopen(int baud) override { return Open(portName_, baud); }
+  DeviceIdentity OpenedIdentity() const override { return identity_; }
+  DeviceIdentity IdentityNow() const override { return IdentityAt(portName_); }
   std::size_t Write(const std::uint8_t* data, std::size_t count) override;
   std::size_t BytesWaiting() override;
   std::size_t Read(std::uint8_t* data, std::size_t count) override;
@@ -86,14 +100,23 @@ class VirtualSerialDevice : public SerialDevice {
   };
 
   std::int64_t NextOutputUs() const;
+  // The device `portName` reaches now; all zero when it reaches none.
+  DeviceIdentity IdentityAt(const std::string& portName) const;
+  // The line now runs at `baud`: bytes still on their way, sent at the old
+  // speed, arrive garbled, as from a UART whose speed changes under them.
+  void SwitchLineSpeed(int baud);
 
   VirtualPeer* peer_ = nullptr;
   std::int64_t nowUs_ = 0;
   bool open_ = false;
   bool heldElsewhere_ = false;
   int baud_ = 9600;
+  int restingBaud_ = 9600;
+  int lineBaud_ = 9600;  // the speed the line runs at, open or not
   std::string portName_;
   std::set<std::string> missingPorts_;
+  std::map<std::string, std::uint64_t> replacements_;  // devices that came since the first
+  DeviceIdentity identity_;
   std::set<std::string> deniedPorts_;
   std::set<int> rejectedBauds_;
   std::deque<InFlight>& NextOutputQueue();

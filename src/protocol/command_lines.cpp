@@ -36,9 +36,17 @@ bool ReplyIsOk(const char* reply) {
 }
 
 int ReopenSerialAt(RunState& run, int baud) {
-  SerialClose(run.link);
+  // The reopen closes first, letting what was written leave at the old speed.
   run.settings.baudRate = baud;
-  return SerialOpen(run.link);
+  return SerialReopen(run.link);
+}
+
+bool LineWentAway(RunState& run) {
+  if (!SerialLineGone(run.link)) return false;
+  std::string text = FormatText(kLineWentAwayFormat, run.settings.portName.c_str());
+  run.log.LogPrintf("%s\r\n", text.c_str());
+  run.host.ShowMessageBox({text, kErrorCaption, BoxIcon::kError, BoxButtons::kOk, nullptr});
+  return true;
 }
 
 int SendLine(RunState& run, const char* format, ...) {
@@ -89,6 +97,8 @@ int WaitForOk(RunState& run, int withBreak) {
 
   int step = withBreak == 1 ? 0 : kFirstStep;
   for (;;) {
+    // Without the device it opened the handshake has no one to find.
+    if (LineWentAway(run)) return 1;
     reply[0] = '\0';
     if (step == 0) {
       SerialSendBreak(run.link);
@@ -120,6 +130,12 @@ int ReceiveReplyOr(RunState& run, ReplyBuffer& reply, std::int64_t timeoutMs,
     reply.back() = '\0';
   }
   return result;
+}
+
+bool StoppedByUser(RunState& run) {
+  if (!run.CancelRequested) return false;
+  SerialCloseNow(run.link);
+  return true;
 }
 
 void PauseWithMessages(RunState& run, std::int64_t ms) {

@@ -22,6 +22,9 @@ inline constexpr const char* kUnitRepliedError = "Unit replied with an error\nTr
 inline constexpr const char* kResetUnitNote =
     "Please reset the unit by turning\nits power off then on...";
 inline constexpr const char* kUnitSentFormat = "Unit sent '%s'\r\n";
+inline constexpr const char* kLineWentAwayFormat =
+    "The line to the unit on %s went away: nothing more was sent to it.\n"
+    "Check the cable and start again.";
 inline constexpr const char* kErrorCaption = "Error";
 inline constexpr const char* kNoteCaption = "Note";
 
@@ -39,7 +42,8 @@ int ReceiveLine(RunState& run, char* buffer, std::int64_t timeoutMs);
 // The attention handshake: five cancel characters per attempt until the unit
 // answers "OK", searching the current speed, 1200 and 9600 baud (the speed
 // found stays in the settings and the port stays open). `withBreak` starts
-// with a break. 0 when the unit answered, 1 when CancelRequested ended it.
+// with a break. 0 when the unit answered, 1 when CancelRequested ended it or
+// the line went away (LineWentAway has told the user; the port is closed).
 int WaitForOk(RunState& run, int withBreak);
 
 // Checks a reply against `expected` (its first two characters). On a timeout
@@ -51,14 +55,24 @@ int CheckReply(RunState& run, const char* reply, int result, const char* expecte
 // True when the reply's first two characters are "OK" (what follows does not matter).
 bool ReplyIsOk(const char* reply);
 
-// Closes the port, stores `baud` in the settings and opens the port again at
-// it. The speed stays in the settings for later opens. 1 when open, 0 if not.
+// Closes the port, stores `baud` in the settings and opens the same device
+// again at it (SerialReopen). The speed stays in the settings for later opens.
+// 1 when open, 0 if not.
 int ReopenSerialAt(RunState& run, int baud);
+
+// Whether the device this operation opened went away (it hung up, or another
+// device is at its path now): then logs and shows kLineWentAwayFormat in an
+// "Error" box, and the caller ends the operation as failed.
+bool LineWentAway(RunState& run);
 
 // ReceiveLine into `reply`; on a timeout `reply` says `onTimeout` instead
 // of being left empty, for the log line that may follow.
 int ReceiveReplyOr(RunState& run, ReplyBuffer& reply, std::int64_t timeoutMs,
                    const char* onTimeout);
+
+// Whether the user has ended the page (CancelRequested); the port is then
+// closed at once, without waiting for what the abandoned exchange queued.
+bool StoppedByUser(RunState& run);
 
 // Waits `ms` with the window alive: user events run, nothing spins.
 void PauseWithMessages(RunState& run, std::int64_t ms);

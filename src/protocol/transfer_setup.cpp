@@ -33,8 +33,7 @@ bool SelectLoadMode(RunState& run, int mapMode, ReplyBuffer& reply) {
 void ShowSpeed(RunState& run, TransferPage& page, int baud) {
   std::string text = FormatText(kBaudRateSetFormat, baud);
   // A fresh open at the same speed drops whatever the switch left queued.
-  SerialClose(run.link);
-  SerialOpen(run.link);
+  ReopenSerialAt(run, baud);
   page.SetStatusText(kStatusField1033, text);
   run.log.LogLine(text);
 }
@@ -60,36 +59,26 @@ int SetupTransfer(RunState& run, TransferPage& page, int mapMode,
     SendLine(run, "%s", entry.command);
     run.log.LogLine(std::string(kSendBaudRateMessage) + entry.command);
     int result = ReceiveLine(run, reply.data(), kSpeedReplyMs);
-    if (run.CancelRequested) {
-      SerialClose(run.link);
-      return 1;
-    }
+    if (StoppedByUser(run)) return 1;
     // A refused speed command is not a cable problem: no fall-back for it.
     if (CheckReply(run, reply.data(), result, "OK", kUnitRepliedError) == 1) return 1;
 
     PauseWithMessages(run, kSpeedSwitchPauseMs);
     // A page ended during the pause closed the port; it stays closed.
-    if (run.CancelRequested) {
-      SerialClose(run.link);
-      return 1;
-    }
+    if (StoppedByUser(run)) return 1;
     ReopenSerialAt(run, entry.baud);
+    if (LineWentAway(run)) return 1;
 
     bool modeSet = SelectLoadMode(run, mapMode, reply);
-    if (run.CancelRequested) {
-      SerialClose(run.link);
-      return 1;
-    }
+    if (StoppedByUser(run)) return 1;
     if (modeSet) {
       ShowSpeed(run, page, entry.baud);
+      if (LineWentAway(run)) return 1;
       run.log.LogPrintf(kSendingControlBlock);
       if (SendBlock(run, kControlBlockType, controlBlock, kControlBlockSize, kControlBlockAddress) <
           0) {
         // A block cut short by the user's Cancel is no write error to report.
-        if (run.CancelRequested) {
-          SerialClose(run.link);
-          return 1;
-        }
+        if (StoppedByUser(run)) return 1;
         ReportControlBlockWriteError(run);
         ReopenSerialAt(run, kResyncBaud);
         if (WaitForOk(run, 1) == 1) return 1;
@@ -98,10 +87,7 @@ int SetupTransfer(RunState& run, TransferPage& page, int mapMode,
       }
       std::strncpy(reply.data(), kNoResponse, reply.size());
       result = ReceiveReplyAfterSwitch(run, reply, kControlBlockReplyMs);
-      if (run.CancelRequested) {
-        SerialClose(run.link);
-        return 1;
-      }
+      if (StoppedByUser(run)) return 1;
       if (result >= 0 && ReplyIsOk(reply.data())) return 0;
     }
 

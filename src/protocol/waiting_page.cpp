@@ -29,7 +29,12 @@ void WaitingPageOpen(RunState& run, WaitingPage& page) {
 void WaitingPageTimer(RunState& run, WaitingPage& page) {
   // The waits below let the page's buttons run; any of them ends the page
   // and sets CancelRequested, which stops the handshake and the queries.
-  if (WaitForOk(run, 0) == 1 || run.CancelRequested) return;
+  if (WaitForOk(run, 0) == 1 || run.CancelRequested) {
+    // The device went away under the handshake, which has said so: nothing
+    // more to wait for here, as when the port does not open.
+    if (!run.CancelRequested) page.EndPage(kPageLeave);
+    return;
+  }
   for (int query = 0; query < kIdentificationQueries && !run.CancelRequested; ++query) {
     if (QueryUnit(run) == 0) break;
   }
@@ -43,7 +48,7 @@ void WaitingPageCommand(RunState& run, WaitingPage& page, WaitingCommand command
   // would still fire the start timer and let a handshake reopen the port.
   page.StopTimer();
   run.CancelRequested = true;
-  SerialClose(run.link);
+  SerialCloseNow(run.link);
   switch (command) {
     case WaitingCommand::kNext:
       if (CheckUnitForFunction(run, page, map) == 1) return;

@@ -9,10 +9,38 @@
 
 namespace rv4410 {
 
+namespace {
+
+// Microseconds to whole milliseconds, rounded up: a wait never ends before
+// the last stop bit.
+std::int64_t CeilMs(std::int64_t us) {
+  return (us + 999) / 1000;
+}
+
+// The device has just opened at the speed of the settings.
+int MarkOpen(SerialLink& link) {
+  link.open = true;
+  link.openBaud = link.settings.baudRate;
+  // Opening discards the output queue: nothing is on its way any more.
+  link.lineFreeUs = kNothingSentUs;
+  if (!link.ioBuffer) IoBufferAlloc(link);
+  return 1;
+}
+
+}  // namespace
+
 bool SerialIsOpen(SerialLink& link) {
   // A hang-up closes the device under us; the link then counts as closed too.
-  if (link.open && !link.host.Serial().IsOpen()) link.open = false;
+  if (link.open && !link.host.Serial().IsOpen()) {
+    link.open = false;
+    link.lineGone = true;
+  }
   return link.open;
+}
+
+bool SerialLineGone(SerialLink& link) {
+  SerialIsOpen(link);
+  return link.lineGone;
 }
 
 int SerialOpen(SerialLink& link) {
@@ -22,23 +50,84 @@ int SerialOpen(SerialLink& link) {
   // afresh keeps the promise of an open: the configured port, at the
   // configured speed, with nothing queued.
   SerialClose(link);
-  if (!device.Open(link.settings.portName, link.settings.baudRate)) {
-    link.open = false;
-    return 0;
-  }
-  link.open = true;
-  link.openBaud = link.settings.baudRate;
-  // Opening discards the output queue: nothing is on its way any more.
-  link.lineFreeUs = link.host.TickCount() * 1000;
-  if (!link.ioBuffer) IoBufferAlloc(link);
-  return 1;
+  // A fresh start: whatever device the name reaches now is the one.
+  link.lineGone = false;
+  if (!device.Open(link.settings.portName, link.settings.baudRate)) return 0;
+  link.device = device.OpenedIdentity();
+  return MarkOpen(link);
 }
 
-int SerialClose(SerialLink& link) {
-  if (!link.open) return 0;
+namespace {
+
+// Sleeps until what was written has left the wire, as SerialClose says.
+// False when bytes are still queued at the limit (a line held by flow control).
+bool LetOutputLeave(SerialLink& link) {
+  Host& host = link.host;
+  SerialDevice& device = host.Serial();
+  std::int64_t characterUs = CharacterTimeUs(link.openBaud);
+  std::int64_t start = host.TickCount();
+  std::size_t unsent = device.UnsentBytes();
+  auto lineTimeUs = [characterUs](std::size_t bytes) {
+    return static_cast<std::int64_t>(bytes) * characterUs;
+  };
+  // The line-time estimate also covers what a device holds without counting
+  // it (a UART's FIFO, an adapter's buffer, the far end of a pseudo-terminal,
+  // which reports nothing queued), but no more than a driver queue's worth.
+  std::int64_t estimateUs =
+      std::min(link.lineFreeUs, start * 1000 + lineTimeUs(unsent + kDriverQueueSize));
+  std::int64_t settled =
+      link.lineFreeUs == kNothingSentUs ? start : CeilMs(estimateUs) + kOutputSettleMs;
+  std::int64_t limit = std::max(settled, start + CeilMs(lineTimeUs(unsent)) + kOutputSettleMs);
+  for (;;) {
+    std::int64_t now = host.TickCount();
+    unsent = device.UnsentBytes();
+    if (unsent == 0 && now >= settled) return true;
+    if (now >= limit) return unsent == 0;
+    // Asleep until the queue should be empty at the line rate.
+    std::int64_t drained = unsent == 0 ? settled : now + CeilMs(lineTimeUs(unsent));
+    host.WaitForEvent(std::min(limit, std::max(drained, now + 1)));
+    if (!SerialIsOpen(link)) return true;
+  }
+}
+
+int CloseDevice(SerialLink& link) {
   link.host.Serial().Close();
   link.open = false;
   return 1;
+}
+
+}  // namespace
+
+int SerialClose(SerialLink& link) {
+  if (!link.open) return 0;
+  // Stuck output is not waited for any longer, nor left to the driver's own
+  // close, which could hold the program for half a minute.
+  if (SerialIsOpen(link) && !LetOutputLeave(link) && SerialIsOpen(link)) {
+    link.host.Serial().Purge();
+  }
+  return CloseDevice(link);
+}
+
+int SerialReopen(SerialLink& link) {
+  SerialClose(link);
+  SerialDevice& device = link.host.Serial();
+  // Within one operation the loader talks only to the device it opened: one
+  // that hung up is not replaced by whatever appears at its path next.
+  if (!link.lineGone && device.IdentityNow() != link.device) link.lineGone = true;
+  if (link.lineGone) return 0;
+  if (!device.Reopen(link.settings.baudRate)) return 0;
+  if (device.OpenedIdentity() != link.device) {
+    device.Close();
+    link.lineGone = true;
+    return 0;
+  }
+  return MarkOpen(link);
+}
+
+int SerialCloseNow(SerialLink& link) {
+  if (!link.open) return 0;
+  if (SerialIsOpen(link)) link.host.Serial().Purge();
+  return CloseDevice(link);
 }
 
 void SerialWriteByte(SerialLink& link, std::uint8_t byte) {
@@ -48,8 +137,7 @@ void SerialWriteByte(SerialLink& link, std::uint8_t byte) {
   // to go: a device may report room only in chunks (a pseudo-terminal, a USB
   // adapter), long after the first of them left. A byte is given up only 40 ms
   // after the queue should have drained at the line rate.
-  std::int64_t lineFreeMs = (link.lineFreeUs + 999) / 1000;
-  std::int64_t deadline = std::max(host.TickCount(), lineFreeMs) + kByteTimeoutMs;
+  std::int64_t deadline = std::max(host.TickCount(), CeilMs(link.lineFreeUs)) + kByteTimeoutMs;
   for (;;) {
     host.PumpMessages();
     if (!SerialIsOpen(link)) return;
@@ -78,8 +166,12 @@ int ReadByteBy(SerialLink& link, std::int64_t deadline) {
   for (;;) {
     host.PumpMessages();
     if (!SerialIsOpen(link)) return -1;
+    // The clock is read before the input is looked at: a byte that came while
+    // the loader was held up (a busy PC, a slow screen) came in time, however
+    // late the look.
+    std::int64_t now = host.TickCount();
     waiting = host.Serial().BytesWaiting();
-    if (waiting != 0 || host.TickCount() >= deadline) break;
+    if (waiting != 0 || now >= deadline) break;
     host.WaitForEvent(deadline);
   }
   if (waiting == 0) return -1;
@@ -95,7 +187,7 @@ int ReadByteBy(SerialLink& link, std::int64_t deadline) {
 std::int64_t GatherMs(int baud) {
   std::int64_t eightCharactersUs = 8 * CharacterTimeUs(baud);
   if (eightCharactersUs < 2000) return 0;
-  return std::min<std::int64_t>((eightCharactersUs + 999) / 1000, kByteTimeoutMs / 4);
+  return std::min<std::int64_t>(CeilMs(eightCharactersUs), kByteTimeoutMs / 4);
 }
 
 }  // namespace
@@ -133,7 +225,7 @@ void SerialSendBreak(SerialLink& link) {
 void SerialPurge(SerialLink& link) {
   if (!SerialIsOpen(link)) return;
   link.host.Serial().Purge();
-  link.lineFreeUs = link.host.TickCount() * 1000;
+  link.lineFreeUs = kNothingSentUs;
 }
 
 namespace {
@@ -148,8 +240,7 @@ std::int64_t OutputDoneAt(SerialLink& link, std::size_t& unsent) {
   std::int64_t characterUs = CharacterTimeUs(link.openBaud);
   std::int64_t doneUs =
       std::max(link.lineFreeUs, now * 1000 + static_cast<std::int64_t>(unsent) * characterUs);
-  // Rounded up: the wait never begins before the last stop bit.
-  return std::max(now, (doneUs + 999) / 1000);
+  return std::max(now, CeilMs(doneUs));
 }
 
 }  // namespace

@@ -8,17 +8,24 @@
 #include <memory>
 
 #include "platform/host.h"
+#include "platform/serial_device.h"
 #include "serial/loader_settings.h"
 
 namespace rv4410 {
 
 // Per-byte deadline of reads and writes.
 inline constexpr std::int64_t kByteTimeoutMs = 40;
+// How long a close waits beyond the line time of the last byte written: a USB
+// adapter passes bytes on in frames of a millisecond, and the far end of a
+// pseudo-terminal takes them when it is next scheduled.
+inline constexpr std::int64_t kOutputSettleMs = 20;
 inline constexpr std::int64_t kBreakMs = 100;
 inline constexpr std::size_t kIoBufferSize = 16;
 
 inline constexpr const char* kSerialInitErrorCaption = "Serial Init Error";
 inline constexpr const char* kAllocationErrorFormat = "Allocation Error\n Code: %d";
+
+inline constexpr std::int64_t kNothingSentUs = 0;
 
 struct SerialLink {
   SerialLink(Host& host, LoaderSettings& settings) : host(host), settings(settings) {}
@@ -26,24 +33,49 @@ struct SerialLink {
   Host& host;
   LoaderSettings& settings;
   bool open = false;
+  // The device the last SerialOpen reached; a reopen takes only that one.
+  DeviceIdentity device;
+  // That device went away: it hung up (closed itself, not closed by us), or a
+  // reopen found another device at its path. Cleared by the next SerialOpen.
+  bool lineGone = false;
   // The speed the port was opened at: what the line rate is while it is open.
   int openBaud = 0;
   // When the last byte handed to the port will have left the PC at the line
-  // rate, in microseconds of the host's tick count.
-  std::int64_t lineFreeUs = 0;
+  // rate, in microseconds of the host's tick count; kNothingSentUs while
+  // nothing has been handed over since the open or a purge.
+  std::int64_t lineFreeUs = kNothingSentUs;
   // Holds the single byte of every read and write; obtained once per run.
   std::unique_ptr<std::uint8_t[]> ioBuffer;
 };
 
 // Whether a port is open; a device that hung up counts as closed from now on.
 bool SerialIsOpen(SerialLink& link);
+// Whether the device that the last SerialOpen reached went away (lineGone).
+bool SerialLineGone(SerialLink& link);
 // Opens the port named in the settings at their baud rate (8N1, exclusive) and
 // discards anything queued. 1 when open, 0 on failure (no port open, nothing shown).
 // A port that is still open is closed first and opened again: afterwards the
 // port is the configured one at the configured speed, whatever came before.
+// The device it reaches is the one SerialReopen takes again later.
 int SerialOpen(SerialLink& link);
+// Closes the port as SerialClose does and opens the same device again (the
+// path the last SerialOpen reached) at the baud rate of the settings, for a
+// speed change within an operation.
+// Refuses (0, port closed, nothing sent) when the device went away: it hung
+// up, or the port name now reaches another device. 1 when open.
+int SerialReopen(SerialLink& link);
 // 1 when a port was open and is now closed, 0 when none was open.
+// What was written leaves the wire first: closing hands the port back at the
+// speed it stood at before, and a speed change garbles bytes still on their
+// way. The wait sleeps (user events run) until the device's output queue is
+// empty and the last byte's line time and 20 ms have passed, at most the line
+// time of what is queued and those 20 ms; what is still queued then is
+// discarded. A close by a user event meanwhile (Cancel) ends the wait at once.
 int SerialClose(SerialLink& link);
+// Closes at once, for a stop the user asked for (Cancel, Back, Exit, closing
+// a page, a signal): what is still queued is discarded, not waited for. 1 when
+// a port was open and is now closed, 0 when none was open.
+int SerialCloseNow(SerialLink& link);
 // Sends one byte. While the output queue is full it waits for room until 40 ms
 // after the queued bytes should have left at the line rate; a byte the port
 // will not take by then is dropped.

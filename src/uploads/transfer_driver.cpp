@@ -38,10 +38,7 @@ void RunReadConfiguration(LoaderState& state, TransferPageWindow& page) {
   RunState& run = state.run;
   page.EnableExit(true);
   int result = GuardedReadConfiguration(run);
-  if (run.CancelRequested) {
-    SerialClose(run.link);
-    return;
-  }
+  if (StoppedByUser(run)) return;
   if (result != kReadDone) {
     EndWithRetryQuestion(run, page, kProblemReadingConfiguration);
     return;
@@ -64,10 +61,7 @@ void RunWriteConfiguration(LoaderState& state, TransferPageWindow& page) {
   }
   ReplyBuffer reply{};
   int n = ReceiveLine(run, reply.data(), kWrittenListReplyMs);
-  if (run.CancelRequested) {
-    SerialClose(run.link);
-    return;
-  }
+  if (StoppedByUser(run)) return;
   if (CheckReply(run, reply.data(), n, "OK", kUnitRepliedError) == 1) return;
   // The technician has written the list back by hand: no program upload
   // owes it to a unit any more.
@@ -158,7 +152,7 @@ void TransferPageCommand(LoaderState& state, TransferPageWindow& page, TransferC
   page.StopTimer();
   if (command == TransferCommand::kClose) run.log.LogWindowDetach();
   run.CancelRequested = true;
-  SerialClose(run.link);
+  SerialCloseNow(run.link);
   switch (command) {
     case TransferCommand::kNext:
       page.EndPage(kPageNext);

@@ -78,12 +78,6 @@ void ShowBusy(LoaderState& state, TransferPageWindow& page) {
   page.ShowCursor(CursorShape::kWait);
 }
 
-bool StoppedByUser(RunState& run) {
-  if (!run.CancelRequested) return false;
-  SerialClose(run.link);
-  return true;
-}
-
 void EndWithRetryQuestion(RunState& run, TransferPage& page, const char* question) {
   SerialClose(run.link);
   page.EndPage(AskRetryAfterError(run, question) == 1 ? kPageTryAgain : kPageLeave);

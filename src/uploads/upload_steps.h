@@ -72,9 +72,6 @@ Step WriteFlashRepeating(LoaderState& state, TransferPageWindow& page, std::int6
 // Sets BusyCursor and shows the hourglass at once.
 void ShowBusy(LoaderState& state, TransferPageWindow& page);
 
-// Closes the port when the user has ended the page; true then.
-bool StoppedByUser(RunState& run);
-
 // Closes the port, asks `question` with AskRetryAfterError and ends the page
 // with 4 on Yes, 0 on No.
 void EndWithRetryQuestion(RunState& run, TransferPage& page, const char* question);

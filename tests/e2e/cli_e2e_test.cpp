@@ -2,9 +2,13 @@
 // process, against rv4410-sim on pseudo-terminals through the real serial
 // port; its exit codes, its JSON lines, and what the units hold afterwards.
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <termios.h>
+#include <unistd.h>
 
 #include <QElapsedTimer>
 #include <QJsonDocument>
@@ -21,6 +25,7 @@
 
 #include "config/pending_restore.h"
 #include "config/read_configuration.h"
+#include "platform/format.h"
 #include "support/image_builders.h"
 #include "support/sim_process.h"
 #include "support/temp_dir.h"
@@ -601,6 +606,152 @@ TEST_F(CliEndToEnd, ThreeUnitsAtOnceEachGetTheWholeImage) {
   for (const char* tag : {"a", "b", "c"}) {
     EXPECT_EQ(ReadFile(dir.File(std::string("program-out") + tag)), AsString(image)) << tag;
   }
+}
+
+// The simulator's journal lines of `event` ("command") with `detail` ("RP").
+int JournalCount(const std::string& journal, const std::string& entry) {
+  std::istringstream lines(ReadFile(journal));
+  std::string line;
+  int count = 0;
+  while (std::getline(lines, line)) {
+    std::size_t space = line.find(' ');
+    if (space != std::string::npos && line.compare(space + 1, std::string::npos, entry) == 0) {
+      ++count;
+    }
+  }
+  return count;
+}
+
+int BoxCount(const std::string& jsonLines) {
+  int boxes = 0;
+  for (const QJsonObject& object : JsonLines(jsonLines)) boxes += object["type"] == "box" ? 1 : 0;
+  return boxes;
+}
+
+TEST_F(CliEndToEnd, ReadHeldUpThreeTimesStillReadsTheWholeListAtTheFirstRequest) {
+  // A busy PC: the loader is stopped three times for 200 ms while the unit
+  // goes on sending its list at 9600 baud. What arrived meanwhile was on time.
+  std::string journal = dir.File("journal");
+  sims.push_back(std::make_unique<SimProcess>(
+      std::vector<std::string>{"--no-checked-exchange", "--journal", journal}));
+  SimProcess& sim = *sims.back();
+  ASSERT_TRUE(sim.Started());
+  CliRun calm = Run({"-p", sim.Path(), "--wait", "10", "read-config", "calm.dat"});
+  ASSERT_EQ(calm.code, 0) << calm.err;
+
+  QProcess process;
+  StartCli(process, {"-p", sim.Path(), "--wait", "10", "--json", "read-config", "held.dat"});
+  QElapsedTimer clock;
+  clock.start();
+  while (JournalCount(journal, "command RP") < 2 && clock.elapsed() < 30000) QThread::msleep(5);
+  auto pid = static_cast<pid_t>(process.processId());
+  for (int hold = 0; hold < 3; ++hold) {
+    QThread::msleep(300);
+    kill(pid, SIGSTOP);
+    QThread::msleep(200);
+    kill(pid, SIGCONT);
+  }
+  ASSERT_TRUE(process.waitForFinished(60000));
+  std::string out = process.readAllStandardOutput().toStdString();
+  EXPECT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
+  EXPECT_EQ(BoxCount(out), 0) << out;
+  EXPECT_EQ(JournalCount(journal, "command RP"), 2);
+  EXPECT_EQ(ReadFile(dir.File("held.dat")), ReadFile(dir.File("calm.dat")));
+}
+
+TEST_F(CliEndToEnd, APortAnotherProgramHoldsIsLeftAloneAndItsHolderNamed) {
+  SimProcess& sim = StartSim({});
+  QProcess holder;
+  // flock(1) holds the lock itself, not the command it runs (--close).
+  holder.start("flock",
+               {"--exclusive", "--close", QString::fromStdString(sim.Path()), "sleep", "30"});
+  ASSERT_TRUE(holder.waitForStarted());
+  // Until flock(1) has taken the lock, a lock of ours is granted.
+  int probe = open(sim.Path().c_str(), O_RDONLY | O_NOCTTY);
+  ASSERT_GE(probe, 0);
+  QElapsedTimer clock;
+  clock.start();
+  while (flock(probe, LOCK_EX | LOCK_NB) == 0 && clock.elapsed() < 10000) {
+    flock(probe, LOCK_UN);
+    QThread::msleep(5);
+  }
+  close(probe);
+
+  CliRun held = Run(On(sim, {"identify"}));
+  EXPECT_EQ(held.code, 3) << held.err;
+  EXPECT_NE(held.err.find(FormatText("in use by process %lld (flock)",
+                                     static_cast<long long>(holder.processId()))),
+            std::string::npos)
+      << held.err;
+  EXPECT_EQ(ReadFile(dir.File("journal")).find(" command "), std::string::npos);
+
+  holder.kill();
+  holder.waitForFinished();
+  EXPECT_EQ(Run(On(sim, {"identify"})).code, 0);
+}
+
+TEST_F(CliEndToEnd, UnitAt1200HearsTheResetAfterAWriteFromAPortThatStoodAt9600) {
+  // Closing hands the port back at the speed it stood at before the loader
+  // opened it; "RESET" must be on the wire before that.
+  std::string journal = dir.File("journal");
+  sims.push_back(std::make_unique<SimProcess>(
+      std::vector<std::string>{"--speed", "1200", "--journal", journal}));
+  SimProcess& sim = *sims.back();
+  ASSERT_TRUE(sim.Started());
+  int terminal = open(sim.Path().c_str(), O_RDWR | O_NOCTTY);
+  ASSERT_GE(terminal, 0);
+  termios settings{};
+  ASSERT_EQ(tcgetattr(terminal, &settings), 0);
+  cfsetspeed(&settings, B9600);
+  ASSERT_EQ(tcsetattr(terminal, TCSANOW, &settings), 0);
+  close(terminal);
+  WriteFile(dir.File("unit.dat"), "HDG             0x00000167\r\nSwap Reason     0xFFFFFFFE\r\n");
+
+  CliRun run = Run({"-p", sim.Path(), "--wait", "20", "write-config", "unit.dat"});
+  EXPECT_EQ(run.code, 0) << run.err;
+  EXPECT_EQ(JournalCount(journal, "command RESET"), 1) << ReadFile(journal);
+}
+
+TEST_F(CliEndToEnd, AUnitSwappedInDuringTheRestartGetsNothingAndTheRunFails) {
+  // COM1 is a link to unit A's terminal, as udev makes /dev/ttyUSB0. A hangs
+  // up after its flash write; B then appears at the same path.
+  SimProcess& a = StartSim({"--hang-up-at", "restart"}, "a");
+  std::string unitB = dir.File("unit-b.dat");
+  WriteFile(unitB, "HDG             0x00000042\r\nSwap Reason     0x00000007\r\n");
+  // B at 9600, where the handshake looks for a unit that restarted.
+  sims.push_back(std::make_unique<SimProcess>(
+      std::vector<std::string>{"--params-in", unitB, "--params-out", dir.File("params-b"),
+                               "--journal", dir.File("journalb")}));
+  SimProcess& b = *sims.back();
+  ASSERT_TRUE(b.Started());
+  std::string com1 = dir.File("ttyUSB0");
+  ASSERT_EQ(symlink(a.Path().c_str(), com1.c_str()), 0);
+  setenv("RV4410_COM1", com1.c_str(), 1);
+  WriteProgram("RV4410_a.hex", 256 + 2 * 1024);
+
+  QProcess process;
+  StartCli(process, {"-p", "COM1", "-b", "115200", "--wait", "10", "--json", "write-program",
+                     "RV4410_a.hex", "--config", "saved.dat"});
+  QElapsedTimer clock;
+  clock.start();
+  while (JournalCount(dir.File("journala"), "hang-up restart") == 0 && clock.elapsed() < 60000 &&
+         process.state() != QProcess::NotRunning) {
+    QThread::msleep(5);
+  }
+  std::string moved = dir.File("ttyUSB0.new");
+  ASSERT_EQ(symlink(b.Path().c_str(), moved.c_str()), 0);
+  ASSERT_EQ(rename(moved.c_str(), com1.c_str()), 0);
+  ASSERT_TRUE(process.waitForFinished(60000));
+  unsetenv("RV4410_COM1");
+  std::string out = process.readAllStandardOutput().toStdString();
+
+  EXPECT_EQ(process.exitCode(), 1) << out;
+  EXPECT_NE(out.find("went away"), std::string::npos) << out;
+  b.Stop();
+  for (const char* command : {"command WX", "command WP", "command RESET"}) {
+    EXPECT_EQ(JournalCount(dir.File("journalb"), command), 0) << command;
+  }
+  EXPECT_EQ(ReadFile(dir.File("params-b")), ReadFile(unitB));
 }
 
 }  // namespace

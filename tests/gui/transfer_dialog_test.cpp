@@ -61,7 +61,8 @@ class TransferDialogTest : public ::testing::Test {
   void ExitWhenDone(TransferDialog& dialog) {
     auto* poll = new QTimer(&dialog);
     QObject::connect(poll, &QTimer::timeout, &dialog, [this, &dialog] {
-      if (LogShown(dialog).contains(QStringLiteral("Done..."))) {
+      // After "Done..." the port is closed once the last bytes have left.
+      if (LogShown(dialog).contains(QStringLiteral("Done...")) && !state.OperationRunning) {
         exitWasEnabled = Button(dialog, "exitButton")->isEnabled();
         cursorWhenDone = dialog.cursor().shape();
         Button(dialog, "exitButton")->click();

@@ -27,7 +27,7 @@ class CancelPage : public QWidget {
   explicit CancelPage(RunState& run) : cancel(new QPushButton("Cancel", this)) {
     QObject::connect(cancel, &QPushButton::clicked, this, [&run] {
       run.CancelRequested = true;
-      SerialClose(run.link);
+      SerialCloseNow(run.link);
     });
   }
   QPushButton* cancel;

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 #include <pty.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -176,6 +177,24 @@ TEST(PortDiagnosisTest, ATerminalHeldOpenByAnotherProcessIsInUseByIt) {
                             static_cast<long>(holder.Pid()), diagnosis.holder->program.c_str()),
                  0),
       0u);
+}
+
+TEST(PortDiagnosisTest, TheProcessHoldingTheDevicesLockIsNamedBeforeOneThatMerelyHasItOpen) {
+  Terminal terminal;
+  ASSERT_FALSE(terminal.Path().empty());
+  Child opener([] {});  // inherits the open far end, as a simulated unit has it
+  std::string path = terminal.Path();
+  Child locker([&path] {
+    int fd = open(path.c_str(), O_RDWR | O_NOCTTY);
+    if (fd < 0 || flock(fd, LOCK_EX) != 0) _exit(1);
+  });
+  ASSERT_GT(opener.Pid(), 0);
+  ASSERT_GT(locker.Pid(), 0);
+  terminal.CloseSlave();
+  PortDiagnosis diagnosis = DiagnoseDevice(terminal.Path(), {}, {});
+  EXPECT_EQ(diagnosis.state, PortState::kInUse);
+  ASSERT_TRUE(diagnosis.holder);
+  EXPECT_EQ(diagnosis.holder->pid, locker.Pid());
 }
 
 TEST(PortDiagnosisTest, ALockFileNamingALiveProcessMeansInUseAndAStaleOneNothing) {

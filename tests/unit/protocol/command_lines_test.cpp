@@ -300,6 +300,39 @@ TEST_F(WaitForOkTest, FailedReopenLeavesNoPortAndTheAttemptsGoOnWithoutSpinning)
   EXPECT_GE(host.TickCount(), 3000);
 }
 
+TEST_F(WaitForOkTest, ADeviceThatWentAwayIsNotReplacedByTheNextAtItsPath) {
+  // The unit's line hangs up (another device appears at the name a moment
+  // later), or the name comes to reach another device while the port is open.
+  for (bool hangsUp : {true, false}) {
+    SCOPED_TRACE(hangsUp ? "hung up" : "replaced");
+    StartUnit({.silent = true});
+    run.settings.baudRate = 9600;
+    OpenPort();
+    host.ClearShownBoxes();
+    std::int64_t start = host.TickCount();
+    VirtualSerialDevice& device = host.Device();
+    host.At(start + 200, [&device, hangsUp] {
+      if (hangsUp) device.Close();
+      device.ReplaceDevice("COM1");
+    });
+    host.At(start + 5000, [this] { run.CancelRequested = true; });
+    host.AnswerNextBox(BoxAnswer::kOk);
+    EXPECT_EQ(WaitForOk(run, 0), 1);
+    EXPECT_FALSE(run.CancelRequested);
+    EXPECT_LT(host.TickCount(), start + 1000);
+    EXPECT_FALSE(device.IsOpen());
+    EXPECT_EQ(device.OpenedBauds().back(), 9600);
+    std::string text = FormatText(kLineWentAwayFormat, "COM1");
+    ASSERT_EQ(host.ShownBoxes().size(), 1u);
+    EXPECT_EQ(host.ShownBoxes()[0].text, text);
+    EXPECT_EQ(host.ShownBoxes()[0].caption, "Error");
+    EXPECT_NE(LogText().find(text), std::string::npos);
+    // Starting again takes the device that is there now.
+    EXPECT_EQ(SerialOpen(run.link), 1);
+    EXPECT_FALSE(SerialLineGone(run.link));
+  }
+}
+
 TEST_F(WaitForOkTest, SlowUnitIsStillFound) {
   StartUnit({.replyDelayUs = 60'000});
   OpenPort();

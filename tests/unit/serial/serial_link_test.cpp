@@ -138,6 +138,67 @@ TEST_F(SerialLinkTest, AStuckLineDropsTheByte40MsAfterItsQueueShouldHaveDrained)
   EXPECT_EQ(host.TickCount() - before, 40);
 }
 
+// What a close leaves on the wire. A unit at 1200 baud on a port that rests
+// at 9600: "RESET" is written, then the port is closed by the way given.
+class SerialCloseTest : public SerialLinkTest {
+ protected:
+  SerialCloseTest() { WriteResetAt1200(); }
+  void WriteResetAt1200() {
+    StartUnit({.speed = 1200});
+    run.settings.baudRate = 1200;
+    OpenPort();
+    for (char c : std::string("RESET\r")) SerialWriteByte(run.link, static_cast<std::uint8_t>(c));
+    closedAt = (run.link.lineFreeUs + 999) / 1000 + kOutputSettleMs;
+  }
+  bool UnitHeardReset() {
+    host.RunFor(1000);
+    return UnitCommands() == std::vector<std::string>{"RESET"};
+  }
+  // When a close that waits for the last stop bit returns.
+  std::int64_t closedAt = 0;
+};
+
+TEST_F(SerialCloseTest, CloseAndSpeedChangeWaitForTheLastStopBitAndTwentyMilliseconds) {
+  for (int nextBaud : {0, 9600, 1200}) {
+    SCOPED_TRACE(nextBaud);
+    if (nextBaud != 0) {
+      WriteResetAt1200();
+      run.settings.baudRate = nextBaud;
+    }
+    EXPECT_EQ(nextBaud == 0 ? SerialClose(run.link) : SerialOpen(run.link), 1);
+    EXPECT_EQ(host.TickCount(), closedAt);
+    EXPECT_TRUE(UnitHeardReset());
+    // Nothing written since: the next close does not wait.
+    std::int64_t before = host.TickCount();
+    SerialClose(run.link);
+    EXPECT_EQ(host.TickCount(), before);
+  }
+}
+
+TEST_F(SerialCloseTest, AStopTheUserAskedForClosesAtOnceAndDropsTheBytes) {
+  std::int64_t before = host.TickCount();
+  EXPECT_EQ(SerialCloseNow(run.link), 1);
+  EXPECT_EQ(host.TickCount(), before);
+  EXPECT_EQ(SerialCloseNow(run.link), 0);
+  EXPECT_FALSE(UnitHeardReset());
+}
+
+TEST_F(SerialCloseTest, ACancelDuringTheWaitEndsItAtOnce) {
+  host.At(host.TickCount() + 5, [this] { SerialCloseNow(run.link); });
+  std::int64_t before = host.TickCount();
+  EXPECT_EQ(SerialClose(run.link), 1);
+  EXPECT_EQ(host.TickCount(), before + 5);
+  EXPECT_FALSE(host.Device().IsOpen());
+}
+
+TEST_F(SerialCloseTest, OutputTheLineHoldsBackIsWaitedForOnlyItsLineTimeThenDropped) {
+  host.Device().HoldOutput(true);
+  EXPECT_EQ(SerialClose(run.link), 1);
+  EXPECT_EQ(host.TickCount(), closedAt);
+  host.Device().HoldOutput(false);
+  EXPECT_FALSE(UnitHeardReset());
+}
+
 TEST_F(SerialLinkTest, WriteWithoutPortReturnsAtOnce) {
   std::int64_t before = host.NowUs();
   SerialWriteByte(run.link, 'x');

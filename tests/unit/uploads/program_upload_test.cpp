@@ -232,8 +232,7 @@ TEST_F(ProgramUploadTest, TheRawVariantStreamsTheImageAndAsksForAnotherUnit) {
   EXPECT_EQ(Sent("D"), 1);
   EXPECT_EQ(program->Flashed(), image);
   EXPECT_EQ(UnitParameters(), parametersBefore);
-  // The page has ended at once; the reset's last bytes are still on the line.
-  host.RunFor(100);
+  // The reset's last bytes had left before the page ended.
   EXPECT_EQ(unit->Commands().back(), "RESET");
   EXPECT_EQ(BoxTexts(), std::vector<std::string>{kUploadAnotherQuestion});
   EXPECT_TRUE(StatusShowed("   Sending Program At 9600 Baud   "));
@@ -243,6 +242,21 @@ TEST_F(ProgramUploadTest, TheRawVariantStreamsTheImageAndAsksForAnotherUnit) {
   EXPECT_NE(
       page.log.text.find(std::string("Resetting Unit...\r\n") + kUnitNeedsReset + "Done...\r\n"),
       std::string::npos);
+}
+
+TEST_F(ProgramUploadTest, BothVariantsEndWithAResetHeardAt1200ThoughThePortRestsAt9600) {
+  // Closing hands the port back at 9600: the reset must be out before.
+  for (bool identified : {true, false}) {
+    SCOPED_TRACE(identified ? "blocks" : "raw");
+    sim::SimOptions options = WholeUnitOptions();
+    options.line.speed = 1200;
+    Prepare(256 + 512, identified, options);
+    run.settings.baudRate = 1200;
+    if (!identified) host.AnswerNextBox(BoxAnswer::kNo);
+    UploadAgain();
+    EXPECT_EQ(program->FlashCommits(), 1);
+    EXPECT_EQ(Sent("RESET"), 1);
+  }
 }
 
 TEST_F(ProgramUploadTest, YesToAnotherUnitGoesBackToTheWaitingPage) {
