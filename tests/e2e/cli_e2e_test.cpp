@@ -316,14 +316,37 @@ TEST_F(CliEndToEnd, IdentifyPrintsTheUnitsFieldsAndFreeMapMemory) {
   EXPECT_TRUE(found) << run.out;
 }
 
+// The line of the port the named COM reaches, or empty.
+std::string PortRow(const std::string& listing, const std::string& com) {
+  std::istringstream lines(listing);
+  for (std::string line; std::getline(lines, line);) {
+    if (line.rfind(com + "\t", 0) == 0) return line;
+  }
+  return {};
+}
+
 TEST_F(CliEndToEnd, PortsListsEachDeviceWithItsState) {
   SimProcess& sim = StartSim({});
   sim.BindTo("COM3");
+  // A terminal that no process has open: nothing stands in its way.
+  int idle = posix_openpt(O_RDWR | O_NOCTTY);
+  ASSERT_GE(idle, 0);
+  ASSERT_EQ(grantpt(idle), 0);
+  ASSERT_EQ(unlockpt(idle), 0);
+  std::string idlePath = ptsname(idle);
+  setenv("RV4410_COM4", idlePath.c_str(), 1);
   CliRun run = Run({"ports"});
   unsetenv("RV4410_COM3");
+  unsetenv("RV4410_COM4");
+  close(idle);
   ASSERT_EQ(run.code, 0) << run.err;
-  EXPECT_NE(run.out.find("COM3\t" + sim.Path()), std::string::npos) << run.out;
-  EXPECT_NE(run.out.find("free"), std::string::npos) << run.out;
+  std::string simRow = PortRow(run.out, "COM3");
+  std::string idleRow = PortRow(run.out, "COM4");
+  EXPECT_EQ(simRow.rfind("COM3\t" + sim.Path() + "\t", 0), 0u) << run.out;
+  // The simulator keeps the far end of its terminal open, and is named.
+  EXPECT_NE(simRow.find("\tin use by rv4410-sim ("), std::string::npos) << run.out;
+  EXPECT_EQ(idleRow.rfind("COM4\t" + idlePath + "\t", 0), 0u) << run.out;
+  EXPECT_EQ(idleRow.substr(idleRow.rfind('\t') + 1), "free") << run.out;
 }
 
 TEST_F(CliEndToEnd, ConfigurationReadAndWrittenBackWithJsonLines) {
