@@ -344,7 +344,11 @@ TEST_F(ProgramUploadTest, ALineThatHangsUpMidUploadEndsInTheQuestionWithTheSaved
   host.AnswerNextBox(BoxAnswer::kNo);
   EXPECT_EQ(Upload(), kPageLeave);
   EXPECT_EQ(BoxTexts(), std::vector<std::string>{kUnitRepliedError});
-  EXPECT_TRUE(StatusShowed("    Write error count 1    "));
+  // Asked at once: no attempt is made on a line that went away.
+  EXPECT_FALSE(StatusShowed("    Retry count 1    "));
+  EXPECT_NE(LogText().find(FormatText(kLineWentAwayFormat, "COM1")), std::string::npos);
+  ASSERT_EQ(page.outcomes.size(), 1u);
+  EXPECT_EQ(page.outcomes[0].ending, Ending::kLineGone);
   EXPECT_FALSE(run.link.open);
   EXPECT_EQ(program->FlashCommits(), 0);
   // What the unit held, saved before the upload began, is in the file.
