@@ -3,7 +3,6 @@
 #include <cstring>
 #include <string>
 
-
 namespace rv4410 {
 
 namespace {
@@ -33,16 +32,18 @@ Outcome LineGone(RunState& run, const char* question) {
   return outcome;
 }
 
-Outcome NoLine(RunState& run, const char* question) {
-  if (run.CancelRequested) return Outcome::StoppedByUser();
-  if (SerialLineGone(run.link)) return LineGone(run, question);
-  return Outcome::Asks(Ending::kNoAnswer, question);
-}
-
 Outcome Interrupted(RunState& run, const char* question) {
+  // A signal to the command line stops the work as the page's Cancel does;
+  // a step that sends without waiting runs no events that would tell it.
+  if (run.host.StopRequested()) run.CancelRequested = true;
   if (run.CancelRequested) return Outcome::StoppedByUser();
   if (SerialLineGone(run.link)) return LineGone(run, question);
   return Outcome::Ok();
+}
+
+Outcome NoLine(RunState& run, const char* question) {
+  Outcome why = Interrupted(run, question);
+  return why.Done() ? Outcome::Asks(Ending::kNoAnswer, question) : why;
 }
 
 Outcome AfterReceive(RunState& run, int received, const char* question) {
@@ -108,8 +109,8 @@ Outcome WaitForOk(RunState& run, int withBreak, const char* step) {
     if (SerialLineGone(run.link)) return LineGone(run, kOperationTimedOut);
     if (limit > 0 && host.TickCount() >= limit) {
       Outcome outcome = Outcome::Asks(Ending::kNoAnswer, kOperationTimedOut);
-      outcome.message = FormatText(kNoAnswerWithinFormat,
-                                   static_cast<long long>(run.waitLimitMs / 1000), step);
+      outcome.message =
+          FormatText(kNoAnswerWithinFormat, static_cast<long long>(run.waitLimitMs / 1000), step);
       return outcome;
     }
     reply[0] = '\0';

@@ -76,8 +76,9 @@ int ReopenSerialAt(RunState& run, int baud);
 Outcome AfterReceive(RunState& run, int received, const char* question);
 
 // The check between two steps, written once: kCancelled when the user has
-// ended the page, kLineGone (asking `question`) when the device went away,
-// done otherwise.
+// ended the page or the program was asked to end (Host::StopRequested, which
+// then sets CancelRequested too), kLineGone (asking `question`) when the
+// device went away, done otherwise.
 Outcome Interrupted(RunState& run, const char* question);
 
 // Why a receive gave no line: the user's stop, the line gone, or silence

@@ -144,6 +144,26 @@ TEST_F(WriteConfigurationTest, SilentUnitGetsEveryLineFiveTimes) {
   EXPECT_EQ(UnitCommands().back(), "");
 }
 
+// A signal to the command line while the lines go out: the rest of the file
+// is not worked through, nor the list closed, in either exchange.
+TEST_F(WriteConfigurationTest, AStopBetweenTwoLinesEndsTheWriteThere) {
+  for (bool checked : {false, true}) {
+    SCOPED_TRACE(checked ? "checked" : "plain");
+    StartConfiguredUnit([checked](auto& k) { k.checkedExchange = checked; });
+    WriteConfigFile(AsFile({kHdg, kHdg, kHdg, kHdg, kHdg, kHdg}));
+    host.StopAfterChecks(3);
+    EXPECT_EQ(Write().ending, Ending::kCancelled);
+    EXPECT_TRUE(run.CancelRequested);
+    // A look before each line; the offer may take one.
+    int sent = Received(checked ? Checked(kHdg) : kHdg);
+    EXPECT_GE(sent, 2);
+    EXPECT_LE(sent, 3);
+    EXPECT_EQ(exchange->CompletedWrites(), 0);
+    run.CancelRequested = false;
+    host.StopAfterChecks(-1);
+  }
+}
+
 TEST_F(WriteConfigurationTest, RepetitionsAreCountedOverAllLines) {
   // The first line needs three sends; the next has two repetitions left.
   StartConfiguredUnit([](auto& k) { k.unansweredWriteSends = {1, 2, 4, 5, 6}; });
