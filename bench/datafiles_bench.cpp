@@ -14,7 +14,7 @@
 #include "datafiles/map_file.h"
 #include "datafiles/program_file.h"
 #include "platform/virtual_host.h"
-#include "protocol/crc32.h"
+#include "checksum/crc32.h"
 
 namespace rv4410 {
 namespace {

@@ -9,7 +9,7 @@
 #include <system_error>
 
 #include "platform/system_calls.h"
-#include "protocol/crc32.h"
+#include "checksum/crc32.h"
 
 namespace rv4410 {
 

@@ -12,7 +12,7 @@
 #include "config/parameter_file.h"
 #include "config/parameter_line.h"
 #include "protocol/command_lines.h"
-#include "protocol/crc32.h"
+#include "checksum/crc32.h"
 
 namespace rv4410 {
 

@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "platform/system_calls.h"
-#include "protocol/crc32.h"
+#include "checksum/crc32.h"
 
 namespace rv4410 {
 

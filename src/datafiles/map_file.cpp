@@ -10,7 +10,7 @@
 #include "datafiles/ordinal_date.h"
 #include "platform/system_calls.h"
 #include "protocol/command_lines.h"
-#include "protocol/crc32.h"
+#include "checksum/crc32.h"
 
 namespace rv4410 {
 

@@ -8,7 +8,7 @@
 #include "datafiles/image_file.h"
 #include "platform/system_calls.h"
 #include "protocol/command_lines.h"
-#include "protocol/crc32.h"
+#include "checksum/crc32.h"
 
 namespace rv4410 {
 

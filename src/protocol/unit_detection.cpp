@@ -4,7 +4,7 @@
 #include <string>
 
 #include "protocol/command_lines.h"
-#include "protocol/crc32.h"
+#include "checksum/crc32.h"
 #include "protocol/page_results.h"
 #include "protocol/waiting_page.h"
 

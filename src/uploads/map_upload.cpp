@@ -5,7 +5,7 @@
 #include <string>
 
 #include "protocol/block_frame.h"
-#include "protocol/crc32.h"
+#include "checksum/crc32.h"
 #include "protocol/page_results.h"
 #include "protocol/transfer_setup.h"
 #include "uploads/upload_steps.h"
