@@ -11,16 +11,16 @@
 #include <vector>
 
 #include "activity_log/activity_log.h"
-#include "datafiles/comms_page.h"
-#include "datafiles/setup_page.h"
 #include "platform/format.h"
 #include "platform/qt_host.h"
 #include "protocol/transfer_setup.h"
 #include "uploads/loader_state.h"
 #include "uploads/transfer_driver.h"
 #include "wizard/comms_dialog.h"
+#include "wizard/comms_page.h"
 #include "wizard/page_picture.h"
 #include "wizard/setup_dialog.h"
+#include "wizard/setup_page.h"
 #include "wizard/splash_window.h"
 #include "wizard/transfer_dialog.h"
 #include "wizard/waiting_dialog.h"

@@ -8,9 +8,9 @@
 #include <set>
 #include <string>
 
-#include "datafiles/comms_page.h"
-#include "datafiles/setup_page.h"
 #include "platform/virtual_host.h"
+#include "wizard/comms_page.h"
+#include "wizard/setup_page.h"
 
 namespace rv4410::test {
 

@@ -1,4 +1,4 @@
-#include "datafiles/setup_page.h"
+#include "wizard/setup_page.h"
 
 #include "config/pending_restore.h"
 #include "datafiles/default_files.h"
