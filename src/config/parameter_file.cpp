@@ -8,8 +8,8 @@
 #include <filesystem>
 #include <system_error>
 
-#include "platform/system_calls.h"
 #include "checksum/crc32.h"
+#include "platform/system_calls.h"
 
 namespace rv4410 {
 

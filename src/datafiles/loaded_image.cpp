@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <cstring>
 
-#include "platform/system_calls.h"
 #include "checksum/crc32.h"
+#include "platform/system_calls.h"
 
 namespace rv4410 {
 
