@@ -39,7 +39,7 @@ std::unique_ptr<QWidget> MakeSplash(LoaderState&) {
 }
 
 std::unique_ptr<QWidget> MakeWaiting(LoaderState& state) {
-  return std::make_unique<WaitingDialog>(state.run, state.files.mapHeader.Requirement());
+  return std::make_unique<WaitingDialog>(state.run, RequirementOf(state.files.mapHeader));
 }
 
 // The transfer page in the middle of a program upload's set-up.

@@ -19,7 +19,7 @@ namespace {
 
 int RunWaitingPage(LoaderState& state) {
   // The map chosen on the setup page decides what the unit must offer.
-  WaitingDialog dialog(state.run, state.files.mapHeader.Requirement());
+  WaitingDialog dialog(state.run, RequirementOf(state.files.mapHeader));
   return DoWaiting(state.run, dialog);
 }
 

@@ -10,6 +10,7 @@
 
 #include <filesystem>
 #include <map>
+#include <optional>
 
 #include "config/pending_restore.h"
 #include "platform/format.h"
@@ -137,6 +138,8 @@ TEST_F(SetupPageTest, WriteProgramPassesAndLeavesAnExistingConfigurationFileAsIt
   EXPECT_EQ(files.loadedImage.length, 1024);
   EXPECT_FALSE(run.link.open);
   EXPECT_EQ(run.settings.function, kWriteProgram);
+  EXPECT_NE(LogText().find("Read Program file...\n" + run.settings.programFile + "\n"),
+            std::string::npos);
 }
 
 TEST_F(SetupPageTest, ReadConfigurationNeverEmptiesAFileTheUserPicked) {
@@ -179,13 +182,39 @@ TEST_F(SetupPageTest, WriteProgramRefusesAnUnwritableConfigurationAfterTheProgra
                             FormatText("Could not create '%s'.", run.settings.configFile.c_str())});
 }
 
-TEST_F(SetupPageTest, ABadProgramHeaderGivesItsOwnBoxAndThenCouldNotOpen) {
-  test::Bytes header(16, 0);
-  test::WriteFile(run.settings.programFile, test::HexText(header) + "00");
-  EXPECT_EQ(PressNext(kWriteProgram), test::kPageNeverEnded);
-  std::string couldNotOpen = FormatText("Couldn't open '%s'.", run.settings.programFile.c_str());
-  EXPECT_EQ(BoxTexts(), (std::vector<std::string>{"Invalid header (says 0 bytes)", couldNotOpen}));
-  ExpectLastRefusal(couldNotOpen);
+// A reader's refusal is told as the reader told it: its own box, then the
+// same line in the log (the map's format conflict is logged before its box),
+// then the page's refusal.
+TEST_F(SetupPageTest, AReadersRefusalIsLoggedAfterItsBoxOrBeforeItAsTheReaderDid) {
+  test::WriteFile(run.settings.programFile, test::HexText(test::Bytes(16, 0)) + "00");
+  test::MapFilePlan plan;
+  plan.format = 2;
+  WriteMap(plan);
+  struct Case {
+    LoaderFunction function;
+    std::string text;
+    bool loggedBeforeTheBox;
+    std::string pageRefusal;
+  } cases[] = {
+      {kWriteProgram, "Invalid header (says 0 bytes)", false,
+       FormatText("Couldn't open '%s'.", run.settings.programFile.c_str())},
+      {kWriteMap, "Map File Format Conflict 2", true,
+       FormatText("Couldn't read map file '%s'.", run.settings.mapFile.c_str())},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    host.ClearShownBoxes();
+    std::optional<bool> loggedBefore;
+    host.SetBoxHandler([&](const MessageBoxRequest& box) {
+      if (box.text == c.text) loggedBefore = LogText().find(c.text + "\n") != std::string::npos;
+      return BoxAnswer::kOk;
+    });
+    ExpectRefusedOnFreshPage(c.function, c.pageRefusal);
+    EXPECT_EQ(BoxTexts(), (std::vector<std::string>{c.text, c.pageRefusal}));
+    ASSERT_TRUE(loggedBefore.has_value());
+    EXPECT_EQ(*loggedBefore, c.loggedBeforeTheBox);
+    EXPECT_EQ(LogCount(c.text), 1u);
+  }
 }
 
 TEST_F(SetupPageTest, AMissingProgramFileGivesCouldNotOpenAlone) {
@@ -194,13 +223,19 @@ TEST_F(SetupPageTest, AMissingProgramFileGivesCouldNotOpenAlone) {
                             FormatText("Couldn't open '%s'.", run.settings.programFile.c_str())});
 }
 
+// The file ends before its header's length: the log says how much it
+// supplied before the page refuses the image.
 TEST_F(SetupPageTest, AProgramShorterThanAControlBlockIsAFileError) {
-  test::Bytes image(200, 0x11);
+  test::Bytes image(150, 0x11);
   test::PutBig32(image, 8, 200);
   test::WriteFile(run.settings.programFile, test::HexText(image));
   EXPECT_EQ(PressNext(kWriteProgram), test::kPageNeverEnded);
-  ExpectLastRefusal(FormatText("File Error on '%s'.", run.settings.programFile.c_str()));
+  std::string fileError = FormatText("File Error on '%s'.", run.settings.programFile.c_str());
+  ExpectLastRefusal(fileError);
   EXPECT_EQ(host.ShownBoxes().size(), 1u);
+  EXPECT_NE(LogText().find("The file supplies 150 of the image's 200 bytes; the rest is zero\n" +
+                           fileError + "\n"),
+            std::string::npos);
 }
 
 TEST_F(SetupPageTest, AProgramCrcErrorShowsOnlyItsOwnMessage) {
@@ -230,16 +265,37 @@ TEST_F(SetupPageTest, WriteConfigurationNeedsAReadableRegularFile) {
   EXPECT_EQ(PressNext(kWriteConfiguration), kPageNext);
 }
 
+// The validity range is shown and logged, then each warning due is asked
+// (not logged); Cancel at either reads nothing more of the file.
 TEST_F(SetupPageTest, CancelAtAMapDateWarningKeepsTheUserOnThePage) {
   test::MapFilePlan plan;
   plan.data = test::PatternBytes(100, 3);
-  plan.effectiveDate = 27001;  // not valid before 2027
+  plan.effectiveDate = 27001;   // not valid before 2027
+  plan.expirationDate = 25001;  // and expired in 2025
   WriteMap(plan);
-  warningAnswer = BoxAnswer::kCancel;
-  EXPECT_EQ(PressNext(kWriteMap), test::kPageNeverEnded);
-  ASSERT_EQ(host.ShownBoxes().size(), 3u);
-  EXPECT_EQ(host.ShownBoxes()[1].caption, "Cancel to Quit, OK to Continue");
-  ExpectLastRefusal(FormatText("Couldn't read map file '%s'.", run.settings.mapFile.c_str()));
+  std::string couldNotRead =
+      FormatText("Couldn't read map file '%s'.", run.settings.mapFile.c_str());
+  for (int cancelAt : {1, 2}) {
+    SCOPED_TRACE(cancelAt);
+    host.ClearShownBoxes();
+    int warnings = 0;
+    host.SetBoxHandler([&warnings, cancelAt](const MessageBoxRequest& box) {
+      if (box.buttons != BoxButtons::kOkCancel) return BoxAnswer::kOk;
+      return ++warnings == cancelAt ? BoxAnswer::kCancel : BoxAnswer::kOk;
+    });
+    ExpectRefusedOnFreshPage(kWriteMap, couldNotRead);
+    std::vector<std::string> captions;
+    for (const MessageBoxRequest& box : host.ShownBoxes()) captions.push_back(box.caption);
+    std::vector<std::string> expected{"Caution", "Cancel to Quit, OK to Continue"};
+    if (cancelAt == 2) expected.push_back("Cancel to Quit, OK to Continue");
+    expected.push_back("Error");
+    EXPECT_EQ(captions, expected);
+    EXPECT_FALSE(files.loadedImage.HasBuffer());
+    EXPECT_EQ(files.mapControlBlock.Word(0), 0u);
+  }
+  EXPECT_EQ(LogCount(host.ShownBoxes()[0].text), 2u);
+  EXPECT_EQ(LogText().find("NOT YET"), std::string::npos);
+  EXPECT_EQ(LogText().find("ALREADY"), std::string::npos);
 }
 
 TEST_F(SetupPageTest, AMapWithoutDataIsRefusedAndAGoodOneGoesOn) {
@@ -254,6 +310,10 @@ TEST_F(SetupPageTest, AMapWithoutDataIsRefusedAndAGoodOneGoesOn) {
   again.CommandAt(host.TickCount() + 1, kSetupNextButton);
   EXPECT_EQ(again.Run(), kPageNext);
   EXPECT_EQ(files.loadedImage.length, 100);
+  // The waiting page asks the unit for what this map needs.
+  MapRequirement requirement = RequirementOf(files.mapHeader);
+  EXPECT_EQ(requirement.featureMask, plan.featureMask);
+  EXPECT_EQ(requirement.dataLength, 100u);
 }
 
 TEST_F(SetupPageTest, APortInUseFailsLastAfterTheFilesWereReadAndLogsWhy) {
