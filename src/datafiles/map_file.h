@@ -48,21 +48,22 @@ inline constexpr const char* kMapReadError7Format = "(%d) %s on File %s (7)";
 // the validity dates (MapDatesFor) and may ask whether to go on; the reader
 // itself shows nothing:
 //   ReadHeader: the header into files.mapHeader, its format checked;
-//   ReadRest: the control block, the data, the trailer, the further bytes and
-//     the file CRC. Taken: L, with the map data in the image slot and the
-//     control block in files.mapControlBlock with L and the data CRC filled in
-//     at offsets 244 and 248.
-// Refused when the file cannot be opened (nothing said), on a short read or
-// a stream error (read errors (1) to (7)), on a format other than 1, when the
-// data cannot be had, on a CRC mismatch (an error box each), and when `host`
-// asks the run to stop (nothing said). A data length the file cannot hold is
-// refused with read error (3) before any memory is taken for it.
+//   ReadRest, once ReadHeader refused nothing: the control block, the data,
+//     the trailer, the further bytes and the file CRC. Taken: L, with the map
+//     data in the image slot and the control block in files.mapControlBlock
+//     with L and the data CRC filled in at offsets 244 and 248.
+// Refused when the file cannot be opened (nothing said; a line for the log
+// when it is not a regular file), on a short read or a stream error (read
+// errors (1) to (7)), on a format other than 1 (logged before its box), when
+// the data cannot be had, on a CRC mismatch (an error box each), and when
+// `host` asks the run to stop (nothing said). A data length the file cannot
+// hold is refused with read error (3) before any memory is taken for it.
 class MapFileReader {
  public:
-  // Opens `path` (a regular file only).
+  // Opens `path` (a regular file only). `path` names the file in the texts
+  // and must outlive the reader.
   MapFileReader(Host& host, DataFiles& files, const char* path);
-  // Reads the open binary stream `file` (not closed here); `path` names it in
-  // the texts.
+  // Reads the open binary stream `file` (not closed here).
   MapFileReader(Host& host, DataFiles& files, std::FILE* file, const char* path);
 
   std::optional<FileRefusal> ReadHeader();

@@ -38,7 +38,8 @@ inline constexpr const char* kPaddedImageLogFormat =
 // Reads the program file into the image slot `slot`. Taken: the header's
 // image length N (the image is N bytes, zero where the file ran short; the
 // read's note then says how many bytes the file supplied). Refused when the
-// file cannot be opened or ends before byte 16 begins (nothing said), when
+// file cannot be opened (nothing said; a line for the log when it is not a
+// regular file) or ends before byte 16 begins (nothing said), when
 // the header length is below 16 or N bytes cannot be had (an error box), or
 // when `host` asks the run to stop (nothing said). A refusal before the
 // header is complete leaves the slot as it was; a failed allocation leaves
