@@ -43,16 +43,20 @@ class SetupPageTest : public test::VirtualUnitTest {
     // Nothing else ends the page: a refused Next leaves it open for good.
     setup.CommandAt(60'000, kSetupCancelButton);
     int result = setup.Run();
+    EXPECT_EQ(setup.nextOutcome == NextOutcome::kPassed, result == kPageNext);
     return result == kPageLeave && host.TickCount() >= 60'000 ? test::kPageNeverEnded : result;
   }
-  // Next on a fresh page with `function` remembered must be refused with `text`.
-  void ExpectRefusedOnFreshPage(LoaderFunction function, const std::string& text) {
+  // Next on a fresh page with `function` remembered must be refused with
+  // `text`, for a file unless `outcome` says otherwise.
+  void ExpectRefusedOnFreshPage(LoaderFunction function, const std::string& text,
+                                NextOutcome outcome = NextOutcome::kFileRefused) {
     test::VirtualSetupPage page(host, run, files);
     run.settings.function = function;
     page.CommandAt(host.TickCount() + 1, kSetupNextButton);
     page.CommandAt(host.TickCount() + 60'000, kSetupCancelButton);
     EXPECT_EQ(page.Run(), kPageLeave);
     ExpectLastRefusal(text, &page);
+    EXPECT_EQ(page.nextOutcome, outcome);
   }
   void WriteProgram(const test::ProgramImagePlan& plan = {}) {
     test::WriteFile(run.settings.programFile, test::HexText(test::BuildProgramImage(plan)));
@@ -321,6 +325,7 @@ TEST_F(SetupPageTest, APortInUseFailsLastAfterTheFilesWereReadAndLogsWhy) {
   host.Device().SetHeldElsewhere(true);
   run.settings.portName = "COM2";
   EXPECT_EQ(PressNext(kWriteProgram), test::kPageNeverEnded);
+  EXPECT_EQ(setup.nextOutcome, NextOutcome::kPortNotOpened);
   EXPECT_EQ(files.loadedImage.length, 1024);
   EXPECT_EQ(BoxTexts(), std::vector<std::string>{"Could not open COM2."});
   ExpectLastRefusal("Could not open COM2.");
@@ -340,7 +345,7 @@ TEST_F(SetupPageTest, EveryFunctionChecksThePortLast) {
   for (LoaderFunction function :
        {kWriteProgram, kReadConfiguration, kWriteConfiguration, kWriteMap}) {
     SCOPED_TRACE(function);
-    ExpectRefusedOnFreshPage(function, "Could not open COM1.");
+    ExpectRefusedOnFreshPage(function, "Could not open COM1.", NextOutcome::kPortNotOpened);
   }
 }
 
@@ -433,6 +438,7 @@ TEST_F(SetupPageTest, AStopEndsTheFileChecksWithoutARefusal) {
     host.ClearShownBoxes();
     host.StopAfterChecks(checks);
     EXPECT_EQ(PressNext(function), test::kPageNeverEnded);
+    EXPECT_EQ(setup.nextOutcome, NextOutcome::kFileRefused);
     for (const MessageBoxRequest& box : host.ShownBoxes()) EXPECT_EQ(box.caption, "Caution");
     EXPECT_EQ(LogText().find("Couldn't"), std::string::npos);
     host.StopAfterChecks(-1);
