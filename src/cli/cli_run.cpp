@@ -206,7 +206,7 @@ int CommandRun::Transfer(bool& again) {
   again = false;
   RunState& run = RunOf();
   host_.ClearRecord();
-  ConsoleWaitingPage waiting(run, state_.files.mapHeader.Requirement(), options_.waitSeconds);
+  ConsoleWaitingPage waiting(run, RequirementOf(state_.files.mapHeader), options_.waitSeconds);
   signals_.OnSignal([&waiting] { waiting.Interrupt(); });
   int result = DoWaiting(run, waiting);
   signals_.OnSignal(nullptr);

@@ -25,7 +25,6 @@ inline constexpr const char* kUnitSentFormat = "Unit sent '%s'\r\n";
 inline constexpr const char* kLineWentAwayFormat =
     "The line to the unit on %s went away: nothing more was sent to it.\n"
     "Check the cable and start again.";
-inline constexpr const char* kErrorCaption = "Error";
 inline constexpr const char* kNoteCaption = "Note";
 
 // Formats into the 1024-byte buffer and sends the characters one by one; the

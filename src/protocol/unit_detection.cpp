@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <string>
 
+#include "checksum/crc32.h"
 #include "protocol/command_lines.h"
-#include "protocol/crc32.h"
 #include "protocol/page_results.h"
 #include "protocol/waiting_page.h"
 
