@@ -11,10 +11,10 @@
 #include <string>
 #include <vector>
 
+#include "checksum/crc32.h"
 #include "datafiles/map_file.h"
 #include "datafiles/program_file.h"
 #include "platform/virtual_host.h"
-#include "protocol/crc32.h"
 
 namespace rv4410 {
 namespace {
@@ -136,13 +136,9 @@ std::size_t WriteMapFile(const std::string& path, std::size_t length) {
   return length + kMapFixedBytes;
 }
 
-// The loader's run state with every box acknowledged and no log file.
+// What the readers need: a host (never asked to stop) and the data files.
 struct Quiet {
-  Quiet() {
-    host.SetBoxHandler([](const MessageBoxRequest&) { return BoxAnswer::kOk; });
-  }
   VirtualHost host;
-  RunState run{host, "/dev/null"};
   DataFiles files;
 };
 
@@ -186,9 +182,11 @@ void BM_ReadAndCheckProgramFile(benchmark::State& state) {
   std::size_t textSize = WriteProgramFile(path, length);
   Quiet quiet;
   auto readAndCheck = [&] {
-    int result = ReadProgramFile(quiet.run, quiet.files, path.c_str());
-    bool passed = CheckProgramImage(quiet.run, quiet.files.loadedImage, path.c_str());
-    if (result != static_cast<int>(length) || !passed) state.SkipWithError("program file refused");
+    ImageRead read = ReadProgramFile(quiet.host, quiet.files.loadedImage, path.c_str());
+    bool passed = !CheckProgramImage(quiet.files.loadedImage, path.c_str());
+    if (read.length != static_cast<int>(length) || !passed) {
+      state.SkipWithError("program file refused");
+    }
   };
   for (auto _ : state) {
     readAndCheck();
@@ -229,10 +227,9 @@ void BM_ReadProgramFileClaimingMore(benchmark::State& state) {
   WriteClaimingProgramFile(path, newerLayout);
   Quiet quiet;
   auto readAndCheck = [&] {
-    int result = ReadProgramFile(quiet.run, quiet.files, path.c_str());
-    bool passed = result > 0 && CheckProgramImage(quiet.run, quiet.files.loadedImage, path.c_str());
+    ImageRead read = ReadProgramFile(quiet.host, quiet.files.loadedImage, path.c_str());
+    bool passed = read.Taken() && !CheckProgramImage(quiet.files.loadedImage, path.c_str());
     if (passed == newerLayout) state.SkipWithError("the checks did not end as the layout says");
-    quiet.host.ClearShownBoxes();
   };
   for (auto _ : state) {
     readAndCheck();
@@ -254,10 +251,10 @@ void BM_ReadMapFile(benchmark::State& state) {
   std::size_t fileSize = WriteMapFile(path, length);
   Quiet quiet;
   auto read = [&] {
-    if (ReadMapFile(quiet.run, quiet.files, path.c_str()) != static_cast<int>(length)) {
+    if (MapFileReader(quiet.host, quiet.files, path.c_str()).Read().length !=
+        static_cast<int>(length)) {
       state.SkipWithError("map file refused");
     }
-    quiet.host.ClearShownBoxes();
   };
   for (auto _ : state) {
     read();

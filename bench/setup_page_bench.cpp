@@ -10,12 +10,12 @@
 #include <cstdlib>
 
 #include "bench_measure.h"
-#include "datafiles/setup_page.h"
 #include "platform/qt_host.h"
 #include "support/image_builders.h"
 #include "support/sim_process.h"
 #include "support/temp_dir.h"
 #include "wizard/setup_dialog.h"
+#include "wizard/setup_page.h"
 
 namespace rv4410::bench {
 namespace {

@@ -2,7 +2,7 @@
 // every frame it completes holds exactly its length of data, and a frame that
 // passes both checks is what the loader's own CRC says it should be.
 
-#include "protocol/crc32.h"
+#include "checksum/crc32.h"
 #include "sim/frame_decoder.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

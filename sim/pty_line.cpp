@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -30,6 +31,10 @@ constexpr SpeedPair kSpeeds[] = {
 constexpr std::int64_t kMaxPollUs = 50'000;
 // The most bytes taken from the loader ahead of the line's pace.
 constexpr std::size_t kIncomingLimit = 4096;
+// How long a hang-up waits for the loader to read what is on its way: up to
+// 400 looks 5 ms apart.
+constexpr int kHangUpReadLooks = 400;
+constexpr long kHangUpLookNs = 5'000'000;
 // The speed of a byte whose line changed speed under it: the unit, which
 // garbles whatever comes at another speed than its own, reads nothing of it.
 constexpr int kGarbledOnTheWay = 0;
@@ -152,12 +157,25 @@ bool PtyLine::WriteDue(std::int64_t nowUs) {
 }
 
 void PtyLine::HangUp() {
+  // What the unit sent before the line dropped is on the wire, as on a real
+  // line; a closing master would discard what the loader has not yet read.
+  // The loader is given a moment to read it.
+  for (int look = 0; look < kHangUpReadLooks && UnreadByLoader() > 0; ++look) {
+    timespec pause{0, kHangUpLookNs};
+    nanosleep(&pause, nullptr);
+  }
   // With the master and our own slave descriptor closed, the loader's open
   // device reports a hang-up and the terminal goes away.
   if (slaveKeeper_ >= 0) close(slaveKeeper_);
   if (master_ >= 0) close(master_);
   slaveKeeper_ = -1;
   master_ = -1;
+}
+
+int PtyLine::UnreadByLoader() const {
+  int waiting = 0;
+  if (slaveKeeper_ < 0 || ioctl(slaveKeeper_, FIONREAD, &waiting) != 0) return 0;
+  return waiting;
 }
 
 bool PtyLine::Run(const std::atomic<bool>& stop) {

@@ -49,6 +49,8 @@ class PtyLine {
   void DeliverDue(std::int64_t nowUs);
   bool WriteDue(std::int64_t nowUs);
   void HangUp();
+  // Bytes the unit sent that the loader has not read yet.
+  int UnreadByLoader() const;
 
   UnitModel& unit_;
   int master_ = -1;

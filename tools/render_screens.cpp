@@ -11,16 +11,16 @@
 #include <vector>
 
 #include "activity_log/activity_log.h"
-#include "datafiles/comms_page.h"
-#include "datafiles/setup_page.h"
 #include "platform/format.h"
 #include "platform/qt_host.h"
 #include "protocol/transfer_setup.h"
 #include "uploads/loader_state.h"
 #include "uploads/transfer_driver.h"
 #include "wizard/comms_dialog.h"
+#include "wizard/comms_page.h"
 #include "wizard/page_picture.h"
 #include "wizard/setup_dialog.h"
+#include "wizard/setup_page.h"
 #include "wizard/splash_window.h"
 #include "wizard/transfer_dialog.h"
 #include "wizard/waiting_dialog.h"
@@ -39,7 +39,7 @@ std::unique_ptr<QWidget> MakeSplash(LoaderState&) {
 }
 
 std::unique_ptr<QWidget> MakeWaiting(LoaderState& state) {
-  return std::make_unique<WaitingDialog>(state.run, state.files.mapHeader.Requirement());
+  return std::make_unique<WaitingDialog>(state.run, RequirementOf(state.files.mapHeader));
 }
 
 // The transfer page in the middle of a program upload's set-up.

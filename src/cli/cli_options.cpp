@@ -2,8 +2,8 @@
 
 #include <QCommandLineParser>
 
-#include "datafiles/setup_page.h"
 #include "platform/format.h"
+#include "wizard/setup_page.h"
 
 namespace rv4410 {
 

@@ -222,7 +222,7 @@ int CommandRun::Setup() {
 int CommandRun::Transfer(bool& again) {
   again = false;
   RunState& run = RunOf();
-  ConsoleWaitingPage waiting(run, state_.files.mapHeader.Requirement());
+  ConsoleWaitingPage waiting(run, RequirementOf(state_.files.mapHeader));
   signals_.OnSignal([&waiting] { waiting.Interrupt(); });
   int result = DoWaiting(run, waiting);
   signals_.OnSignal(nullptr);

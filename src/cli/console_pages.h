@@ -12,9 +12,9 @@
 
 #include "activity_log/log_window.h"
 #include "cli/console_host.h"
-#include "datafiles/setup_page.h"
 #include "protocol/waiting_page.h"
 #include "uploads/transfer_driver.h"
+#include "wizard/setup_page.h"
 
 namespace rv4410 {
 

@@ -8,8 +8,8 @@
 #include <filesystem>
 #include <system_error>
 
+#include "checksum/crc32.h"
 #include "platform/system_calls.h"
-#include "protocol/crc32.h"
 
 namespace rv4410 {
 

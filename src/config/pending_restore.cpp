@@ -9,10 +9,10 @@
 #include <map>
 #include <system_error>
 
+#include "checksum/crc32.h"
 #include "config/parameter_file.h"
 #include "config/parameter_line.h"
 #include "protocol/command_lines.h"
-#include "protocol/crc32.h"
 
 namespace rv4410 {
 

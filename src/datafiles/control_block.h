@@ -7,12 +7,11 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "protocol/transfer_setup.h"
-
 namespace rv4410 {
 
-// The transfer set-up's block size, as an unsigned count of bytes.
-inline constexpr std::size_t kControlBlockBytes = static_cast<std::size_t>(kControlBlockSize);
+// The block's size in a program or map file: the block the transfer set-up
+// sends (the uploads, which hand it over, check that the two agree).
+inline constexpr std::size_t kControlBlockBytes = 256;
 
 inline std::uint32_t LoadBigEndian32(const std::uint8_t* bytes) {
   return static_cast<std::uint32_t>(bytes[0]) << 24 | static_cast<std::uint32_t>(bytes[1]) << 16 |

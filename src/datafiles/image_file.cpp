@@ -5,11 +5,18 @@
 
 namespace rv4410 {
 
-std::FILE* OpenImageFile(RunState& run, const char* path, const char* mode) {
+ImageFile::ImageFile(const char* path, const char* mode) {
   bool notRegular = false;
-  std::FILE* file = OpenRegularFile(path, mode, notRegular);
-  if (notRegular) run.log.LogLine(FormatText(kNotARegularFileLogFormat, path));
-  return file;
+  file_ = OpenRegularFile(path, mode, notRegular);
+  if (notRegular) notRegularText_ = FormatText(kNotARegularFileLogFormat, path);
+}
+
+ImageFile::~ImageFile() {
+  if (file_ != nullptr) std::fclose(file_);
+}
+
+FileRefusal ImageFile::Refusal() const {
+  return QuietRefusal(RefusalReason::kNotOpened, notRegularText_);
 }
 
 }  // namespace rv4410

@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "checksum/crc32.h"
 #include "platform/system_calls.h"
-#include "protocol/crc32.h"
 
 namespace rv4410 {
 

@@ -70,7 +70,7 @@ class LoadedImage {
 };
 
 // The data-file state of a run, created once beside the RunState (the data
-// files sit above the protocol, so it is not part of it). Overwritten by every
+// files do not depend on the protocol, so it is not part of it). Overwritten by every
 // program or map read; read by unit detection, transfer set-up and the uploads.
 struct DataFiles {
   LoadedImage loadedImage;

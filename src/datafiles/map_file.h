@@ -5,10 +5,14 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <ctime>
+#include <optional>
+#include <vector>
 
+#include "datafiles/file_refusal.h"
+#include "datafiles/image_file.h"
 #include "datafiles/loaded_image.h"
 #include "platform/host.h"
-#include "protocol/run_state.h"
 
 namespace rv4410 {
 
@@ -40,17 +44,58 @@ inline constexpr const char* kMapReadError5Format = "(%d) %s on File %s (5)";
 inline constexpr const char* kMapReadError6Format = "(%d) %s on File %s (6)";
 inline constexpr const char* kMapReadError7Format = "(%d) %s on File %s (7)";
 
-// Reads the map database file: checks its format and its file CRC, shows its
-// validity dates (always) and warns when today (the host's local date) lies
-// outside them. On success returns L, with the map data in the image slot, the
-// header in files.mapHeader, and the control block in files.mapControlBlock
-// with L and the data CRC filled in at offsets 244 and 248. Returns -1 when
-// the file cannot be opened, on any failure (shown and logged), and when the
-// user cancels at a date warning. A data length the file cannot hold fails
-// with read error (3) before any memory is taken for it.
-int ReadMapFile(RunState& run, DataFiles& files, const char* path, WindowRef owner = nullptr);
-// The same over an open binary stream (not closed here); `path` names it in messages.
-int ReadMapStream(RunState& run, DataFiles& files, std::FILE* file, const char* path,
-                  WindowRef owner = nullptr);
+// Reads the map database file in two steps, between which the page shows
+// the validity dates (MapDatesFor) and may ask whether to go on; the reader
+// itself shows nothing:
+//   ReadHeader: the header into files.mapHeader, its format checked;
+//   ReadRest, once ReadHeader refused nothing: the control block, the data,
+//     the trailer, the further bytes and the file CRC. Taken: L, with the map
+//     data in the image slot and the control block in files.mapControlBlock
+//     with L and the data CRC filled in at offsets 244 and 248.
+// Refused when the file cannot be opened (nothing said; a line for the log
+// when it is not a regular file), on a short read or a stream error (read
+// errors (1) to (7)), on a format other than 1 (logged before its box), when
+// the data cannot be had, on a CRC mismatch (an error box each), and when
+// `host` asks the run to stop (nothing said). A data length the file cannot
+// hold is refused with read error (3) before any memory is taken for it.
+class MapFileReader {
+ public:
+  // Opens `path` (a regular file only). `path` names the file in the texts
+  // and must outlive the reader.
+  MapFileReader(Host& host, DataFiles& files, const char* path);
+  // Reads the open binary stream `file` (not closed here).
+  MapFileReader(Host& host, DataFiles& files, std::FILE* file, const char* path);
+
+  std::optional<FileRefusal> ReadHeader();
+  ImageRead ReadRest();
+  // Both steps, the dates not looked at: for those that ask nobody.
+  ImageRead Read();
+
+ private:
+  bool ReadExact(std::uint8_t* into, std::size_t count);
+  bool ReadFolded(std::uint8_t* into, std::size_t count);
+  FileRefusal ReadError(int which);
+  std::optional<FileRefusal> ReadData(std::uint32_t length, std::uint32_t& dataCrc);
+  std::optional<FileRefusal> ReadFurtherBytes(std::uint32_t remaining);
+
+  Host& host_;
+  DataFiles& files_;
+  std::optional<ImageFile> owned_;
+  std::FILE* file_;
+  const char* path_;
+  std::uint32_t fileCrc_ = 0;
+  bool stopped_ = false;
+};
+
+// The boxes about the map's validity dates, in the order the page shows them
+// between the two steps of the read: `range` always (OK only; its text is
+// logged after it), then a question for each end of the period that today
+// (the local date of `now`) lies beyond (OK to go on, Cancel to quit; not
+// logged). The boxes have no owner yet.
+struct MapDates {
+  MessageBoxRequest range;
+  std::vector<MessageBoxRequest> warnings;
+};
+MapDates MapDatesFor(const MapHeader& header, std::time_t now);
 
 }  // namespace rv4410

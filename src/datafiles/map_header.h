@@ -6,7 +6,6 @@
 #include <cstdint>
 
 #include "datafiles/control_block.h"
-#include "protocol/unit_detection.h"
 
 namespace rv4410 {
 
@@ -35,9 +34,6 @@ struct MapHeader {
   // T, the whole file's length, its CRC included.
   std::uint32_t TotalLength() const { return Word(kTotalLength); }
   std::int32_t EffectiveDate() const { return static_cast<std::int32_t>(Word(kEffectiveDate)); }
-
-  // What the unit must offer to take this map: a shared feature bit and room for L bytes.
-  MapRequirement Requirement() const { return {FeatureMask(), DataLength()}; }
 };
 
 }  // namespace rv4410

@@ -5,10 +5,10 @@
 #include <cstring>
 #include <optional>
 
+#include "checksum/crc32.h"
 #include "datafiles/image_file.h"
+#include "platform/format.h"
 #include "platform/system_calls.h"
-#include "protocol/command_lines.h"
-#include "protocol/crc32.h"
 
 namespace rv4410 {
 
@@ -35,20 +35,14 @@ constexpr std::array<std::uint8_t, 256> MakeDigitTable() {
 constexpr std::array<std::uint8_t, 256> kDigitTable = MakeDigitTable();
 constexpr std::size_t kReadChunk = 64 * 1024;
 
-void ShowError(RunState& run, const std::string& text, const char* caption, WindowRef owner) {
-  run.host.ShowMessageBox({text, caption, BoxIcon::kError, BoxButtons::kOk, owner});
-  run.log.LogLine(text);
-}
-
 // The digit stream as it fills first the header, then the image. The image
 // holds the bytes the file supplies; the rest up to the header's length is
 // padding, never stored. `mostBytes` bounds what the file can supply (when
 // the stream can tell its size): the memory taken at once.
 class ProgramTextReader {
  public:
-  ProgramTextReader(RunState& run, DataFiles& files, WindowRef owner,
-                    std::optional<std::uint64_t> mostBytes)
-      : run_(run), image_(files.loadedImage), owner_(owner), mostBytes_(mostBytes) {}
+  ProgramTextReader(LoadedImage& slot, std::optional<std::uint64_t> mostBytes)
+      : image_(slot), mostBytes_(mostBytes) {}
 
   enum class Step { kGoOn, kStop, kFailed };
 
@@ -65,14 +59,16 @@ class ProgramTextReader {
     return Step::kGoOn;
   }
 
-  // N when the header was complete, otherwise -1. The image then holds the
-  // bytes begun and no more; a failure to give back the rest is an
-  // allocation failure like any other.
-  int Result() {
-    if (byteIndex_ < kProgramHeaderSize) return -1;
+  // N when the header was complete. The image then holds the bytes begun
+  // and no more; a failure to give back the rest is an allocation failure
+  // like any other.
+  ImageRead Result() {
+    if (byteIndex_ < kProgramHeaderSize) return QuietRefusal(RefusalReason::kNoHeader);
     if (!image_.Hold(static_cast<std::size_t>(byteIndex_) + 1)) return AllocationFailed();
-    return imageLength_;
+    return ImageRead(imageLength_);
   }
+  // Why Feed failed.
+  const FileRefusal& Refusal() const { return refusal_; }
 
  private:
   Step BeginByte() {
@@ -92,7 +88,8 @@ class ProgramTextReader {
   Step TakeHeader() {
     auto length = static_cast<std::int32_t>(LoadBigEndian32(header_.data() + kProgramLengthOffset));
     if (length < kProgramHeaderSize) {
-      ShowError(run_, FormatText(kInvalidHeaderFormat, length), kErrorCaption, owner_);
+      refusal_ =
+          ShownRefusal(RefusalReason::kInvalidHeader, FormatText(kInvalidHeaderFormat, length));
       return Step::kFailed;
     }
     imageLength_ = length;
@@ -103,7 +100,7 @@ class ProgramTextReader {
     room_ =
         static_cast<std::size_t>(std::min<std::uint64_t>(room, static_cast<std::uint64_t>(length)));
     if (!image_.Allocate(static_cast<std::size_t>(length), room_)) {
-      AllocationFailed();
+      refusal_ = AllocationFailed();
       return Step::kFailed;
     }
     std::memcpy(image_.Data(), header_.data(), header_.size());
@@ -117,24 +114,23 @@ class ProgramTextReader {
   bool MakeRoom() {
     room_ += std::min(room_, static_cast<std::size_t>(imageLength_) - room_);
     if (!image_.Hold(room_)) {
-      AllocationFailed();
+      refusal_ = AllocationFailed();
       return false;
     }
     target_ = image_.Data();
     return true;
   }
 
-  int AllocationFailed() {
-    ShowError(run_, FormatText(kCouldNotAllocateFormat, imageLength_), kErrorCaption, owner_);
-    return -1;
+  FileRefusal AllocationFailed() const {
+    return ShownRefusal(RefusalReason::kNoMemory,
+                        FormatText(kCouldNotAllocateFormat, imageLength_));
   }
 
   static constexpr std::size_t kFirstRoom = 64 * 1024;
 
-  RunState& run_;
   LoadedImage& image_;
-  WindowRef owner_;
   std::optional<std::uint64_t> mostBytes_;
+  FileRefusal refusal_;
   std::size_t room_ = kProgramHeaderSize;
   std::array<std::uint8_t, kProgramHeaderSize> header_{};
   std::uint8_t* target_ = header_.data();
@@ -146,36 +142,32 @@ class ProgramTextReader {
 
 }  // namespace
 
-int ReadProgramStream(RunState& run, DataFiles& files, std::FILE* file, WindowRef owner) {
+ImageRead ReadProgramStream(Host& host, LoadedImage& slot, std::FILE* file) {
   // Every byte takes two characters, but the last may take one.
   std::optional<std::uint64_t> characters = RemainingBytes(file);
   std::optional<std::uint64_t> mostBytes;
   if (characters) mostBytes = (*characters + 1) / 2;
-  ProgramTextReader reader(run, files, owner, mostBytes);
+  ProgramTextReader reader(slot, mostBytes);
   std::array<std::uint8_t, kReadChunk> chunk;
   for (;;) {
-    if (run.host.StopRequested()) return -1;
+    if (host.StopRequested()) return QuietRefusal(RefusalReason::kStopped);
     std::size_t got = std::fread(chunk.data(), 1, chunk.size(), file);
     if (got == 0) break;
     ProgramTextReader::Step step = reader.Feed(chunk.data(), got);
-    if (step == ProgramTextReader::Step::kFailed) return -1;
+    if (step == ProgramTextReader::Step::kFailed) return reader.Refusal();
     if (step == ProgramTextReader::Step::kStop) break;
   }
   return reader.Result();
 }
 
-int ReadProgramFile(RunState& run, DataFiles& files, const char* path, WindowRef owner) {
-  run.log.LogLine(kReadProgramFileLog);
-  run.log.LogLine(path);
-  std::FILE* file = OpenImageFile(run, path, "r");
-  if (file == nullptr) return -1;
-  int result = ReadProgramStream(run, files, file, owner);
-  std::fclose(file);
-  const LoadedImage& image = files.loadedImage;
-  if (result > 0 && image.Held() < image.Size()) {
-    run.log.LogLine(FormatText(kPaddedImageLogFormat, static_cast<int>(image.Held()), result));
+ImageRead ReadProgramFile(Host& host, LoadedImage& slot, const char* path) {
+  ImageFile file(path, "r");
+  if (!file) return file.Refusal();
+  ImageRead read = ReadProgramStream(host, slot, file.Stream());
+  if (read.Taken() && slot.Held() < slot.Size()) {
+    read.note = FormatText(kPaddedImageLogFormat, static_cast<int>(slot.Held()), read.length);
   }
-  return result;
+  return read;
 }
 
 namespace {
@@ -189,12 +181,10 @@ std::uint32_t ProgramCrc(const LoadedImage& image, std::size_t begin, std::size_
 
 }  // namespace
 
-bool CheckProgramImage(RunState& run, const LoadedImage& image, const char* fileName,
-                       WindowRef owner) {
+std::optional<FileRefusal> CheckProgramImage(const LoadedImage& image, const char* fileName) {
   std::size_t size = image.HasBuffer() ? image.Size() : 0;
-  auto crcError = [&] {
-    ShowError(run, FormatText(kProgramCrcErrorFormat, fileName), kErrorCaption, owner);
-    return false;
+  auto crcError = [fileName] {
+    return ShownRefusal(RefusalReason::kCrcError, FormatText(kProgramCrcErrorFormat, fileName));
   };
   // Too short to hold a control block: nothing here can be trusted.
   if (size < kControlBlockBytes) return crcError();
@@ -203,8 +193,7 @@ bool CheckProgramImage(RunState& run, const LoadedImage& image, const char* file
   auto word = [&block](std::size_t offset) { return block.Word(offset); };
 
   if (FieldPresent(word(kLoaderVersionOffset))) {
-    ShowError(run, kCannotLoadProgram, kLoaderVersionCaption, owner);
-    return false;
+    return ShownRefusal(RefusalReason::kLoaderVersion, kCannotLoadProgram, kLoaderVersionCaption);
   }
 
   std::uint32_t expected = 0;
@@ -223,10 +212,10 @@ bool CheckProgramImage(RunState& run, const LoadedImage& image, const char* file
 
   std::uint32_t blockCrc = word(kControlBlockCrcOffset);
   if (FieldPresent(blockCrc) && ProgramCrc(image, 0, kControlBlockCheckedBytes) != blockCrc) {
-    ShowError(run, FormatText(kControlBlockCrcErrorFormat, fileName), kErrorCaption, owner);
-    return false;
+    return ShownRefusal(RefusalReason::kCrcError,
+                        FormatText(kControlBlockCrcErrorFormat, fileName));
   }
-  return true;
+  return std::nullopt;
 }
 
 }  // namespace rv4410

@@ -5,10 +5,11 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <optional>
 
+#include "datafiles/file_refusal.h"
 #include "datafiles/loaded_image.h"
 #include "platform/host.h"
-#include "protocol/run_state.h"
 
 namespace rv4410 {
 
@@ -25,7 +26,6 @@ inline constexpr std::size_t kControlBlockCrcOffset = 252;
 // The control-block check covers offsets 0 to 250.
 inline constexpr std::size_t kControlBlockCheckedBytes = 251;
 
-inline constexpr const char* kReadProgramFileLog = "Read Program file...";
 inline constexpr const char* kInvalidHeaderFormat = "Invalid header (says %d bytes)";
 inline constexpr const char* kCannotLoadProgram = "Cannot load this program file";
 inline constexpr const char* kLoaderVersionCaption = "Loader Version Error";
@@ -35,20 +35,22 @@ inline constexpr const char* kControlBlockCrcErrorFormat = "File '%s' Control Bl
 inline constexpr const char* kPaddedImageLogFormat =
     "The file supplies %d of the image's %d bytes; the rest is zero";
 
-// Reads the program file into the image slot. Returns the header's image
-// length N (the image is N bytes, zero where the file ran short), or -1 when
-// the file cannot be opened, ends before byte 16 begins, has a header length
-// below 16, or N bytes cannot be had. Shows (owned by `owner`) and logs the
-// header and allocation failures only. A failure before the header is complete
-// leaves the slot as it was; a failed allocation leaves it empty.
-int ReadProgramFile(RunState& run, DataFiles& files, const char* path, WindowRef owner = nullptr);
-// The same over an open text stream (not closed here); the path is not logged.
-int ReadProgramStream(RunState& run, DataFiles& files, std::FILE* file, WindowRef owner = nullptr);
+// Reads the program file into the image slot `slot`. Taken: the header's
+// image length N (the image is N bytes, zero where the file ran short; the
+// read's note then says how many bytes the file supplied). Refused when the
+// file cannot be opened (nothing said; a line for the log when it is not a
+// regular file) or ends before byte 16 begins (nothing said), when
+// the header length is below 16 or N bytes cannot be had (an error box), or
+// when `host` asks the run to stop (nothing said). A refusal before the
+// header is complete leaves the slot as it was; a failed allocation leaves
+// it empty.
+ImageRead ReadProgramFile(Host& host, LoadedImage& slot, const char* path);
+// The same over an open text stream (not closed here), without the note.
+ImageRead ReadProgramStream(Host& host, LoadedImage& slot, std::FILE* file);
 
 // Checks the loaded program image, in order: no loader-version word, the
-// program CRC, the control-block CRC. On the first failure shows its message
-// (naming `fileName`), logs it and returns false.
-bool CheckProgramImage(RunState& run, const LoadedImage& image, const char* fileName,
-                       WindowRef owner = nullptr);
+// program CRC, the control-block CRC. Nothing when it passes; otherwise the
+// first failure, an error box naming `fileName`.
+std::optional<FileRefusal> CheckProgramImage(const LoadedImage& image, const char* fileName);
 
 }  // namespace rv4410

@@ -53,6 +53,9 @@ inline const char* BoxAnswerName(BoxAnswer answer) {
 // without owner. Only the host that created the page knows what it is.
 using WindowRef = const void*;
 
+// The caption of every box that tells of a failure, whichever layer found it.
+inline constexpr const char* kErrorCaption = "Error";
+
 // One modal question or notice. Every box blocks the whole program until
 // it is answered ("task-modal").
 struct MessageBoxRequest {

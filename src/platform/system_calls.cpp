@@ -173,23 +173,35 @@ std::vector<DirectoryEntry> ListMatchingEntries(const std::string& directory,
 }
 
 bool ProveFileWritable(const std::string& path) {
-  struct _stat64 status;
-  if (_stat64(path.c_str(), &status) == 0) {
-    if ((status.st_mode & _S_IFREG) == 0) {
-      errno = EISDIR;
-      return false;
+  // Another run may put its file in place or move it aside between two
+  // looks: each such change is looked at again, a few times at most.
+  for (int look = 0; look < 3; ++look) {
+    struct _stat64 status;
+    if (_stat64(path.c_str(), &status) == 0) {
+      if ((status.st_mode & _S_IFREG) == 0) {
+        errno = EISDIR;
+        return false;
+      }
+      int fd = _open(path.c_str(), _O_WRONLY | _O_APPEND | _O_BINARY);
+      if (fd >= 0) {
+        _close(fd);
+        return _access(FolderOf(path).c_str(), 2) == 0;
+      }
+      if (errno != ENOENT) return false;
+      continue;
     }
-    int fd = _open(path.c_str(), _O_WRONLY | _O_APPEND | _O_BINARY);
-    if (fd < 0) return false;
-    _close(fd);
-    return _access(FolderOf(path).c_str(), 2) == 0;
+    if (errno != ENOENT) return false;
+    // Removed by its own close, never by name: a name removed later could
+    // by then hold another run's file.
+    int fd = _open(path.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY | _O_TEMPORARY,
+                   _S_IREAD | _S_IWRITE);
+    if (fd >= 0) {
+      _close(fd);
+      return true;
+    }
+    if (errno != EEXIST) return false;
   }
-  if (errno != ENOENT) return false;
-  int fd = _open(path.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, _S_IREAD | _S_IWRITE);
-  if (fd < 0) return false;
-  _close(fd);
-  _unlink(path.c_str());
-  return true;
+  return false;
 }
 
 bool ProveFileReadable(const std::string& path) {
@@ -283,16 +295,31 @@ bool ProveFileWritable(const std::string& path) {
   if (stat(path.c_str(), &status) == 0) {
     if (!IsRegularFile(status)) return false;
     int fd = open(path.c_str(), O_WRONLY | O_APPEND | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0) return false;
-    close(fd);
-    // The replace writes a new file beside it and renames it over the old one.
-    return access(FolderOf(path).c_str(), W_OK | X_OK) == 0;
+    if (fd >= 0) {
+      close(fd);
+      // The replace writes a new file beside it and renames it over the old one.
+      return access(FolderOf(path).c_str(), W_OK | X_OK) == 0;
+    }
+    // Moved aside by another run since the first look: as good as absent.
+    if (errno != ENOENT) return false;
+  } else if (errno != ENOENT) {
+    return false;
   }
-  if (errno != ENOENT) return false;
-  int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOCTTY | O_CLOEXEC, 0666);
-  if (fd < 0) return false;
-  close(fd);
-  unlink(path.c_str());
+  std::string folder = FolderOf(path);
+  std::size_t slash = path.find_last_of('/');
+  std::size_t nameLength = slash == std::string::npos ? path.size() : path.size() - slash - 1;
+  if (nameLength > MaxNameLength(folder)) {
+    errno = ENAMETOOLONG;
+    return false;
+  }
+  // The folder proves it takes a new file under a name of the loader's own,
+  // never under `path`: a file created and removed there could by the removal
+  // have become another run's list, put in place meanwhile.
+  std::string probe;
+  std::FILE* file = CreateOwnFile(folder + "/.rv4410-probe-", probe);
+  if (file == nullptr) return false;
+  std::fclose(file);
+  std::remove(probe.c_str());
   return true;
 }
 

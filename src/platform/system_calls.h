@@ -55,8 +55,10 @@ std::vector<DirectoryEntry> ListMatchingEntries(const std::string& directory,
 
 // Whether a later replace of `path` by a complete new file can succeed, proved
 // without changing anything: an existing file must be a regular file that opens
-// for writing (opened for appending, nothing written); an absent one is created
-// and removed again, so no empty file stays behind. False with errno set.
+// for writing (opened for appending, nothing written); for an absent one the
+// folder must take a new file (one of the loader's own, created and removed),
+// so nothing is left behind and nothing at `path` is touched. False with errno
+// set.
 bool ProveFileWritable(const std::string& path);
 
 // Whether `path` is a regular file that opens for reading; never blocks (a

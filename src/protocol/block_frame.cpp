@@ -2,7 +2,7 @@
 
 #include <array>
 
-#include "protocol/crc32.h"
+#include "checksum/crc32.h"
 
 namespace rv4410 {
 

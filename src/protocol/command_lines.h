@@ -28,7 +28,6 @@ inline constexpr const char* kLineWentAwayFormat =
     "Check the cable and start again.";
 // A wait the run's limit ended: the limit in seconds and the step.
 inline constexpr const char* kNoAnswerWithinFormat = "No answer from the unit within %lld s: %s";
-inline constexpr const char* kErrorCaption = "Error";
 inline constexpr const char* kNoteCaption = "Note";
 
 // Formats into the 1024-byte buffer and sends the characters one by one; the

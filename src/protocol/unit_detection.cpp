@@ -3,8 +3,9 @@
 #include <algorithm>
 #include <string>
 
+#include "checksum/crc32.h"
 #include "protocol/command_lines.h"
-#include "protocol/crc32.h"
+#include "checksum/crc32.h"
 
 namespace rv4410 {
 

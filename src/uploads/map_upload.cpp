@@ -4,8 +4,8 @@
 #include <array>
 #include <string>
 
+#include "checksum/crc32.h"
 #include "protocol/block_frame.h"
-#include "protocol/crc32.h"
 #include "protocol/transfer_setup.h"
 #include "uploads/upload_steps.h"
 

@@ -12,6 +12,9 @@
 
 namespace rv4410 {
 
+// The block a file holds is the block the transfer set-up sends.
+static_assert(kControlBlockBytes == static_cast<std::size_t>(kControlBlockSize));
+
 namespace {
 
 void Status(TransferPageWindow& page, const std::string& text) {

@@ -2,14 +2,14 @@
 // The communications dialog's window, "Communications Parameters", 184 by 117
 // dialog units: the four port names, each with the device it reaches and that
 // device's state, the eight rates, "OK" and "Cancel". The logic lives in
-// datafiles/comms_page. Controls are named after their ids ("radio1021",
+// wizard/comms_page. Controls are named after their ids ("radio1021",
 // "device1021", "radio1004", "button1").
 
 #include <QDialog>
 #include <map>
 
-#include "datafiles/comms_page.h"
 #include "protocol/run_state.h"
+#include "wizard/comms_page.h"
 #include "wizard/dialog_units.h"
 
 class QButtonGroup;

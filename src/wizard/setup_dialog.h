@@ -2,16 +2,16 @@
 // The setup page's window, "Setup", 325 by 239 dialog units: the picture, the
 // four functions with their file fields and "Find ..." buttons, "Advanced
 // Communications ", a disabled "< &Back", "&Next >" and "Cancel". Enter in any
-// field or on any button is "&Next >". The logic lives in datafiles/setup_page.
+// field or on any button is "&Next >". The logic lives in wizard/setup_page.
 // Every control is named after its id ("radio1005", "edit1009", "button1010").
 
 #include <QDialog>
 #include <map>
 
 #include "datafiles/loaded_image.h"
-#include "datafiles/setup_page.h"
 #include "protocol/run_state.h"
 #include "wizard/dialog_units.h"
+#include "wizard/setup_page.h"
 
 class QAbstractButton;
 class QLineEdit;

@@ -2,13 +2,13 @@
 
 #include <QApplication>
 
-#include "datafiles/setup_page.h"
 #include "serial/serial_link.h"
 #include "uploads/transfer_driver.h"
 #include "wizard/app_icon.h"
 #include "wizard/page_loop.h"
 #include "wizard/quit_watch.h"
 #include "wizard/setup_dialog.h"
+#include "wizard/setup_page.h"
 #include "wizard/splash_window.h"
 #include "wizard/transfer_dialog.h"
 #include "wizard/waiting_dialog.h"
@@ -19,7 +19,7 @@ namespace {
 
 int RunWaitingPage(LoaderState& state) {
   // The map chosen on the setup page decides what the unit must offer.
-  WaitingDialog dialog(state.run, state.files.mapHeader.Requirement());
+  WaitingDialog dialog(state.run, RequirementOf(state.files.mapHeader));
   return DoWaiting(state.run, dialog);
 }
 

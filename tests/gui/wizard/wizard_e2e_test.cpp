@@ -18,13 +18,13 @@
 #include <memory>
 #include <regex>
 
-#include "datafiles/setup_page.h"
 #include "gui/modal_answerer.h"
 #include "platform/qt_host.h"
 #include "support/image_builders.h"
 #include "support/sim_process.h"
 #include "support/temp_dir.h"
 #include "wizard/setup_dialog.h"
+#include "wizard/setup_page.h"
 #include "wizard/splash_window.h"
 #include "wizard/startup.h"
 #include "wizard/transfer_dialog.h"

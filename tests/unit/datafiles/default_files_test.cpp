@@ -1,6 +1,5 @@
 // The file names the setup page proposes: the newest program and map files
-// by creation time, a fresh configuration file name per pass, and the
-// "Find ..." buttons' dialog.
+// by creation time and a fresh configuration file name.
 
 #include "datafiles/default_files.h"
 
@@ -11,10 +10,7 @@
 #include <filesystem>
 #include <thread>
 
-#include "datafiles/setup_page.h"
-#include "protocol/page_results.h"
 #include "support/virtual_unit_fixture.h"
-#include "unit/datafiles/virtual_setup_page.h"
 
 namespace rv4410 {
 namespace {
@@ -85,75 +81,6 @@ TEST_F(DefaultFilesTest, NoMatchGivesAnEmptyName) {
 
 TEST_F(DefaultFilesTest, ConfigFileNameCarriesTheSecondsSince1970) {
   EXPECT_EQ(DefaultConfigFileName(975000000), "RV4410_Param_975000000.dat");
-}
-
-// Runs DoSetup in `dir` as the working directory; the page is cancelled at once.
-class DoSetupTest : public test::VirtualUnitTest {
- protected:
-  int RunSetup() {
-    std::filesystem::path before = std::filesystem::current_path();
-    std::filesystem::current_path(dir.Path());
-    test::VirtualSetupPage setup(host, run, files);
-    setup.CommandAt(host.TickCount(), kSetupCancelButton);
-    int result = DoSetup(run, setup);
-    std::filesystem::current_path(before);
-    fields = setup.fields;
-    return result;
-  }
-
-  DataFiles files;
-  std::map<int, std::string> fields;
-};
-
-TEST_F(DoSetupTest, ProposesTheNewestFilesAndAFreshConfigurationNameEachPass) {
-  test::WriteFile(dir.File("RV4410_1.hex"), "x");
-  test::WriteFile(dir.File("data.bin"), "x");
-  host.SetWallClock(975000000);
-  EXPECT_EQ(RunSetup(), kPageLeave);
-  EXPECT_EQ(run.settings.programFile, "RV4410_1.hex");
-  EXPECT_EQ(run.settings.mapFile, "data.bin");
-  std::string first = run.settings.configFile;
-  EXPECT_EQ(fields[kSetupProgramField], "RV4410_1.hex");
-  EXPECT_EQ(fields[kSetupMapField], "data.bin");
-  EXPECT_EQ(fields[kSetupConfigField], first);
-
-  host.RunFor(1000);
-  std::filesystem::remove(dir.File("data.bin"));
-  EXPECT_EQ(RunSetup(), kPageLeave);
-  EXPECT_NE(run.settings.configFile, first);
-  EXPECT_EQ(run.settings.configFile, "RV4410_Param_975000001.dat");
-  // A default that is gone leaves its field empty.
-  EXPECT_EQ(run.settings.mapFile, "");
-  EXPECT_NE(LogText().find("... DoSetup()\n"), std::string::npos);
-}
-
-TEST_F(DoSetupTest, FindOffersTheDialogWithItsFiltersAndCancelLeavesTheField) {
-  test::VirtualSetupPage setup(host, run, files);
-  host.AnswerNextChoice(std::nullopt);
-  host.AnswerNextChoice(dir.File("chosen.dat"));
-  host.AnswerNextChoice(std::nullopt);
-  setup.CommandAt(1, kSetupProgramFind);
-  setup.CommandAt(2, kSetupConfigFind);
-  setup.CommandAt(3, kSetupMapFind);
-  setup.CommandAt(4, kSetupCancelButton);
-  run.settings.programFile = "typed.hex";
-  EXPECT_EQ(setup.Run(), kPageLeave);
-  EXPECT_EQ(setup.fields[kSetupProgramField], "typed.hex");
-  EXPECT_EQ(setup.fields[kSetupConfigField], dir.File("chosen.dat"));
-  ASSERT_EQ(host.ShownChoices().size(), 3u);
-  const char* firstFilters[] = {"Data Files (*.hex)", "Parameter Files (*.dat)",
-                                "Map Files (*.bin)"};
-  const char* firstPatterns[] = {"*.hex", "*.dat", "*.bin"};
-  for (int i = 0; i < 3; ++i) {
-    const FileChoiceRequest& choice = host.ShownChoices()[i];
-    EXPECT_EQ(choice.title, "Select a data file");
-    EXPECT_EQ(choice.owner, setup.Window());
-    ASSERT_EQ(choice.filters.size(), 2u);
-    EXPECT_EQ(choice.filters[0].text, firstFilters[i]);
-    EXPECT_EQ(choice.filters[0].pattern, firstPatterns[i]);
-    EXPECT_EQ(choice.filters[1].text, "All Files (*.*)");
-    EXPECT_EQ(choice.filters[1].pattern, "*.*");
-  }
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 
 #include <thread>
 
+#include "support/file_refusal_checks.h"
 #include "support/image_builders.h"
 #include "support/image_bytes.h"
 #include "support/virtual_unit_fixture.h"
@@ -14,13 +15,14 @@ namespace {
 
 using test::Bytes;
 using test::ChecksumLayout;
+using test::ExpectShownRefusal;
 using test::ProgramImagePlan;
 
 class ProgramFileTest : public test::VirtualUnitTest {
  protected:
-  int ReadText(const std::string& text) {
+  ImageRead ReadText(const std::string& text) {
     test::WriteFile(path, text);
-    return ReadProgramFile(run, files, path.c_str());
+    return ReadProgramFile(host, files.loadedImage, path.c_str());
   }
   Bytes Image() const { return test::ImageBytes(files.loadedImage); }
   // The image after its 16-byte header.
@@ -28,19 +30,14 @@ class ProgramFileTest : public test::VirtualUnitTest {
     Bytes image = Image();
     return Bytes(image.begin() + 16, image.end());
   }
-  // Reads `image` as a file and checks it; the read must succeed.
-  bool ReadAndCheck(const Bytes& image) {
-    EXPECT_EQ(ReadText(test::HexText(image)), static_cast<int>(image.size()));
-    return CheckProgramImage(run, files.loadedImage, path.c_str());
+  // Reads `image` as a file and checks it; the read must succeed. Nothing
+  // when the check passes.
+  std::optional<FileRefusal> ReadAndCheck(const Bytes& image) {
+    EXPECT_EQ(ReadText(test::HexText(image)).length, static_cast<int>(image.size()));
+    return Check();
   }
-  void ExpectOneError(const std::string& text, const std::string& caption = "Error") {
-    ASSERT_EQ(host.ShownBoxes().size(), 1u);
-    EXPECT_EQ(host.ShownBoxes()[0].text, text);
-    EXPECT_EQ(host.ShownBoxes()[0].caption, caption);
-    EXPECT_EQ(host.ShownBoxes()[0].icon, BoxIcon::kError);
-    EXPECT_EQ(host.ShownBoxes()[0].buttons, BoxButtons::kOk);
-    EXPECT_NE(LogText().find(text + "\n"), std::string::npos);
-  }
+  std::optional<FileRefusal> Check() { return CheckProgramImage(files.loadedImage, path.c_str()); }
+  std::string CrcError() const { return "File '" + path + "' has CRC Error."; }
 
   std::string path = dir.File("program.hex");
   DataFiles files;
@@ -56,11 +53,11 @@ std::string HeaderSaying(std::int32_t length) {
 TEST_F(ProgramFileTest, InertLettersTakeAPositionAndALoneLastDigitKeepsItsValue) {
   // "5G" and "G5" give 05; "0x" makes a byte of its own; a final lone digit stays 0x0C.
   std::string text = HeaderSaying(24) + "5G G5 0x12 zz 7 C";
-  ASSERT_EQ(ReadText(text), 24);
+  ASSERT_EQ(ReadText(text).length, 24);
   Bytes image = Image();
   Bytes tail(image.begin() + 16, image.end());
   EXPECT_EQ(tail, (Bytes{0x05, 0x05, 0x00, 0x12, 0x00, 0x7C, 0x00, 0x00}));
-  ASSERT_EQ(ReadText(HeaderSaying(20) + "9"), 20);
+  ASSERT_EQ(ReadText(HeaderSaying(20) + "9").length, 20);
   EXPECT_EQ(Image()[16], 0x09);
 }
 
@@ -74,53 +71,61 @@ TEST_F(ProgramFileTest, CaseAndSeparatorsAnywhereMakeNoDifference) {
     messy += i % 5 == 0 ? " \t" : (i % 7 == 0 ? "\r\n:-," : "");
     if (i % 11 == 0) messy += '\xC3';
   }
-  ASSERT_EQ(ReadText(messy), static_cast<int>(image.size()));
+  ImageRead read = ReadText(messy);
+  ASSERT_EQ(read.length, static_cast<int>(image.size()));
   EXPECT_EQ(Image(), image);
-  EXPECT_EQ(LogText().find("Read Program file...\n" + path + "\n") != std::string::npos, true);
+  EXPECT_EQ(read.note, "");
 }
 
 TEST_F(ProgramFileTest, HeaderLengthDecidesTheImage) {
-  // Exactly 16 bytes: byte 16 never begins.
-  EXPECT_EQ(ReadText(HeaderSaying(40)), -1);
-  EXPECT_TRUE(host.ShownBoxes().empty());
+  // Exactly 16 bytes: byte 16 never begins. Nothing is said.
+  ImageRead read = ReadText(HeaderSaying(40));
+  EXPECT_EQ(read.length, -1);
+  test::ExpectQuietRefusal(read.refusal, RefusalReason::kNoHeader);
   EXPECT_FALSE(files.loadedImage.HasBuffer());
 
   // Sixteen is a whole image; what follows is not read.
-  ASSERT_EQ(ReadText(HeaderSaying(16) + "0102"), 16);
+  ASSERT_EQ(ReadText(HeaderSaying(16) + "0102").length, 16);
   EXPECT_EQ(Image().size(), 16u);
 
-  // Short of the header's length: padded with zeros. Digits after it: ignored.
-  ASSERT_EQ(ReadText(HeaderSaying(20) + "11 22"), 20);
+  // Short of the header's length: padded with zeros, and the note says so.
+  // Digits after it: ignored.
+  read = ReadText(HeaderSaying(20) + "11 22");
+  ASSERT_EQ(read.length, 20);
   EXPECT_EQ(Tail(), (Bytes{0x11, 0x22, 0, 0}));
-  ASSERT_EQ(ReadText(HeaderSaying(18) + "11 22 33 44"), 18);
+  EXPECT_EQ(read.note, "The file supplies 18 of the image's 20 bytes; the rest is zero");
+  read = ReadText(HeaderSaying(18) + "11 22 33 44");
+  ASSERT_EQ(read.length, 18);
   EXPECT_EQ(Tail(), (Bytes{0x11, 0x22}));
-  EXPECT_TRUE(host.ShownBoxes().empty());
+  EXPECT_EQ(read.note, "");
 }
 
 TEST_F(ProgramFileTest, HeaderBelowSixteenIsInvalidAndKeepsTheSlot) {
-  ASSERT_EQ(ReadText(HeaderSaying(18) + "1122"), 18);
+  ASSERT_EQ(ReadText(HeaderSaying(18) + "1122").length, 18);
   for (std::int32_t length : {0, 15, static_cast<std::int32_t>(0x80000001u)}) {
-    host.AnswerNextBox(BoxAnswer::kOk);
-    EXPECT_EQ(ReadText(HeaderSaying(length) + "00"), -1);
-    ExpectOneError(FormatText("Invalid header (says %d bytes)", length));
-    host.ClearShownBoxes();
+    ImageRead read = ReadText(HeaderSaying(length) + "00");
+    EXPECT_EQ(read.length, -1);
+    ExpectShownRefusal(read.refusal, RefusalReason::kInvalidHeader,
+                       FormatText("Invalid header (says %d bytes)", length));
     EXPECT_EQ(Image().size(), 18u);
   }
-  EXPECT_NE(LogText().find("Invalid header (says -2147483647 bytes)\n"), std::string::npos);
+  EXPECT_EQ(ReadText(HeaderSaying(static_cast<std::int32_t>(0x80000001u)) + "00").refusal->text,
+            "Invalid header (says -2147483647 bytes)");
 }
 
 TEST_F(ProgramFileTest, UnopenableFileFailsQuietly) {
-  EXPECT_EQ(ReadProgramFile(run, files, dir.File("absent.hex").c_str()), -1);
-  EXPECT_TRUE(host.ShownBoxes().empty());
+  ImageRead read = ReadProgramFile(host, files.loadedImage, dir.File("absent.hex").c_str());
+  EXPECT_EQ(read.length, -1);
+  test::ExpectQuietRefusal(read.refusal, RefusalReason::kNotOpened);
 }
 
 TEST_F(ProgramFileTest, ImageTooLargeForMemoryIsReportedAndEmptiesTheSlot) {
-  ASSERT_EQ(ReadText(HeaderSaying(18) + "1122"), 18);
+  ASSERT_EQ(ReadText(HeaderSaying(18) + "1122").length, 18);
   files.loadedImage.allocationLimit = 1 << 20;
-  host.AnswerNextBox(BoxAnswer::kOk);
   // The file supplies more bytes than the slot may hold.
-  EXPECT_EQ(ReadText(HeaderSaying((1 << 20) + 1) + std::string(2 << 20, '0')), -1);
-  ExpectOneError("Could not allocate 1048577 bytes.");
+  ImageRead read = ReadText(HeaderSaying((1 << 20) + 1) + std::string(2 << 20, '0'));
+  EXPECT_EQ(read.length, -1);
+  ExpectShownRefusal(read.refusal, RefusalReason::kNoMemory, "Could not allocate 1048577 bytes.");
   EXPECT_FALSE(files.loadedImage.HasBuffer());
 }
 
@@ -139,20 +144,22 @@ TEST_F(ProgramFileTest, AClaimFarBeyondTheFileTakesMemoryForTheFileOnly) {
     test::PutBig32(image, 244, newerLayout ? 0x12345678u : 0);
     test::PutBig32(image, 248, 0);
     test::PutBig32(image, 252, 0);
-    ASSERT_EQ(ReadText(test::HexText(image)), 0x7FFFFFFF) << newerLayout;
+    ImageRead read = ReadText(test::HexText(image));
+    ASSERT_EQ(read.length, 0x7FFFFFFF) << newerLayout;
     const LoadedImage& slot = files.loadedImage;
     EXPECT_EQ(slot.Size(), 0x7FFFFFFFu);
     EXPECT_EQ(slot.Held(), image.size());
     EXPECT_EQ(slot.At(324), image[324]);
     EXPECT_EQ(slot.At(325), 0);
     EXPECT_EQ(slot.At(0x7FFFFFFEu), 0);
-    EXPECT_NE(LogText().find("The file supplies 325 of the image's 2147483647 bytes; the rest is "
-                             "zero\n"),
-              std::string::npos);
-    if (newerLayout) host.AnswerNextBox(BoxAnswer::kOk);
-    EXPECT_EQ(CheckProgramImage(run, slot, path.c_str()), !newerLayout);
+    EXPECT_EQ(read.note, "The file supplies 325 of the image's 2147483647 bytes; the rest is zero");
+    std::optional<FileRefusal> refusal = Check();
+    if (newerLayout) {
+      ExpectShownRefusal(refusal, RefusalReason::kCrcError, CrcError());
+    } else {
+      EXPECT_FALSE(refusal);
+    }
   }
-  ExpectOneError("File '" + path + "' has CRC Error.");
 }
 
 // A stream that cannot tell its size (a pipe) gets room as its bytes come.
@@ -170,7 +177,8 @@ TEST_F(ProgramFileTest, AStreamOfUnknownSizeIsReadWhole) {
     close(fds[1]);
   });
   std::FILE* stream = fdopen(fds[0], "r");
-  EXPECT_EQ(ReadProgramStream(run, files, stream), static_cast<int>(image.size()));
+  EXPECT_EQ(ReadProgramStream(host, files.loadedImage, stream).length,
+            static_cast<int>(image.size()));
   std::fclose(stream);
   writer.join();
   EXPECT_EQ(Image(), image);
@@ -184,26 +192,23 @@ TEST_F(ProgramFileTest, BothLayoutsPassTheirChecks) {
     plan.layout = layout;
     plan.length = 3000;
     plan.olderEnd = layout == ChecksumLayout::kNewer ? 0 : 2000;
-    EXPECT_TRUE(ReadAndCheck(test::BuildProgramImage(plan))) << static_cast<int>(layout);
+    EXPECT_FALSE(ReadAndCheck(test::BuildProgramImage(plan))) << static_cast<int>(layout);
     plan.controlBlockCrc = false;  // an absent block check is not made
-    EXPECT_TRUE(ReadAndCheck(test::BuildProgramImage(plan))) << static_cast<int>(layout);
+    EXPECT_FALSE(ReadAndCheck(test::BuildProgramImage(plan))) << static_cast<int>(layout);
   }
-  EXPECT_TRUE(host.ShownBoxes().empty());
 }
 
 TEST_F(ProgramFileTest, LoaderVersionWordIsRefusedWhenPresent) {
   for (std::uint32_t version : {0u, 0xFFFFFFFFu}) {
     ProgramImagePlan plan;
     plan.loaderVersion = version;
-    EXPECT_TRUE(ReadAndCheck(test::BuildProgramImage(plan)));
+    EXPECT_FALSE(ReadAndCheck(test::BuildProgramImage(plan)));
   }
   for (std::uint32_t version : {1u, 0x80000000u}) {
     ProgramImagePlan plan;
     plan.loaderVersion = version;
-    host.AnswerNextBox(BoxAnswer::kOk);
-    EXPECT_FALSE(ReadAndCheck(test::BuildProgramImage(plan)));
-    ExpectOneError("Cannot load this program file", "Loader Version Error");
-    host.ClearShownBoxes();
+    ExpectShownRefusal(ReadAndCheck(test::BuildProgramImage(plan)), RefusalReason::kLoaderVersion,
+                       "Cannot load this program file", "Loader Version Error");
   }
 }
 
@@ -216,14 +221,12 @@ TEST_F(ProgramFileTest, OlderLayoutTakesOffset224OnlyWhen212IsAbsent) {
   test::PutBig32(with212, 212, test::GetBig32(image, 224));
   test::PutBig32(with212, 224, 0x12345678u);
   test::SealControlBlock(with212);
-  EXPECT_TRUE(ReadAndCheck(with212));
+  EXPECT_FALSE(ReadAndCheck(with212));
   // With 212 absent, 224 is used: a wrong value there fails.
   Bytes wrong224 = image;
   test::PutBig32(wrong224, 224, 0x12345678u);
   test::SealControlBlock(wrong224);
-  host.AnswerNextBox(BoxAnswer::kOk);
-  EXPECT_FALSE(ReadAndCheck(wrong224));
-  ExpectOneError("File '" + path + "' has CRC Error.");
+  ExpectShownRefusal(ReadAndCheck(wrong224), RefusalReason::kCrcError, CrcError());
 }
 
 TEST_F(ProgramFileTest, EmptyOlderRangeExpectsAllOnes) {
@@ -235,7 +238,7 @@ TEST_F(ProgramFileTest, EmptyOlderRangeExpectsAllOnes) {
   test::PutBig32(image, 212, 0);  // absent, and 224 says all ones
   test::PutBig32(image, 224, 0xFFFFFFFFu);
   test::SealControlBlock(image);
-  EXPECT_TRUE(ReadAndCheck(image));
+  EXPECT_FALSE(ReadAndCheck(image));
 }
 
 TEST_F(ProgramFileTest, OlderEndBeyondTheImageIsACrcError) {
@@ -245,9 +248,7 @@ TEST_F(ProgramFileTest, OlderEndBeyondTheImageIsACrcError) {
   Bytes image = test::BuildProgramImage(plan);
   test::PutBig32(image, 16, 1025);
   test::SealControlBlock(image);
-  host.AnswerNextBox(BoxAnswer::kOk);
-  EXPECT_FALSE(ReadAndCheck(image));
-  ExpectOneError("File '" + path + "' has CRC Error.");
+  ExpectShownRefusal(ReadAndCheck(image), RefusalReason::kCrcError, CrcError());
 }
 
 TEST_F(ProgramFileTest, ChangedProgramByteIsACrcErrorWhateverTheLayout) {
@@ -256,49 +257,39 @@ TEST_F(ProgramFileTest, ChangedProgramByteIsACrcErrorWhateverTheLayout) {
     plan.layout = layout;
     Bytes image = test::BuildProgramImage(plan);
     image[700] ^= 0x01;
-    host.AnswerNextBox(BoxAnswer::kOk);
-    EXPECT_FALSE(ReadAndCheck(image));
-    ExpectOneError("File '" + path + "' has CRC Error.");
-    host.ClearShownBoxes();
+    ExpectShownRefusal(ReadAndCheck(image), RefusalReason::kCrcError, CrcError());
   }
 }
 
 // The setup page checks only images of 256 bytes or more; a shorter one
 // holds no control block to read the fields from.
 TEST_F(ProgramFileTest, ImageShorterThanAControlBlockFailsTheCheck) {
-  ASSERT_EQ(ReadText(HeaderSaying(100) + "00"), 100);
-  host.AnswerNextBox(BoxAnswer::kOk);
-  EXPECT_FALSE(CheckProgramImage(run, files.loadedImage, path.c_str()));
-  ExpectOneError("File '" + path + "' has CRC Error.");
+  ASSERT_EQ(ReadText(HeaderSaying(100) + "00").length, 100);
+  ExpectShownRefusal(Check(), RefusalReason::kCrcError, CrcError());
 }
 
 TEST_F(ProgramFileTest, TruncatedFileIsPaddedAndFailsItsCrc) {
   Bytes image = test::BuildProgramImage({});
   Bytes half(image.begin(), image.begin() + 600);
-  ASSERT_EQ(ReadText(test::HexText(half)), static_cast<int>(image.size()));
+  ASSERT_EQ(ReadText(test::HexText(half)).length, static_cast<int>(image.size()));
   EXPECT_EQ(Image()[600], 0);
-  host.AnswerNextBox(BoxAnswer::kOk);
-  EXPECT_FALSE(CheckProgramImage(run, files.loadedImage, path.c_str()));
+  ExpectShownRefusal(Check(), RefusalReason::kCrcError, CrcError());
 }
 
 // Byte 251, the last of the loader-version word, is outside the block check:
 // a check over 252 bytes (or 250) does not match, one over 251 does.
 TEST_F(ProgramFileTest, ControlBlockCheckCoversOffsets0To250Only) {
   Bytes image = test::BuildProgramImage({});
-  EXPECT_TRUE(ReadAndCheck(image));
+  EXPECT_FALSE(ReadAndCheck(image));
+  std::string blockError = "File '" + path + "' Control Block CRC Error.";
   for (std::size_t covered : {250u, 252u}) {
     Bytes other = image;
     test::PutBig32(other, 252, test::ReferenceCrc(other.data(), covered));
-    host.AnswerNextBox(BoxAnswer::kOk);
-    EXPECT_FALSE(ReadAndCheck(other)) << covered;
-    ExpectOneError("File '" + path + "' Control Block CRC Error.");
-    host.ClearShownBoxes();
+    ExpectShownRefusal(ReadAndCheck(other), RefusalReason::kCrcError, blockError);
   }
   Bytes changed100 = image;
   changed100[100] ^= 0x01;
-  host.AnswerNextBox(BoxAnswer::kOk);
-  EXPECT_FALSE(ReadAndCheck(changed100));
-  ExpectOneError("File '" + path + "' Control Block CRC Error.");
+  ExpectShownRefusal(ReadAndCheck(changed100), RefusalReason::kCrcError, blockError);
 }
 
 }  // namespace

@@ -6,7 +6,7 @@
 
 #include <cctype>
 
-#include "protocol/crc32.h"
+#include "checksum/crc32.h"
 #include "unit/sim/unit_line_driver.h"
 
 namespace rv4410::test {

@@ -22,9 +22,6 @@ struct Day {
 
 class SampleFilesTest : public VirtualUnitTest, public ::testing::WithParamInterface<Day> {
  protected:
-  SampleFilesTest() {
-    host.SetBoxHandler([](const MessageBoxRequest&) { return BoxAnswer::kOk; });
-  }
   DataFiles files;
 };
 
@@ -35,16 +32,16 @@ TEST_P(SampleFilesTest, SamplesPassTheLoadersReadersWithoutADateWarning) {
   ASSERT_TRUE(sim::WriteSamples(dir.Path(), now, error)) << error;
 
   std::string program = dir.File(sim::kSampleProgramName);
-  ASSERT_EQ(ReadProgramFile(run, files, program.c_str()),
+  ASSERT_EQ(ReadProgramFile(host, files.loadedImage, program.c_str()).length,
             static_cast<int>(sim::kSampleProgramBytes));
-  EXPECT_TRUE(CheckProgramImage(run, files.loadedImage, program.c_str()));
+  EXPECT_FALSE(CheckProgramImage(files.loadedImage, program.c_str()));
   EXPECT_EQ(ImageBytes(files.loadedImage), sim::SampleProgramImage());
 
   std::string map = dir.File(sim::kSampleMapName);
-  ASSERT_EQ(ReadMapFile(run, files, map.c_str()), static_cast<int>(sim::kSampleMapDataBytes));
+  ASSERT_EQ(MapFileReader(host, files, map.c_str()).Read().length,
+            static_cast<int>(sim::kSampleMapDataBytes));
   // Only the validity box: today lies inside the period.
-  ASSERT_EQ(host.ShownBoxes().size(), 1u);
-  EXPECT_EQ(host.ShownBoxes()[0].caption, kMapCautionCaption);
+  EXPECT_TRUE(MapDatesFor(files.mapHeader, now).warnings.empty());
   // The default simulated unit takes it: a feature bit in common, room enough.
   sim::IdentificationKnobs unit;
   EXPECT_NE(files.mapHeader.FeatureMask() & unit.featureFlags, 0u);

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "protocol/crc32.h"
+#include "checksum/crc32.h"
 #include "sim/unit_model.h"
 
 namespace rv4410::test {

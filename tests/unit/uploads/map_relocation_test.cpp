@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "protocol/crc32.h"
+#include "checksum/crc32.h"
 #include "uploads/map_upload.h"
 
 namespace rv4410::test {

@@ -9,8 +9,10 @@
 #include <string>
 
 #include "datafiles/loaded_image.h"
+#include "datafiles/map_header.h"
 #include "platform/host.h"
 #include "protocol/run_state.h"
+#include "protocol/unit_detection.h"
 #include "protocol/waiting_page.h"
 
 namespace rv4410 {
@@ -43,6 +45,7 @@ inline constexpr const char* kSetupNextText = kWaitingNextText;
 inline constexpr const char* kSetupCancelText = kWaitingCancelText;
 inline constexpr const char* kDoSetupLogLine = "... DoSetup()";
 
+inline constexpr const char* kReadProgramFileLog = "Read Program file...";
 inline constexpr const char* kCouldNotOpenProgramFormat = "Couldn't open '%s'.";
 inline constexpr const char* kProgramFileErrorFormat = "File Error on '%s'.";
 inline constexpr const char* kCouldNotCreateFormat = "Could not create '%s'.";
@@ -61,6 +64,10 @@ inline constexpr int kMinimumProgramLength = 256;
 // refusal's text when it is.
 bool PathFits(const std::string& name);
 std::string PathTooLongText(const std::string& name);
+
+// What the unit must offer to take the map read on this page: a feature bit
+// it shares with the map's mask and room for its L bytes.
+MapRequirement RequirementOf(const MapHeader& header);
 
 // Which fields (and their "Find ..." buttons) a function uses.
 struct SetupEnabling {
@@ -106,9 +113,16 @@ void SetupPageOpen(RunState& run, SetupPage& page);
 // Communications ", "&Next >" (also Enter), "Cancel" or a close request.
 void SetupPageCommand(RunState& run, DataFiles& files, SetupPage& page, int command);
 
-// The checks of "&Next >", in order; the first failure is shown (a box owned
-// by the page, caption "Error") and logged, and the user stays on the page.
-// Ends the page with 1001 when all pass; the port is closed either way.
-void SetupPageNext(RunState& run, DataFiles& files, SetupPage& page);
+// How "&Next >" ended: the page ended with 1001, or the user was left on it
+// for a file (a stop included) or for the port.
+enum class NextOutcome { kPassed, kFileRefused, kPortNotOpened };
+
+// The checks of "&Next >", in order. A file reader's refusal is shown as the
+// reader's own box (owned by the page) and logged; the page's own failures
+// are shown in a box owned by the page, caption "Error", and logged; the map's
+// validity dates are shown, and asked about, between its header and its
+// data. The first failure leaves the user on the page. Ends the page with
+// 1001 when all pass; the port is closed either way.
+NextOutcome SetupPageNext(RunState& run, DataFiles& files, SetupPage& page);
 
 }  // namespace rv4410

@@ -1,12 +1,12 @@
 // The communications dialog's logic in virtual time: the buttons checked for
 // the settings in force, "OK" proving the port, and the state of each name.
 
-#include "datafiles/comms_page.h"
+#include "wizard/comms_page.h"
 
 #include <gtest/gtest.h>
 
 #include "support/virtual_unit_fixture.h"
-#include "unit/datafiles/virtual_setup_page.h"
+#include "unit/wizard/virtual_setup_page.h"
 
 namespace rv4410 {
 namespace {

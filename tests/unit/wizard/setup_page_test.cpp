@@ -1,13 +1,17 @@
-// The setup page's logic in virtual time: the opening selection and the
-// enabling rules, and every "&Next >" check in its order with its message,
-// the user left on the page after each failure.
+// The setup page's logic in virtual time: the names DoSetup proposes, the
+// opening selection and the enabling rules, the "Find ..." buttons' dialog,
+// and every "&Next >" check in its order with its message, the user left on
+// the page after each failure.
 
-#include "datafiles/setup_page.h"
+#include "wizard/setup_page.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
 #include <filesystem>
+#include <map>
+#include <optional>
+#include <set>
 
 #include "config/pending_restore.h"
 #include "platform/format.h"
@@ -15,7 +19,7 @@
 #include "support/image_builders.h"
 #include "support/image_bytes.h"
 #include "support/virtual_unit_fixture.h"
-#include "unit/datafiles/virtual_setup_page.h"
+#include "unit/wizard/virtual_setup_page.h"
 
 namespace rv4410 {
 namespace {
@@ -40,16 +44,20 @@ class SetupPageTest : public test::VirtualUnitTest {
     // Nothing else ends the page: a refused Next leaves it open for good.
     setup.CommandAt(60'000, kSetupCancelButton);
     int result = setup.Run();
+    EXPECT_EQ(setup.nextOutcome == NextOutcome::kPassed, result == kPageNext);
     return result == kPageLeave && host.TickCount() >= 60'000 ? test::kPageNeverEnded : result;
   }
-  // Next on a fresh page with `function` remembered must be refused with `text`.
-  void ExpectRefusedOnFreshPage(LoaderFunction function, const std::string& text) {
+  // Next on a fresh page with `function` remembered must be refused with
+  // `text`, for a file unless `outcome` says otherwise.
+  void ExpectRefusedOnFreshPage(LoaderFunction function, const std::string& text,
+                                NextOutcome outcome = NextOutcome::kFileRefused) {
     test::VirtualSetupPage page(host, run, files);
     run.settings.function = function;
     page.CommandAt(host.TickCount() + 1, kSetupNextButton);
     page.CommandAt(host.TickCount() + 60'000, kSetupCancelButton);
     EXPECT_EQ(page.Run(), kPageLeave);
     ExpectLastRefusal(text, &page);
+    EXPECT_EQ(page.nextOutcome, outcome);
   }
   void WriteProgram(const test::ProgramImagePlan& plan = {}) {
     test::WriteFile(run.settings.programFile, test::HexText(test::BuildProgramImage(plan)));
@@ -135,6 +143,8 @@ TEST_F(SetupPageTest, WriteProgramPassesAndLeavesAnExistingConfigurationFileAsIt
   EXPECT_EQ(files.loadedImage.length, 1024);
   EXPECT_FALSE(run.link.open);
   EXPECT_EQ(run.settings.function, kWriteProgram);
+  EXPECT_NE(LogText().find("Read Program file...\n" + run.settings.programFile + "\n"),
+            std::string::npos);
 }
 
 TEST_F(SetupPageTest, ReadConfigurationNeverEmptiesAFileTheUserPicked) {
@@ -154,13 +164,22 @@ TEST_F(SetupPageTest, ReadConfigurationRefusesAListStillOwedToAUnitButWriteProgr
 }
 
 TEST_F(SetupPageTest, AnAbsentConfigurationFileIsProvedCreatableAndNotLeftBehind) {
+  auto names = [this] {
+    std::set<std::string> found;
+    for (const auto& entry : std::filesystem::directory_iterator(dir.Path())) {
+      found.insert(entry.path().filename().string());
+    }
+    return found;
+  };
+  std::set<std::string> before = names();
   EXPECT_EQ(PressNext(kReadConfiguration), kPageNext);
-  EXPECT_FALSE(std::filesystem::exists(run.settings.configFile));
+  EXPECT_EQ(names(), before);
   EXPECT_TRUE(host.ShownBoxes().empty());
 }
 
 TEST_F(SetupPageTest, AConfigurationFileThatCannotBeWrittenIsRefused) {
-  std::string cases[] = {dir.File("no-such-folder/param.dat"), dir.Path()};
+  std::string cases[] = {dir.File("no-such-folder/param.dat"), dir.Path(),
+                         dir.File(std::string(300, 'n'))};
   for (const std::string& name : cases) {
     SCOPED_TRACE(name);
     run.settings.configFile = name;
@@ -177,13 +196,39 @@ TEST_F(SetupPageTest, WriteProgramRefusesAnUnwritableConfigurationAfterTheProgra
                             FormatText("Could not create '%s'.", run.settings.configFile.c_str())});
 }
 
-TEST_F(SetupPageTest, ABadProgramHeaderGivesItsOwnBoxAndThenCouldNotOpen) {
-  test::Bytes header(16, 0);
-  test::WriteFile(run.settings.programFile, test::HexText(header) + "00");
-  EXPECT_EQ(PressNext(kWriteProgram), test::kPageNeverEnded);
-  std::string couldNotOpen = FormatText("Couldn't open '%s'.", run.settings.programFile.c_str());
-  EXPECT_EQ(BoxTexts(), (std::vector<std::string>{"Invalid header (says 0 bytes)", couldNotOpen}));
-  ExpectLastRefusal(couldNotOpen);
+// A reader's refusal is told as the reader told it: its own box, then the
+// same line in the log (the map's format conflict is logged before its box),
+// then the page's refusal.
+TEST_F(SetupPageTest, AReadersRefusalIsLoggedAfterItsBoxOrBeforeItAsTheReaderDid) {
+  test::WriteFile(run.settings.programFile, test::HexText(test::Bytes(16, 0)) + "00");
+  test::MapFilePlan plan;
+  plan.format = 2;
+  WriteMap(plan);
+  struct Case {
+    LoaderFunction function;
+    std::string text;
+    bool loggedBeforeTheBox;
+    std::string pageRefusal;
+  } cases[] = {
+      {kWriteProgram, "Invalid header (says 0 bytes)", false,
+       FormatText("Couldn't open '%s'.", run.settings.programFile.c_str())},
+      {kWriteMap, "Map File Format Conflict 2", true,
+       FormatText("Couldn't read map file '%s'.", run.settings.mapFile.c_str())},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    host.ClearShownBoxes();
+    std::optional<bool> loggedBefore;
+    host.SetBoxHandler([&](const MessageBoxRequest& box) {
+      if (box.text == c.text) loggedBefore = LogText().find(c.text + "\n") != std::string::npos;
+      return BoxAnswer::kOk;
+    });
+    ExpectRefusedOnFreshPage(c.function, c.pageRefusal);
+    EXPECT_EQ(BoxTexts(), (std::vector<std::string>{c.text, c.pageRefusal}));
+    ASSERT_TRUE(loggedBefore.has_value());
+    EXPECT_EQ(*loggedBefore, c.loggedBeforeTheBox);
+    EXPECT_EQ(LogCount(c.text), 1u);
+  }
 }
 
 TEST_F(SetupPageTest, AMissingProgramFileGivesCouldNotOpenAlone) {
@@ -192,13 +237,19 @@ TEST_F(SetupPageTest, AMissingProgramFileGivesCouldNotOpenAlone) {
                             FormatText("Couldn't open '%s'.", run.settings.programFile.c_str())});
 }
 
+// The file ends before its header's length: the log says how much it
+// supplied before the page refuses the image.
 TEST_F(SetupPageTest, AProgramShorterThanAControlBlockIsAFileError) {
-  test::Bytes image(200, 0x11);
+  test::Bytes image(150, 0x11);
   test::PutBig32(image, 8, 200);
   test::WriteFile(run.settings.programFile, test::HexText(image));
   EXPECT_EQ(PressNext(kWriteProgram), test::kPageNeverEnded);
-  ExpectLastRefusal(FormatText("File Error on '%s'.", run.settings.programFile.c_str()));
+  std::string fileError = FormatText("File Error on '%s'.", run.settings.programFile.c_str());
+  ExpectLastRefusal(fileError);
   EXPECT_EQ(host.ShownBoxes().size(), 1u);
+  EXPECT_NE(LogText().find("The file supplies 150 of the image's 200 bytes; the rest is zero\n" +
+                           fileError + "\n"),
+            std::string::npos);
 }
 
 TEST_F(SetupPageTest, AProgramCrcErrorShowsOnlyItsOwnMessage) {
@@ -228,16 +279,37 @@ TEST_F(SetupPageTest, WriteConfigurationNeedsAReadableRegularFile) {
   EXPECT_EQ(PressNext(kWriteConfiguration), kPageNext);
 }
 
+// The validity range is shown and logged, then each warning due is asked
+// (not logged); Cancel at either reads nothing more of the file.
 TEST_F(SetupPageTest, CancelAtAMapDateWarningKeepsTheUserOnThePage) {
   test::MapFilePlan plan;
   plan.data = test::PatternBytes(100, 3);
-  plan.effectiveDate = 27001;  // not valid before 2027
+  plan.effectiveDate = 27001;   // not valid before 2027
+  plan.expirationDate = 25001;  // and expired in 2025
   WriteMap(plan);
-  warningAnswer = BoxAnswer::kCancel;
-  EXPECT_EQ(PressNext(kWriteMap), test::kPageNeverEnded);
-  ASSERT_EQ(host.ShownBoxes().size(), 3u);
-  EXPECT_EQ(host.ShownBoxes()[1].caption, "Cancel to Quit, OK to Continue");
-  ExpectLastRefusal(FormatText("Couldn't read map file '%s'.", run.settings.mapFile.c_str()));
+  std::string couldNotRead =
+      FormatText("Couldn't read map file '%s'.", run.settings.mapFile.c_str());
+  for (int cancelAt : {1, 2}) {
+    SCOPED_TRACE(cancelAt);
+    host.ClearShownBoxes();
+    int warnings = 0;
+    host.SetBoxHandler([&warnings, cancelAt](const MessageBoxRequest& box) {
+      if (box.buttons != BoxButtons::kOkCancel) return BoxAnswer::kOk;
+      return ++warnings == cancelAt ? BoxAnswer::kCancel : BoxAnswer::kOk;
+    });
+    ExpectRefusedOnFreshPage(kWriteMap, couldNotRead);
+    std::vector<std::string> captions;
+    for (const MessageBoxRequest& box : host.ShownBoxes()) captions.push_back(box.caption);
+    std::vector<std::string> expected{"Caution", "Cancel to Quit, OK to Continue"};
+    if (cancelAt == 2) expected.push_back("Cancel to Quit, OK to Continue");
+    expected.push_back("Error");
+    EXPECT_EQ(captions, expected);
+    EXPECT_FALSE(files.loadedImage.HasBuffer());
+    EXPECT_EQ(files.mapControlBlock.Word(0), 0u);
+  }
+  EXPECT_EQ(LogCount(host.ShownBoxes()[0].text), 2u);
+  EXPECT_EQ(LogText().find("NOT YET"), std::string::npos);
+  EXPECT_EQ(LogText().find("ALREADY"), std::string::npos);
 }
 
 TEST_F(SetupPageTest, AMapWithoutDataIsRefusedAndAGoodOneGoesOn) {
@@ -252,6 +324,10 @@ TEST_F(SetupPageTest, AMapWithoutDataIsRefusedAndAGoodOneGoesOn) {
   again.CommandAt(host.TickCount() + 1, kSetupNextButton);
   EXPECT_EQ(again.Run(), kPageNext);
   EXPECT_EQ(files.loadedImage.length, 100);
+  // The waiting page asks the unit for what this map needs.
+  MapRequirement requirement = RequirementOf(files.mapHeader);
+  EXPECT_EQ(requirement.featureMask, plan.featureMask);
+  EXPECT_EQ(requirement.dataLength, 100u);
 }
 
 TEST_F(SetupPageTest, APortInUseFailsLastAfterTheFilesWereReadAndLogsWhy) {
@@ -259,6 +335,7 @@ TEST_F(SetupPageTest, APortInUseFailsLastAfterTheFilesWereReadAndLogsWhy) {
   host.Device().SetHeldElsewhere(true);
   run.settings.portName = "COM2";
   EXPECT_EQ(PressNext(kWriteProgram), test::kPageNeverEnded);
+  EXPECT_EQ(setup.nextOutcome, NextOutcome::kPortNotOpened);
   EXPECT_EQ(files.loadedImage.length, 1024);
   EXPECT_EQ(BoxTexts(), std::vector<std::string>{"Could not open COM2."});
   ExpectLastRefusal("Could not open COM2.");
@@ -278,7 +355,7 @@ TEST_F(SetupPageTest, EveryFunctionChecksThePortLast) {
   for (LoaderFunction function :
        {kWriteProgram, kReadConfiguration, kWriteConfiguration, kWriteMap}) {
     SCOPED_TRACE(function);
-    ExpectRefusedOnFreshPage(function, "Could not open COM1.");
+    ExpectRefusedOnFreshPage(function, "Could not open COM1.", NextOutcome::kPortNotOpened);
   }
 }
 
@@ -371,9 +448,79 @@ TEST_F(SetupPageTest, AStopEndsTheFileChecksWithoutARefusal) {
     host.ClearShownBoxes();
     host.StopAfterChecks(checks);
     EXPECT_EQ(PressNext(function), test::kPageNeverEnded);
+    EXPECT_EQ(setup.nextOutcome, NextOutcome::kFileRefused);
     for (const MessageBoxRequest& box : host.ShownBoxes()) EXPECT_EQ(box.caption, "Caution");
     EXPECT_EQ(LogText().find("Couldn't"), std::string::npos);
     host.StopAfterChecks(-1);
+  }
+}
+
+// Runs DoSetup in `dir` as the working directory; the page is cancelled at once.
+class DoSetupTest : public test::VirtualUnitTest {
+ protected:
+  int RunSetup() {
+    std::filesystem::path before = std::filesystem::current_path();
+    std::filesystem::current_path(dir.Path());
+    test::VirtualSetupPage setup(host, run, files);
+    setup.CommandAt(host.TickCount(), kSetupCancelButton);
+    int result = DoSetup(run, setup);
+    std::filesystem::current_path(before);
+    fields = setup.fields;
+    return result;
+  }
+
+  DataFiles files;
+  std::map<int, std::string> fields;
+};
+
+TEST_F(DoSetupTest, ProposesTheNewestFilesAndAFreshConfigurationNameEachPass) {
+  test::WriteFile(dir.File("RV4410_1.hex"), "x");
+  test::WriteFile(dir.File("data.bin"), "x");
+  host.SetWallClock(975000000);
+  EXPECT_EQ(RunSetup(), kPageLeave);
+  EXPECT_EQ(run.settings.programFile, "RV4410_1.hex");
+  EXPECT_EQ(run.settings.mapFile, "data.bin");
+  std::string first = run.settings.configFile;
+  EXPECT_EQ(fields[kSetupProgramField], "RV4410_1.hex");
+  EXPECT_EQ(fields[kSetupMapField], "data.bin");
+  EXPECT_EQ(fields[kSetupConfigField], first);
+
+  host.RunFor(1000);
+  std::filesystem::remove(dir.File("data.bin"));
+  EXPECT_EQ(RunSetup(), kPageLeave);
+  EXPECT_NE(run.settings.configFile, first);
+  EXPECT_EQ(run.settings.configFile, "RV4410_Param_975000001.dat");
+  // A default that is gone leaves its field empty.
+  EXPECT_EQ(run.settings.mapFile, "");
+  EXPECT_NE(LogText().find("... DoSetup()\n"), std::string::npos);
+}
+
+TEST_F(DoSetupTest, FindOffersTheDialogWithItsFiltersAndCancelLeavesTheField) {
+  test::VirtualSetupPage setup(host, run, files);
+  host.AnswerNextChoice(std::nullopt);
+  host.AnswerNextChoice(dir.File("chosen.dat"));
+  host.AnswerNextChoice(std::nullopt);
+  setup.CommandAt(1, kSetupProgramFind);
+  setup.CommandAt(2, kSetupConfigFind);
+  setup.CommandAt(3, kSetupMapFind);
+  setup.CommandAt(4, kSetupCancelButton);
+  run.settings.programFile = "typed.hex";
+  EXPECT_EQ(setup.Run(), kPageLeave);
+  EXPECT_EQ(setup.fields[kSetupProgramField], "typed.hex");
+  EXPECT_EQ(setup.fields[kSetupConfigField], dir.File("chosen.dat"));
+  ASSERT_EQ(host.ShownChoices().size(), 3u);
+  const char* firstFilters[] = {"Data Files (*.hex)", "Parameter Files (*.dat)",
+                                "Map Files (*.bin)"};
+  const char* firstPatterns[] = {"*.hex", "*.dat", "*.bin"};
+  for (int i = 0; i < 3; ++i) {
+    const FileChoiceRequest& choice = host.ShownChoices()[i];
+    EXPECT_EQ(choice.title, "Select a data file");
+    EXPECT_EQ(choice.owner, setup.Window());
+    ASSERT_EQ(choice.filters.size(), 2u);
+    EXPECT_EQ(choice.filters[0].text, firstFilters[i]);
+    EXPECT_EQ(choice.filters[0].pattern, firstPatterns[i]);
+    EXPECT_EQ(choice.filters[1].text, "All Files (*.*)");
+    EXPECT_EQ(choice.filters[1].pattern, "*.*");
   }
 }
 

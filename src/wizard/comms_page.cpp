@@ -1,4 +1,4 @@
-#include "datafiles/comms_page.h"
+#include "wizard/comms_page.h"
 
 #include "protocol/command_lines.h"
 #include "protocol/port_problem.h"

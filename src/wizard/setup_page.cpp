@@ -1,11 +1,11 @@
-#include "datafiles/setup_page.h"
+#include "wizard/setup_page.h"
 
 #include "config/pending_restore.h"
 #include "datafiles/default_files.h"
 #include "datafiles/map_file.h"
 #include "datafiles/program_file.h"
+#include "platform/format.h"
 #include "platform/system_calls.h"
-#include "protocol/command_lines.h"
 #include "protocol/page_results.h"
 #include "protocol/port_problem.h"
 
@@ -43,14 +43,62 @@ void FindInto(RunState& run, SetupPage& page, int field, const std::vector<FileF
   if (ChooseFile(run.host, page.Window(), filters, path)) page.SetFieldText(field, path);
 }
 
-// The page's own failure: a box owned by the page, then the same text logged.
-// Always false, so that a check reads `return Refuse(...)`. A run being
-// stopped fails its check for that reason alone: nothing is said.
+// `box`, owned by the page, then its text logged.
+void ShowAndLog(RunState& run, SetupPage& page, MessageBoxRequest box) {
+  box.owner = page.Window();
+  run.host.ShowMessageBox(box);
+  run.log.LogLine(box.text);
+}
+
+// The page's own failure: an error box, then the same text logged. Always
+// false, so that a check reads `return Refuse(...)`. A run being stopped
+// fails its check for that reason alone: nothing is said.
 bool Refuse(RunState& run, SetupPage& page, const std::string& text) {
   if (run.host.StopRequested()) return false;
-  run.host.ShowMessageBox({text, kErrorCaption, BoxIcon::kError, BoxButtons::kOk, page.Window()});
-  run.log.LogLine(text);
+  ShowAndLog(run, page, {text, kErrorCaption, BoxIcon::kError});
   return false;
+}
+
+// A file reader's refusal, told as the reader itself once told it: its box
+// owned by the page and its text logged after it, or before it where the
+// reader logged first. A refusal without a caption is a line in the log, one
+// without a text says nothing.
+void Tell(RunState& run, SetupPage& page, const FileRefusal& refusal) {
+  if (refusal.text.empty()) return;
+  if (refusal.caption == nullptr) {
+    run.log.LogLine(refusal.text);
+    return;
+  }
+  MessageBoxRequest box{refusal.text, refusal.caption, refusal.icon};
+  if (!refusal.loggedFirst) {
+    ShowAndLog(run, page, box);
+    return;
+  }
+  run.log.LogLine(box.text);
+  box.owner = page.Window();
+  run.host.ShowMessageBox(box);
+}
+
+// The validity dates between the map's header and its data: the range,
+// then each warning due, until one is answered with Cancel.
+bool DatesAccepted(RunState& run, SetupPage& page, const MapHeader& header) {
+  MapDates dates = MapDatesFor(header, run.host.WallClock());
+  ShowAndLog(run, page, dates.range);
+  for (MessageBoxRequest& warning : dates.warnings) {
+    warning.owner = page.Window();
+    if (run.host.ShowMessageBox(warning) != BoxAnswer::kOk) return false;
+  }
+  return true;
+}
+
+// The map file read with its dates asked about between the reader's two steps.
+ImageRead ReadMapFile(RunState& run, DataFiles& files, SetupPage& page, const char* path) {
+  MapFileReader reader(run.host, files, path);
+  if (std::optional<FileRefusal> refusal = reader.ReadHeader()) return *refusal;
+  if (!DatesAccepted(run, page, files.mapHeader)) {
+    return QuietRefusal(RefusalReason::kDatesDeclined);
+  }
+  return reader.ReadRest();
 }
 
 // A name longer than a path may be is refused whole, never cut into another.
@@ -81,23 +129,33 @@ bool CheckNoRestorePending(RunState& run, SetupPage& page) {
 bool CheckProgram(RunState& run, DataFiles& files, SetupPage& page) {
   if (!CheckPathLength(run, page, run.settings.programFile)) return false;
   const char* name = run.settings.programFile.c_str();
-  int length = ReadProgramFile(run, files, name, page.Window());
-  files.loadedImage.length = length;
-  if (length <= 0) return Refuse(run, page, FormatText(kCouldNotOpenProgramFormat, name));
-  if (length < kMinimumProgramLength || !files.loadedImage.HasBuffer()) {
+  run.log.LogLine(kReadProgramFileLog);
+  run.log.LogLine(name);
+  ImageRead read = ReadProgramFile(run.host, files.loadedImage, name);
+  files.loadedImage.length = read.length;
+  if (!read.Taken()) {
+    Tell(run, page, *read.refusal);
+    return Refuse(run, page, FormatText(kCouldNotOpenProgramFormat, name));
+  }
+  if (!read.note.empty()) run.log.LogLine(read.note);
+  if (read.length < kMinimumProgramLength || !files.loadedImage.HasBuffer()) {
     return Refuse(run, page, FormatText(kProgramFileErrorFormat, name));
   }
-  // The check shows and logs its own message.
-  if (!CheckProgramImage(run, files.loadedImage, name, page.Window())) return false;
+  // A refused check is told in its own words alone.
+  if (std::optional<FileRefusal> refusal = CheckProgramImage(files.loadedImage, name)) {
+    Tell(run, page, *refusal);
+    return false;
+  }
   return CheckConfigWritable(run, page);
 }
 
 bool CheckMap(RunState& run, DataFiles& files, SetupPage& page) {
   if (!CheckPathLength(run, page, run.settings.mapFile)) return false;
   const char* name = run.settings.mapFile.c_str();
-  int length = ReadMapFile(run, files, name, page.Window());
-  files.loadedImage.length = length;
-  if (length <= 0) return Refuse(run, page, FormatText(kCouldNotReadMapFormat, name));
+  ImageRead read = ReadMapFile(run, files, page, name);
+  files.loadedImage.length = read.length;
+  if (!read.Taken()) Tell(run, page, *read.refusal);
+  if (read.length <= 0) return Refuse(run, page, FormatText(kCouldNotReadMapFormat, name));
   return true;
 }
 
@@ -144,6 +202,10 @@ bool PathFits(const std::string& name) {
 std::string PathTooLongText(const std::string& name) {
   return FormatText(kPathTooLongFormat, static_cast<int>(name.size()),
                     static_cast<int>(MaxPathLength()));
+}
+
+MapRequirement RequirementOf(const MapHeader& header) {
+  return {header.FeatureMask(), header.DataLength()};
 }
 
 SetupEnabling EnablingFor(LoaderFunction function) {
@@ -205,7 +267,7 @@ void SetupPageCommand(RunState& run, DataFiles& files, SetupPage& page, int comm
   }
 }
 
-void SetupPageNext(RunState& run, DataFiles& files, SetupPage& page) {
+NextOutcome SetupPageNext(RunState& run, DataFiles& files, SetupPage& page) {
   for (LoaderFunction function : kNextOrder) {
     if (page.IsRadioChecked(function)) {
       run.settings.function = function;
@@ -215,8 +277,10 @@ void SetupPageNext(RunState& run, DataFiles& files, SetupPage& page) {
   run.settings.programFile = page.FieldText(kSetupProgramField);
   run.settings.mapFile = page.FieldText(kSetupMapField);
   run.settings.configFile = page.FieldText(kSetupConfigField);
-  if (!CheckFiles(run, files, page) || !CheckPort(run, page)) return;
+  if (!CheckFiles(run, files, page)) return NextOutcome::kFileRefused;
+  if (!CheckPort(run, page)) return NextOutcome::kPortNotOpened;
   page.EndPage(kPageNext);
+  return NextOutcome::kPassed;
 }
 
 }  // namespace rv4410

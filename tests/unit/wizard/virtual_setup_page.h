@@ -5,12 +5,13 @@
 
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <set>
 #include <string>
 
-#include "datafiles/comms_page.h"
-#include "datafiles/setup_page.h"
 #include "platform/virtual_host.h"
+#include "wizard/comms_page.h"
+#include "wizard/setup_page.h"
 
 namespace rv4410::test {
 
@@ -58,10 +59,16 @@ class VirtualSetupPage : public SetupPage {
   void OpenComms() override { ++commsOpened; }
   WindowRef Window() const override { return this; }
 
-  // A click (or Enter, or a close request) at virtual tick `ms`.
+  // A click (or Enter, or a close request) at virtual tick `ms`. Next keeps
+  // how it ended, as a front end that reports it does.
   void CommandAt(std::int64_t ms, int command) {
     host_.At(ms, [this, command] {
-      if (!ended_) SetupPageCommand(run_, files_, *this, command);
+      if (ended_) return;
+      if (command == kSetupNextButton) {
+        nextOutcome = SetupPageNext(run_, files_, *this);
+        return;
+      }
+      SetupPageCommand(run_, files_, *this, command);
     });
   }
   bool Enabled(int control) const { return disabled.count(control) == 0; }
@@ -72,6 +79,7 @@ class VirtualSetupPage : public SetupPage {
   int checked = 0;
   bool iconSet = false;
   int commsOpened = 0;
+  std::optional<NextOutcome> nextOutcome;
 
  private:
   VirtualHost& host_;
