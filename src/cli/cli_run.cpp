@@ -100,45 +100,6 @@ LoaderFunction FunctionOf(CliCommand command) {
   return kReadConfiguration;
 }
 
-// The exit code of a waiting page that did not go on: from how it ended.
-int DetectionExitCode(const Outcome& outcome) {
-  switch (outcome.ending) {
-    case Ending::kNoAnswer:
-      return kExitNoUnit;
-    case Ending::kNoPort:
-      return kExitPortNotOpened;
-    case Ending::kFileRefused:
-      return kExitFileRefused;
-    case Ending::kCancelled:
-      return kExitInterrupted;
-    default:
-      break;
-  }
-  return kExitFailed;
-}
-
-// The exit code of an operation on the transfer page: from how it ended.
-// Inside an operation a unit that stops answering is a failed operation.
-int OperationExitCode(const Outcome& outcome) {
-  switch (outcome.ending) {
-    case Ending::kDone:
-      return kExitDone;
-    case Ending::kFileRefused:
-      return kExitFileRefused;
-    case Ending::kNoPort:
-      return kExitPortNotOpened;
-    case Ending::kCancelled:
-      return kExitInterrupted;
-    case Ending::kLineGone:
-    case Ending::kNoAnswer:
-    case Ending::kUnitError:
-    case Ending::kStopped:
-    case Ending::kIncomplete:
-      break;
-  }
-  return kExitFailed;
-}
-
 // One command on one port: the pages of the wizard in its order. The exit
 // code follows from how each page's work ended (and the page's result),
 // never from a text the run showed.
@@ -209,9 +170,8 @@ int CommandRun::Setup() {
   int result = DoSetup(RunOf(), page);
   if (signals_.Arrived()) return kExitInterrupted;
   if (result == kPageNext) return kExitDone;
-  // The setup page reports no outcome yet: its port test is told from its
-  // file refusals by the box it showed.
-  if (host_.Record().lastText == FormatText(kCouldNotOpenFormat, options_.ports.front().c_str())) {
+  if (page.Next() == NextOutcome::kPortNotOpened) {
+    // The page logged why the port will not open; standard error hears it too.
     std::string reason = host_.DescribePortProblem(RunOf().settings.portName);
     if (!reason.empty()) output_.Problem(reason);
     return kExitPortNotOpened;
@@ -230,7 +190,7 @@ int CommandRun::Transfer(bool& again) {
   if (result != kPageNext) {
     const Outcome& detection = waiting.PageOutcome();
     TellProblem(detection);
-    int code = DetectionExitCode(detection);
+    int code = ExitCodeFor(detection.ending, RunStage::kFindingUnit);
     return code == kExitPortNotOpened ? PortNotOpened() : code;
   }
   if (options_.command == CliCommand::kIdentify) return Identify();
@@ -249,7 +209,7 @@ int CommandRun::Transfer(bool& again) {
     again = true;
     return kExitFailed;
   }
-  int code = OperationExitCode(operation);
+  int code = ExitCodeFor(operation.ending, RunStage::kOperation);
   return code == kExitPortNotOpened ? PortNotOpened() : code;
 }
 
@@ -296,6 +256,29 @@ int CommandRun::Run() {
 }
 
 }  // namespace
+
+int ExitCodeFor(Ending ending, RunStage stage) {
+  switch (ending) {
+    case Ending::kDone:
+      return stage == RunStage::kOperation ? kExitDone : kExitFailed;
+    case Ending::kCancelled:
+      return kExitInterrupted;
+    case Ending::kNoPort:
+      return kExitPortNotOpened;
+    case Ending::kFileRefused:
+      return kExitFileRefused;
+    case Ending::kNoAnswer:
+      // A unit that was never found is no unit; one that stops answering
+      // inside an operation fails it.
+      return stage == RunStage::kFindingUnit ? kExitNoUnit : kExitFailed;
+    case Ending::kLineGone:
+    case Ending::kUnitError:
+    case Ending::kStopped:
+    case Ending::kIncomplete:
+      break;
+  }
+  return kExitFailed;
+}
 
 const char* ExitMeaning(int code) {
   switch (code) {

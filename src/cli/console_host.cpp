@@ -37,7 +37,6 @@ void ConsoleHost::WaitForUserEvent(std::int64_t deadline) {
 }
 
 BoxAnswer ConsoleHost::ShowMessageBox(const MessageBoxRequest& request) {
-  record_.lastText = request.text;
   BoxAnswer answer = SafestAnswer(request.buttons);
   const char* rule = "notice";
   if (request.buttons == BoxButtons::kOk) {

@@ -42,9 +42,6 @@ struct BoxRules {
 // exit code follows from the operations' outcomes.
 struct BoxRecord {
   int retriesGranted = 0;  // "Try again?" answered Yes, bounded by --retries
-  // The text of the last box of any kind: the setup page's port test is told
-  // from its file refusals by it, until that page reports an outcome.
-  std::string lastText;
 };
 
 class ConsoleHost : public Host {

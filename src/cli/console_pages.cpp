@@ -45,7 +45,7 @@ int ConsoleSetupPage::Run() {
   if (!choice_.programFile.empty()) fields_[kSetupProgramField] = choice_.programFile;
   if (!choice_.configFile.empty()) fields_[kSetupConfigField] = choice_.configFile;
   if (!choice_.mapFile.empty()) fields_[kSetupMapField] = choice_.mapFile;
-  SetupPageCommand(run_, files_, *this, kSetupNextButton);
+  next_ = SetupPageNext(run_, files_, *this);
   // A refused Next leaves the page open; with no one to correct the files,
   // the page is left.
   return ended_ ? result_ : kPageLeave;
@@ -62,8 +62,7 @@ std::string ConsoleSetupPage::FieldText(int field) const {
   return it == fields_.end() ? std::string() : it->second;
 }
 
-ConsoleWaitingPage::ConsoleWaitingPage(RunState& run, MapRequirement map)
-    : run_(run), map_(map) {
+ConsoleWaitingPage::ConsoleWaitingPage(RunState& run, MapRequirement map) : run_(run), map_(map) {
   startTimer_.setSingleShot(true);
   QObject::connect(&startTimer_, &QTimer::timeout, &context_,
                    [this] { WaitingPageTimer(run_, *this); });

@@ -59,11 +59,14 @@ class ConsoleSetupPage : public SetupPage {
   void EnableControl(int, bool) override {}
   void OpenComms() override {}
   WindowRef Window() const override { return this; }
+  // How the page's Next ended.
+  NextOutcome Next() const { return next_; }
 
  private:
   RunState& run_;
   DataFiles& files_;
   SetupChoice choice_;
+  NextOutcome next_ = NextOutcome::kFileRefused;
   std::map<int, std::string> fields_;
   std::vector<int> posted_;
   int checked_ = 0;
