@@ -26,9 +26,11 @@
 #include "config/pending_restore.h"
 #include "config/read_configuration.h"
 #include "platform/format.h"
+#include "protocol/command_lines.h"
 #include "support/image_builders.h"
 #include "support/sim_process.h"
 #include "support/temp_dir.h"
+#include "uploads/program_upload.h"
 
 namespace rv4410::test {
 namespace {
@@ -809,6 +811,25 @@ TEST_F(CliEndToEnd, ALineThatGoesAwayDuringAWaitEndsTheRunAtOnceWithExitOne) {
     EXPECT_EQ(run.code, 1) << run.err;
     EXPECT_NE(run.err.find("went away"), std::string::npos) << run.err;
   }
+}
+
+// A unit that does not come back after its flash write: the handshake that
+// looks for it gives up when --wait has passed, naming the step, and the
+// restore stays recorded for the next run.
+TEST_F(CliEndToEnd, AUnitThatStaysSilentAfterItsRestartEndsTheRunWithinTheWait) {
+  sims.push_back(std::make_unique<SimProcess>(std::vector<std::string>{
+      "--speed", "115200", "--program-erase-ms", "100", "--restart-ms", "600000"}));
+  SimProcess& sim = *sims.back();
+  ASSERT_TRUE(sim.Started());
+  WriteProgram("RV4410_a.hex", 256 + 2 * 1024);
+  CliRun run = Run({"-p", sim.Path(), "-b", "115200", "--wait", "3", "write-program",
+                    "RV4410_a.hex", "--config", "saved.dat"},
+                   60000);
+  EXPECT_EQ(run.code, 1) << run.err;
+  EXPECT_NE(run.err.find(FormatText(kNoAnswerWithinFormat, 3LL, kStepAfterRestart)),
+            std::string::npos)
+      << run.err;
+  EXPECT_EQ(FileCount(kPendingRestoreSuffix), 1);
 }
 
 // A unit that damages the same line at every read: the restarts end when
