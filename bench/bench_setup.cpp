@@ -49,7 +49,7 @@ void BM_SetupTransferAt115200(benchmark::State& state) {
   for (auto _ : state) {
     run.settings.baudRate = 9600;
     SerialOpen(run.link);
-    if (!WaitForOk(run, 0).Done()) {
+    if (!WaitForOk(run, HandshakeStart::kPlain).Done()) {
       state.SkipWithError("no handshake");
       return;
     }

@@ -239,7 +239,8 @@ Outcome ReadConfigurationList(RunState& run, ReadList& list) {
   if (IsOkReply(reply.data(), n)) {
     end = ReadChecked(run, list);
   } else {
-    RV4410_TRY(WaitForOk(run, 0, kStepBeforePlainRead).Asking(kProblemReadingConfiguration));
+    RV4410_TRY(WaitForOk(run, HandshakeStart::kPlain, kStepBeforePlainRead)
+                   .Asking(kProblemReadingConfiguration));
     end = ReadPlain(run, list);
   }
   RestartLimit restarts(run);

@@ -86,7 +86,7 @@ Outcome StartExchange(RunState& run, bool& checked) {
   RV4410_TRY(AfterReceive(run, n, kOperationTimedOut));
   checked = IsOkReply(reply.data(), n);
   if (!checked) {
-    RV4410_TRY(WaitForOk(run, 0, kStepBeforePlainWrite));
+    RV4410_TRY(WaitForOk(run, HandshakeStart::kPlain, kStepBeforePlainWrite));
     SendLine(run, "%s", kPlainWriteCommand);
   }
   run.log.LogPrintf(kWritingConfiguration);

@@ -97,13 +97,13 @@ int ReceiveLine(RunState& run, char* buffer, std::int64_t timeoutMs) {
   return length;
 }
 
-Outcome WaitForOk(RunState& run, int withBreak, const char* step) {
+Outcome WaitForOk(RunState& run, HandshakeStart start, const char* step) {
   Host& host = run.host;
   ReplyBuffer reply{};
   ReceiveLine(run, reply.data(), kDrainTimeoutMs);
   const std::int64_t limit = run.waitLimitMs > 0 ? host.TickCount() + run.waitLimitMs : 0;
 
-  int attempt = withBreak == 1 ? 0 : kFirstStep;
+  int attempt = start == HandshakeStart::kWithBreak ? 0 : kFirstStep;
   for (;;) {
     // Without the device it opened the handshake has no one to find.
     if (SerialLineGone(run.link)) return LineGone(run, kOperationTimedOut);

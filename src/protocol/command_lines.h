@@ -44,14 +44,18 @@ int ReceiveLine(RunState& run, char* buffer, std::int64_t timeoutMs);
 
 // The attention handshake: five cancel characters per attempt until the unit
 // answers "OK", searching the current speed, 1200 and 9600 baud (the speed
-// found stays in the settings and the port stays open). `withBreak` 1 starts
-// with a break. Done when the unit answered; kCancelled when the user ended
+// found stays in the settings and the port stays open). `start` says whether
+// a break comes first. Done when the unit answered; kCancelled when the user ended
 // the page; kLineGone when the device went away (a reopen will not take it
 // back); kNoAnswer when the run's wait limit passed first (never in the
 // wizard), its message naming `step`. Every ending but done and cancelled
 // asks "Operation timed out\nTry again?", the question a silent unit gets.
 inline constexpr const char* kStepHandshake = "the attention handshake";
-Outcome WaitForOk(RunState& run, int withBreak, const char* step = kStepHandshake);
+enum class HandshakeStart {
+  kPlain,      // cancel characters from the first attempt
+  kWithBreak,  // a break first: a unit busy receiving data hears it
+};
+Outcome WaitForOk(RunState& run, HandshakeStart start, const char* step = kStepHandshake);
 
 // Checks a reply against `expected` (its first two characters). Done on a
 // match; a wrong reply is logged ("Unit sent") and asks `message`; a receive

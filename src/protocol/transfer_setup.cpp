@@ -79,7 +79,7 @@ Outcome SetupTransfer(RunState& run, TransferPage& page, LoadMode mode,
         RV4410_TRY(Interrupted(run, kOperationTimedOut));
         ReportControlBlockWriteError(run);
         ReopenSerialAt(run, kResyncBaud);
-        RV4410_TRY(WaitForOk(run, 1, kStepResyncAt9600));
+        RV4410_TRY(WaitForOk(run, HandshakeStart::kWithBreak, kStepResyncAt9600));
         run.log.LogPrintf(kRetrying);
         continue;  // the same speed again
       }
@@ -99,7 +99,7 @@ Outcome SetupTransfer(RunState& run, TransferPage& page, LoadMode mode,
     }
     ++index;
     ReopenSerialAt(run, kResyncBaud);
-    RV4410_TRY(WaitForOk(run, 1, kStepResyncAt9600));
+    RV4410_TRY(WaitForOk(run, HandshakeStart::kWithBreak, kStepResyncAt9600));
     run.log.LogPrintf(kUnitSentFormat, reply.data());
     run.log.LogPrintf(kTryingLowerBaudRate);
   }

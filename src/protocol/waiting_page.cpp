@@ -58,7 +58,7 @@ void WaitingPageOpen(RunState& run, WaitingPage& page) {
 void WaitingPageTimer(RunState& run, WaitingPage& page) {
   // The waits below let the page's buttons run; any of them ends the page
   // and sets CancelRequested, which stops the handshake and the queries.
-  Outcome found = WaitForOk(run, 0, kStepLookingForUnit);
+  Outcome found = WaitForOk(run, HandshakeStart::kPlain, kStepLookingForUnit);
   if (run.CancelRequested) return;
   if (!found.Done()) {
     EndWithout(run, page, found);

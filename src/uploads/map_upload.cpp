@@ -86,7 +86,7 @@ Outcome UploadMap(LoaderState& state, TransferPageWindow& page, const AskBlockAg
 
   RV4410_TRY(Pause(run, kBeforeFindingAgainMs));
   run.log.LogPrintf(kFindInstrumentAgain);
-  RV4410_TRY(WaitForOk(run, 1, kStepFindInstrumentAgain));
+  RV4410_TRY(WaitForOk(run, HandshakeStart::kWithBreak, kStepFindInstrumentAgain));
   RV4410_TRY(Pause(run, kAfterAttentionMs));
   RV4410_TRY(LineProbe(run));
   RV4410_TRY(WriteFlashRepeating(state, page, kMapFlashLineMs, kBurnFlashFailed,

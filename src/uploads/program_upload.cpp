@@ -98,7 +98,7 @@ Outcome SendBlocks(RunState& run, TransferPageWindow& page, const LoadedImage& i
 Outcome ResyncAndWriteFlash(LoaderState& state, TransferPageWindow& page) {
   RunState& run = state.run;
   for (bool retry = true; retry;) {
-    RV4410_TRY(WaitForOk(run, 1, kStepResyncBeforeFlash));
+    RV4410_TRY(WaitForOk(run, HandshakeStart::kWithBreak, kStepResyncBeforeFlash));
     RV4410_TRY(Pause(run, kAfterAttentionMs));
     RV4410_TRY(LineProbe(run));
     RV4410_TRY(WriteFlashOnce(state, page, kProgramFlashLineMs, kFlashWriteFailed,
@@ -110,14 +110,13 @@ Outcome ResyncAndWriteFlash(LoaderState& state, TransferPageWindow& page) {
 // The unit restarts with its new program: waits it out with the window
 // alive, finds the unit again and writes the saved configuration back.
 Outcome RestartAndRestore(LoaderState& state, TransferPageWindow& page, const char* restartStatus,
-                          const char* restoreStatus, const char* refused,
-                          bool busyWhileRestoring) {
+                          const char* restoreStatus, const char* refused, bool busyWhileRestoring) {
   RunState& run = state.run;
   run.log.LogPrintf(kWaitingForReset);
   Status(page, restartStatus);
   // A Cancel during the restart ends the upload at the next check.
   RV4410_TRY(Pause(run, kRestartWaitMs));
-  RV4410_TRY(WaitForOk(run, 0, kStepAfterRestart));
+  RV4410_TRY(WaitForOk(run, HandshakeStart::kPlain, kStepAfterRestart));
   run.log.LogPrintf(kWritingConfigurationBack);
   if (busyWhileRestoring) ShowBusy(state, page);
   Status(page, restoreStatus);

@@ -58,7 +58,7 @@ TEST_F(SerialLinkE2eTest, HandshakeFindsUnitThatAnswersOnlyAt1200AndStaysThere) 
 
   QElapsedTimer elapsed;
   elapsed.start();
-  EXPECT_EQ(WaitForOk(run, 0).ending, Ending::kDone);
+  EXPECT_EQ(WaitForOk(run, HandshakeStart::kPlain).ending, Ending::kDone);
   // Five attempts at 9600 are garbled; the sixth reopens at 1200 and is answered.
   EXPECT_FALSE(run.CancelRequested) << "no OK within 10 s";
   EXPECT_LT(elapsed.elapsed(), 3000);
@@ -78,7 +78,7 @@ TEST_F(SerialLinkE2eTest, HandshakeWithBreakFindsUnitOnTerminalThatCarriesNoBrea
   StartSim({});
   ASSERT_EQ(SerialOpen(run.link), 1);
   CancelAfter(5000);
-  EXPECT_EQ(WaitForOk(run, 1).ending, Ending::kDone);
+  EXPECT_EQ(WaitForOk(run, HandshakeStart::kWithBreak).ending, Ending::kDone);
   EXPECT_FALSE(run.CancelRequested);
   EXPECT_EQ(run.settings.baudRate, 9600);
   EXPECT_TRUE(host.Device().IsOpen());

@@ -32,7 +32,7 @@ class SimFlashEndToEnd : public ::testing::Test {
     sim->BindTo("COM1");
     run.log.LogOpen();
     ASSERT_EQ(SerialOpen(run.link), 1);
-    ASSERT_EQ(WaitForOk(run, 0).ending, Ending::kDone);
+    ASSERT_EQ(WaitForOk(run, HandshakeStart::kPlain).ending, Ending::kDone);
   }
   // One data block and its answer.
   std::string Block(const Bytes& image, std::size_t offset) {
@@ -67,7 +67,7 @@ TEST_F(SimFlashEndToEnd, ProgramIsFlashedAtTheNegotiatedSpeedAndTheUnitComesBack
   }
   // No break crosses a pseudo-terminal: the unit is found at the speed of the data.
   Pause(host, 100);
-  ASSERT_EQ(WaitForOk(run, 1).ending, Ending::kDone);
+  ASSERT_EQ(WaitForOk(run, HandshakeStart::kWithBreak).ending, Ending::kDone);
   EXPECT_EQ(run.settings.baudRate, 115200);
   Pause(host, 100);
   char reply[256] = "";
@@ -83,7 +83,7 @@ TEST_F(SimFlashEndToEnd, ProgramIsFlashedAtTheNegotiatedSpeedAndTheUnitComesBack
   EXPECT_EQ(lines, (std::vector<std::string>{"Begin erase", "Begin write"}));
 
   Pause(host, 2000);
-  ASSERT_EQ(WaitForOk(run, 0).ending, Ending::kDone);
+  ASSERT_EQ(WaitForOk(run, HandshakeStart::kPlain).ending, Ending::kDone);
   EXPECT_EQ(run.settings.baudRate, 9600);
   EXPECT_EQ(ReadFile(flashed), AsString(image));
   std::string entries = ReadFile(journal);

@@ -27,7 +27,7 @@ TEST(TransferSetupEndToEnd, SettlesAtTheCablesTopSpeedAndTheUnitHoldsTheControlB
   run.log.LogOpen();
   RecordingTransferPage page;
   ASSERT_EQ(SerialOpen(run.link), 1);
-  ASSERT_EQ(WaitForOk(run, 0).ending, Ending::kDone);
+  ASSERT_EQ(WaitForOk(run, HandshakeStart::kPlain).ending, Ending::kDone);
 
   std::array<std::uint8_t, kControlBlockSize> block{};
   for (std::size_t i = 0; i < block.size(); ++i) block[i] = static_cast<std::uint8_t>(255 - i);
@@ -61,7 +61,7 @@ TEST(UnitDetectionEndToEnd, UnitAt1200BaudIsFoundAndItsLowerCaseLinedReplyDecode
   QtHost host;
   RunState run(host, dir.File("Loader.LOG"));
   ASSERT_EQ(SerialOpen(run.link), 1);
-  ASSERT_EQ(WaitForOk(run, 0).ending, Ending::kDone);
+  ASSERT_EQ(WaitForOk(run, HandshakeStart::kPlain).ending, Ending::kDone);
   EXPECT_EQ(run.settings.baudRate, 1200);
   EXPECT_EQ(QueryUnit(run).ending, Ending::kDone);
   EXPECT_TRUE(run.UnitInfoValid);

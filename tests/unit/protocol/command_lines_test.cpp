@@ -245,7 +245,7 @@ class WaitForOkTest : public VirtualUnitTest {};
 TEST_F(WaitForOkTest, UnitAtTheCurrentSpeedAnswersTheFirstAttemptWithoutBreak) {
   StartUnit();
   OpenPort();
-  EXPECT_EQ(WaitForOk(run, 0).ending, Ending::kDone);
+  EXPECT_EQ(WaitForOk(run, HandshakeStart::kPlain).ending, Ending::kDone);
   EXPECT_EQ(unit->Attentions(), 1);
   EXPECT_EQ(unit->Breaks(), 0);
   EXPECT_EQ(host.Device().BreakCount(), 0);
@@ -254,7 +254,7 @@ TEST_F(WaitForOkTest, UnitAtTheCurrentSpeedAnswersTheFirstAttemptWithoutBreak) {
 TEST_F(WaitForOkTest, WithBreakTheFirstAttemptStartsWithABreak) {
   StartUnit();
   OpenPort();
-  EXPECT_EQ(WaitForOk(run, 1).ending, Ending::kDone);
+  EXPECT_EQ(WaitForOk(run, HandshakeStart::kWithBreak).ending, Ending::kDone);
   EXPECT_EQ(unit->Breaks(), 1);
   EXPECT_EQ(unit->Attentions(), 1);
 }
@@ -262,7 +262,7 @@ TEST_F(WaitForOkTest, WithBreakTheFirstAttemptStartsWithABreak) {
 TEST_F(WaitForOkTest, UnitOnlyAt1200IsFoundOnTheSixthOrSeventhAttempt) {
   StartUnit({.speed = 1200});
   OpenPort();
-  EXPECT_EQ(WaitForOk(run, 0).ending, Ending::kDone);
+  EXPECT_EQ(WaitForOk(run, HandshakeStart::kPlain).ending, Ending::kDone);
   // Five cancel characters per attempt; attempts at 9600 reach the unit garbled.
   std::size_t attempts =
       (unit->GarbledBytes() + 5 * static_cast<std::size_t>(unit->Attentions())) / 5;
@@ -280,7 +280,7 @@ TEST_F(WaitForOkTest, SilentUnitKeepsTryingUntilCancelled) {
     run.CancelRequested = true;
     SerialClose(run.link);
   });
-  EXPECT_EQ(WaitForOk(run, 0).ending, Ending::kCancelled);
+  EXPECT_EQ(WaitForOk(run, HandshakeStart::kPlain).ending, Ending::kCancelled);
   EXPECT_GE(host.TickCount(), 5000);
   EXPECT_LE(host.TickCount(), 5000 + 150);
   // The speed search came by 1200 and 9600 more than once in five seconds.
@@ -295,7 +295,7 @@ TEST_F(WaitForOkTest, FailedReopenLeavesNoPortAndTheAttemptsGoOnWithoutSpinning)
   host.Device().SetBaudRejected(1200, true);
   host.Device().SetBaudRejected(9600, true);
   host.At(3000, [this] { run.CancelRequested = true; });
-  EXPECT_EQ(WaitForOk(run, 0).ending, Ending::kCancelled);
+  EXPECT_EQ(WaitForOk(run, HandshakeStart::kPlain).ending, Ending::kCancelled);
   EXPECT_FALSE(run.link.open);
   EXPECT_GE(host.TickCount(), 3000);
 }
@@ -316,7 +316,7 @@ TEST_F(WaitForOkTest, ADeviceThatWentAwayIsNotReplacedByTheNextAtItsPath) {
       device.ReplaceDevice("COM1");
     });
     host.At(start + 5000, [this] { run.CancelRequested = true; });
-    Outcome outcome = WaitForOk(run, 0);
+    Outcome outcome = WaitForOk(run, HandshakeStart::kPlain);
     EXPECT_EQ(outcome.ending, Ending::kLineGone);
     EXPECT_FALSE(run.CancelRequested);
     EXPECT_LT(host.TickCount(), start + 1000);
@@ -337,7 +337,7 @@ TEST_F(WaitForOkTest, TheRunsWaitLimitEndsASilentHandshakeNamingItsStep) {
   OpenPort();
   run.waitLimitMs = 3000;
   std::int64_t start = host.TickCount();
-  Outcome outcome = WaitForOk(run, 1, "the step");
+  Outcome outcome = WaitForOk(run, HandshakeStart::kWithBreak, "the step");
   EXPECT_EQ(outcome.ending, Ending::kNoAnswer);
   EXPECT_EQ(outcome.message, "No answer from the unit within 3 s: the step");
   EXPECT_EQ(outcome.question, kOperationTimedOut);
@@ -348,7 +348,7 @@ TEST_F(WaitForOkTest, TheRunsWaitLimitEndsASilentHandshakeNamingItsStep) {
 TEST_F(WaitForOkTest, SlowUnitIsStillFound) {
   StartUnit({.replyDelayUs = 60'000});
   OpenPort();
-  EXPECT_EQ(WaitForOk(run, 0).ending, Ending::kDone);
+  EXPECT_EQ(WaitForOk(run, HandshakeStart::kPlain).ending, Ending::kDone);
 }
 
 TEST_F(WaitForOkTest, OnlyCapitalOkCounts) {
@@ -361,7 +361,7 @@ TEST_F(WaitForOkTest, OnlyCapitalOkCounts) {
   talker.SendAt(160'000, "O\r\n");
   talker.SendAt(260'000, "OKAY then\r\n");
   talker.MutableKnobs().silent = true;
-  EXPECT_EQ(WaitForOk(run, 0).ending, Ending::kDone);
+  EXPECT_EQ(WaitForOk(run, HandshakeStart::kPlain).ending, Ending::kDone);
   EXPECT_GE(host.TickCount(), 260);
   EXPECT_LT(host.TickCount(), 400);
 }
@@ -446,7 +446,7 @@ TEST_F(WaitForOkTest, CancelDuringTheBreakBeforeTheSwitchTo9600LeavesThePortClos
     SerialClose(run.link);
     return false;
   });
-  EXPECT_EQ(WaitForOk(run, 0).ending, Ending::kCancelled);
+  EXPECT_EQ(WaitForOk(run, HandshakeStart::kPlain).ending, Ending::kCancelled);
   EXPECT_TRUE(cancelledInBreak);
   EXPECT_FALSE(run.link.open);
   EXPECT_FALSE(host.Device().IsOpen());

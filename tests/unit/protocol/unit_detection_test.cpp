@@ -58,7 +58,7 @@ class UnitDetectionTest : public VirtualUnitTest {
   // The unit's attention, as the waiting page has it before it queries.
   void Attend() {
     OpenPort();
-    ASSERT_EQ(WaitForOk(run, 0).ending, Ending::kDone);
+    ASSERT_EQ(WaitForOk(run, HandshakeStart::kPlain).ending, Ending::kDone);
   }
 
   // Runs the waiting page for `function` with `map` and returns its result.
