@@ -71,11 +71,11 @@ class TransferSetupTest : public VirtualUnitTest {
     return *speeds;
   }
 
-  Outcome Setup(LoadMode mode = LoadMode::kProgram) {
+  Outcome Negotiate(LoadMode mode = LoadMode::kProgram) {
     OpenPort();
     return SetupTransfer(run, page, mode, block.data());
   }
-  Ending RunSetup(LoadMode mode = LoadMode::kProgram) { return Setup(mode).ending; }
+  Ending RunSetup(LoadMode mode = LoadMode::kProgram) { return Negotiate(mode).ending; }
 
   bool UnitHoldsTheBlock() const {
     return speeds->ControlBlock().size() == block.size() &&
@@ -152,7 +152,7 @@ TEST_F(TransferSetupTest, UnitIgnoringTheLoadModeGetsFiveSpeedCommandsAndFails) 
   sim::SpeedKnobs knobs;
   knobs.ignoreLoadMode = true;
   StartSpeedUnit(knobs);
-  Outcome outcome = Setup();
+  Outcome outcome = Negotiate();
   // The log shows the speeds tried; the page stays open.
   EXPECT_EQ(outcome.ending, Ending::kNoAnswer);
   EXPECT_EQ(outcome.reaction, PageReaction::kStaysOpen);
@@ -183,7 +183,7 @@ TEST_F(TransferSetupTest, RefusedFirstSpeedCommandAsksAtOnceAndTriesNoOtherSpeed
   sim::SpeedKnobs knobs;
   knobs.refuseSpeed = true;
   StartSpeedUnit(knobs);
-  Outcome outcome = Setup();
+  Outcome outcome = Negotiate();
   EXPECT_EQ(outcome.ending, Ending::kUnitError);
   EXPECT_EQ(outcome.question, "Unit replied with an error\nTry again?");
 
@@ -196,7 +196,7 @@ TEST_F(TransferSetupTest, UnansweredSpeedCommandAsksOperationTimedOut) {
   sim::LineKnobs silent;
   silent.silent = true;
   StartSpeedUnit({}, silent);
-  Outcome outcome = Setup();
+  Outcome outcome = Negotiate();
   EXPECT_EQ(outcome.ending, Ending::kNoAnswer);
   EXPECT_EQ(outcome.question, kOperationTimedOut);
   EXPECT_EQ(SpeedCommands(UnitCommands()), std::vector<std::string>{"BR 115200"});
