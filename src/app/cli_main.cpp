@@ -20,7 +20,7 @@ int main(int argc, char** argv) {
       std::fputs(rv4410::kCliHelpText, stdout);
       return rv4410::kExitDone;
     case rv4410::ParseOutcome::kCommandHelp:
-      std::fputs(rv4410::CommandHelpText(options.command), stdout);
+      std::fputs(rv4410::CommandHelpText(options.command).c_str(), stdout);
       return rv4410::kExitDone;
     case rv4410::ParseOutcome::kVersion:
       std::printf("rv4410 %s\n", RV4410_VERSION);

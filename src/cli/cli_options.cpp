@@ -66,9 +66,14 @@ const CommandName* FindCommand(const QStringList& positional, std::string& error
 
 }  // namespace
 
-const char* CommandHelpText(CliCommand command) {
+std::string CommandHelpText(CliCommand command) {
   for (const CommandName& candidate : kCommands) {
-    if (candidate.command == command) return candidate.help;
+    if (candidate.command != command) continue;
+    std::string text = candidate.help;
+    // Listing the ports finds no unit: no question, no port of its own.
+    if (command == CliCommand::kPorts) return text;
+    if (command != CliCommand::kIdentify) text += kRetriesHelpText;
+    return text + kCommonOptionsHelpText;
   }
   return kCliHelpText;
 }

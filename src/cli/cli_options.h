@@ -54,7 +54,8 @@ inline constexpr const char* kCliHelpText =
     "With several ports the exit code is the worst of the units'.\n";
 
 // What `rv4410 COMMAND --help` prints: what the command does, its arguments
-// and the options that change it. The common options are in kCliHelpText.
+// and the options that change it, then the options every command takes
+// (kCliHelpText has them in full).
 inline constexpr const char* kPortsHelpText =
     "Usage: rv4410 ports\n"
     "Lists the serial devices, one a line: the COM name that reaches it (COM1 to\n"
@@ -63,17 +64,16 @@ inline constexpr const char* kPortsHelpText =
     "by which process, or no permission). Opens no port and writes no log.\n"
     "\n"
     "Options:\n"
-    "  --json             one JSON object per device\n";
+    "  --json              one JSON object per device\n";
 
 inline constexpr const char* kIdentifyHelpText =
     "Usage: rv4410 [options] identify\n"
     "Finds the unit on the port and prints its identification: the map area's\n"
     "start and end, the map base, the feature flags, the record's check and the\n"
-    "free map memory. Changes nothing in the unit.\n"
+    "free map memory. Changes nothing in the unit. Exit 1 when the unit answers\n"
+    "but does not identify itself.\n"
     "\n"
-    "Options: -p, -b, --log, --wait, --json, -q (see rv4410 --help).\n"
-    "Exit codes: 0 identified, 1 the unit answered but did not identify itself,\n"
-    "3 the port could not be opened, 5 no unit answered within --wait.\n";
+    "Options:\n";
 
 inline constexpr const char* kReadConfigHelpText =
     "Usage: rv4410 [options] read-config FILE\n"
@@ -82,9 +82,7 @@ inline constexpr const char* kReadConfigHelpText =
     "Refused (exit 4) while FILE.restore-pending records that a program upload\n"
     "still owes that list to a unit.\n"
     "\n"
-    "Options:\n"
-    "  --yes, --retries N  answer \"Try again?\" with Yes at most N times\n"
-    "Common options: -p, -b, --log, --wait, --json, -q (see rv4410 --help).\n";
+    "Options:\n";
 
 inline constexpr const char* kWriteConfigHelpText =
     "Usage: rv4410 [options] write-config FILE\n"
@@ -94,9 +92,7 @@ inline constexpr const char* kWriteConfigHelpText =
     "standard error. FILE is never changed; a FILE.restore-pending beside it is\n"
     "removed once the unit has the list.\n"
     "\n"
-    "Options:\n"
-    "  --yes, --retries N  answer \"Try again?\" with Yes at most N times\n"
-    "Common options: -p, -b, --log, --wait, --json, -q (see rv4410 --help).\n";
+    "Options:\n";
 
 inline constexpr const char* kWriteProgramHelpText =
     "Usage: rv4410 [options] write-program FILE [--config FILE]\n"
@@ -105,6 +101,8 @@ inline constexpr const char* kWriteProgramHelpText =
     "(default RV4410_Param_<seconds>.dat in the working folder) and written back\n"
     "after the flash write; until then <config>.restore-pending records that it\n"
     "is owed, and a later run writes it back, only to the unit it came from.\n"
+    "\"Upload to another unit?\" is answered No: one unit per run; several -p\n"
+    "options run several units at once.\n"
     "\n"
     "Options:\n"
     "  --config FILE       where the unit's configuration is kept\n"
@@ -112,11 +110,7 @@ inline constexpr const char* kWriteProgramHelpText =
     "                      which configuration goes back when the loader cannot\n"
     "                      tell the unit from the one the saved list came from\n"
     "                      (else exit 1)\n"
-    "  --no-config-ok      go on when the unit holds no configuration (else exit 1)\n"
-    "  --yes, --retries N  answer \"Try again?\" with Yes at most N times\n"
-    "Common options: -p, -b, --log, --wait, --json, -q (see rv4410 --help).\n"
-    "\"Upload to another unit?\" is answered No: one unit per run; several -p\n"
-    "options run several units at once.\n";
+    "  --no-config-ok      go on when the unit holds no configuration (else exit 1)\n";
 
 inline constexpr const char* kWriteMapHelpText =
     "Usage: rv4410 [options] write-map FILE\n"
@@ -125,12 +119,17 @@ inline constexpr const char* kWriteMapHelpText =
     "\n"
     "Options:\n"
     "  --accept-dates      go on past the map's date warnings (not yet effective,\n"
-    "                      expired); without it they refuse the file (exit 4)\n"
-    "  --yes, --retries N  answer \"Try again?\" with Yes at most N times\n"
-    "Common options: -p, -b, --log, --wait, --json, -q (see rv4410 --help).\n";
+    "                      expired); without it they refuse the file (exit 4)\n";
+
+// The options of every command that talks to a unit, after its own.
+inline constexpr const char* kRetriesHelpText =
+    "  --yes, --retries N  answer \"Try again?\" with Yes at most N times\n";
+inline constexpr const char* kCommonOptionsHelpText =
+    "  -p -b --log --wait --json -q\n"
+    "                      as for every command (rv4410 --help)\n";
 
 // The help of one command.
-const char* CommandHelpText(CliCommand command);
+std::string CommandHelpText(CliCommand command);
 
 enum class ParseOutcome { kRun, kHelp, kCommandHelp, kVersion, kError };
 
