@@ -337,9 +337,11 @@ TEST_F(SetupDialogTest, FindTakesANewNameInAnExistingFolderOnlyOnceConfirmed) {
   EXPECT_EQ(RunPage(kReadConfiguration,
                     [&] {
                       for (int pass = 0; pass < 3; ++pass) {
-                        QString name = pass == 0 ? nowhere : fresh;
-                        answerer.onFileDialog = [name](QFileDialog&) -> std::optional<QString> {
-                          return name;
+                        // Typed into the name field, as a user would, beside the test's files.
+                        QString name = pass == 0 ? "no-such-folder/new.dat" : "new.dat";
+                        answerer.onFileDialog = [&, name](QFileDialog& chooser) {
+                          chooser.setDirectory(QString::fromStdString(dir.Path()));
+                          return std::optional<QString>(name);
                         };
                         Button(1012)->click();
                         looks[pass] = answerer.fileDialogs;
@@ -352,8 +354,9 @@ TEST_F(SetupDialogTest, FindTakesANewNameInAnExistingFolderOnlyOnceConfirmed) {
   EXPECT_EQ(looks[1], 4);
   EXPECT_EQ(looks[2], 5);
   ASSERT_EQ(answerer.boxes.size(), 3u);
-  EXPECT_EQ(answerer.boxes[0].text,
-            nowhere + "\nThis folder does not exist.\nCheck the name and try again.");
+  EXPECT_EQ(
+      answerer.boxes[0].text.toStdString(),
+      (nowhere + "\nThis folder does not exist.\nCheck the name and try again.").toStdString());
   for (int i : {1, 2}) {
     EXPECT_EQ(answerer.boxes[i].text,
               fresh + "\nThis file does not exist yet.\nUse this name for a new file?");
