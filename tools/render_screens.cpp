@@ -15,6 +15,7 @@
 #include "platform/qt_host.h"
 #include "protocol/transfer_setup.h"
 #include "uploads/loader_state.h"
+#include "uploads/program_upload.h"
 #include "uploads/transfer_driver.h"
 #include "wizard/comms_dialog.h"
 #include "wizard/comms_page.h"
@@ -42,7 +43,7 @@ std::unique_ptr<QWidget> MakeWaiting(LoaderState& state) {
   return std::make_unique<WaitingDialog>(state.run, RequirementOf(state.files.mapHeader));
 }
 
-// The transfer page in the middle of a program upload's set-up.
+// The transfer page as a program upload's data begins; the longest line wraps.
 std::unique_ptr<QWidget> MakeTransfer(LoaderState& state) {
   auto page = std::make_unique<TransferDialog>(state);
   page->SetApplicationIcon();
@@ -53,6 +54,7 @@ std::unique_ptr<QWidget> MakeTransfer(LoaderState& state) {
        {kCommunicationsReady, kSetUpForTransfer, kSettingProgramLoadMode, kSendingControlBlock}) {
     log.Append(line);
   }
+  log.Append(FormatText(kSendingProgramDataFormat, 65792));
   page->SetStatusText(kStatusField1032, FormatText(kBaudRateSetFormat, 115200));
   page->SetProgressRange(0, kProgressMaximum, 1);
   page->SetProgress(kProgressMaximum * 2 / 5);

@@ -19,6 +19,9 @@ int main(int argc, char** argv) {
     case rv4410::ParseOutcome::kHelp:
       std::fputs(rv4410::kCliHelpText, stdout);
       return rv4410::kExitDone;
+    case rv4410::ParseOutcome::kCommandHelp:
+      std::fputs(rv4410::CommandHelpText(options.command).c_str(), stdout);
+      return rv4410::kExitDone;
     case rv4410::ParseOutcome::kVersion:
       std::printf("rv4410 %s\n", RV4410_VERSION);
       return rv4410::kExitDone;

@@ -38,18 +38,45 @@ struct CommandName {
   const char* name;
   CliCommand command;
   int files;  // positional files the command takes
+  const char* help;
 };
 
 constexpr CommandName kCommands[] = {
-    {"ports", CliCommand::kPorts, 0},
-    {"identify", CliCommand::kIdentify, 0},
-    {"read-config", CliCommand::kReadConfig, 1},
-    {"write-config", CliCommand::kWriteConfig, 1},
-    {"write-program", CliCommand::kWriteProgram, 1},
-    {"write-map", CliCommand::kWriteMap, 1},
+    {"ports", CliCommand::kPorts, 0, kPortsHelpText},
+    {"identify", CliCommand::kIdentify, 0, kIdentifyHelpText},
+    {"read-config", CliCommand::kReadConfig, 1, kReadConfigHelpText},
+    {"write-config", CliCommand::kWriteConfig, 1, kWriteConfigHelpText},
+    {"write-program", CliCommand::kWriteProgram, 1, kWriteProgramHelpText},
+    {"write-map", CliCommand::kWriteMap, 1, kWriteMapHelpText},
 };
 
+// The command named by the first positional argument; null, with `error`
+// set, when there is none or it is unknown.
+const CommandName* FindCommand(const QStringList& positional, std::string& error) {
+  if (positional.isEmpty()) {
+    error = "a command is needed";
+    return nullptr;
+  }
+  for (const CommandName& candidate : kCommands) {
+    if (positional.first() == QLatin1String(candidate.name)) return &candidate;
+  }
+  error = "unknown command '" + positional.first().toStdString() + "'";
+  return nullptr;
+}
+
 }  // namespace
+
+std::string CommandHelpText(CliCommand command) {
+  for (const CommandName& candidate : kCommands) {
+    if (candidate.command != command) continue;
+    std::string text = candidate.help;
+    // Listing the ports finds no unit: no question, no port of its own.
+    if (command == CliCommand::kPorts) return text;
+    if (command != CliCommand::kIdentify) text += kRetriesHelpText;
+    return text + kCommonOptionsHelpText;
+  }
+  return kCliHelpText;
+}
 
 ParseOutcome ParseCliArguments(const QStringList& arguments, CliOptions& options,
                                std::string& error) {
@@ -75,7 +102,13 @@ ParseOutcome ParseCliArguments(const QStringList& arguments, CliOptions& options
     error = parser.errorText().toStdString();
     return ParseOutcome::kError;
   }
-  if (parser.isSet(help)) return ParseOutcome::kHelp;
+  if (parser.isSet(help)) {
+    if (parser.positionalArguments().isEmpty()) return ParseOutcome::kHelp;
+    const CommandName* named = FindCommand(parser.positionalArguments(), error);
+    if (named == nullptr) return ParseOutcome::kError;
+    options.command = named->command;
+    return ParseOutcome::kCommandHelp;
+  }
   if (parser.isSet(version)) return ParseOutcome::kVersion;
 
   for (const QString& name : parser.values(port)) {
@@ -108,18 +141,8 @@ ParseOutcome ParseCliArguments(const QStringList& arguments, CliOptions& options
   options.output.quiet = parser.isSet(quiet);
 
   QStringList positional = parser.positionalArguments();
-  if (positional.isEmpty()) {
-    error = "a command is needed";
-    return ParseOutcome::kError;
-  }
-  const CommandName* found = nullptr;
-  for (const CommandName& candidate : kCommands) {
-    if (positional.first() == QLatin1String(candidate.name)) found = &candidate;
-  }
-  if (found == nullptr) {
-    error = "unknown command '" + positional.first().toStdString() + "'";
-    return ParseOutcome::kError;
-  }
+  const CommandName* found = FindCommand(positional, error);
+  if (found == nullptr) return ParseOutcome::kError;
   if (positional.size() != found->files + 1) {
     error = std::string(found->name) + (found->files == 0 ? " takes no file" : " needs one FILE");
     return ParseOutcome::kError;

@@ -172,18 +172,19 @@ bool AllDigits(const char* text) {
   return true;
 }
 
-bool ProcessHasOpen(long pid, const std::string& canonicalDevice) {
+// Compared by the file itself, not by its name: a terminal of another
+// instance of the terminal file system (a container, a chroot) has the same
+// name as ours and is another device.
+bool ProcessHasOpen(long pid, const struct stat& device) {
   std::string folder = FormatText("/proc/%ld/fd", pid);
   DIR* fds = opendir(folder.c_str());
   if (fds == nullptr) return false;
   bool found = false;
-  char target[512];
   while (const dirent* entry = readdir(fds)) {
     if (!AllDigits(entry->d_name)) continue;
-    ssize_t length = readlink((folder + "/" + entry->d_name).c_str(), target, sizeof target - 1);
-    if (length <= 0) continue;
-    target[length] = '\0';
-    if (canonicalDevice == target) {
+    struct stat opened {};
+    if (stat((folder + "/" + entry->d_name).c_str(), &opened) != 0) continue;
+    if (opened.st_dev == device.st_dev && opened.st_ino == device.st_ino) {
       found = true;
       break;
     }
@@ -194,7 +195,7 @@ bool ProcessHasOpen(long pid, const std::string& canonicalDevice) {
 
 // One pass over the processes: which one (other than this) has the device open,
 // and which grabbers run. Only processes this user may look into are seen.
-void ScanProcesses(const std::string& canonicalDevice, PortDiagnosis& diagnosis) {
+void ScanProcesses(const struct stat* device, PortDiagnosis& diagnosis) {
   DIR* processes = opendir("/proc");
   if (processes == nullptr) return;
   long self = static_cast<long>(getpid());
@@ -209,8 +210,8 @@ void ScanProcesses(const std::string& canonicalDevice, PortDiagnosis& diagnosis)
       }
     }
     // The loader's own handle is closed before any diagnosis.
-    if (pid == self || diagnosis.holder || canonicalDevice.empty()) continue;
-    if (ProcessHasOpen(pid, canonicalDevice)) diagnosis.holder = PortHolder{pid, name};
+    if (pid == self || diagnosis.holder || device == nullptr) continue;
+    if (ProcessHasOpen(pid, *device)) diagnosis.holder = PortHolder{pid, name};
   }
   closedir(processes);
 }
@@ -330,7 +331,7 @@ PortDiagnosis DiagnoseDevice(const std::string& device,
       if (lockedAs) diagnosis.holder = lockedAs;
     }
   }
-  ScanProcesses(diagnosis.state == PortState::kFound ? canonical : std::string(), diagnosis);
+  ScanProcesses(diagnosis.state == PortState::kFound ? &status : nullptr, diagnosis);
   if (diagnosis.holder) diagnosis.state = PortState::kInUse;
 #endif
   return diagnosis;

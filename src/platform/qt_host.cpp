@@ -2,13 +2,16 @@
 
 #include <QAbstractEventDispatcher>
 #include <QApplication>
+#include <QComboBox>
 #include <QCoreApplication>
 #include <QDir>
 #include <QEventLoop>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QGuiApplication>
+#include <QFileSystemModel>
+#include <QGridLayout>
 #include <QMessageBox>
+#include <QSpacerItem>
 #include <QWidget>
 
 #include "platform/qt_port_names.h"
@@ -21,32 +24,132 @@ namespace {
 // names of one dialog share one walk.
 constexpr std::int64_t kFoundPortsLifetimeMs = 1000;
 
-// The file-open dialog: a name that does not exist yet may be typed, but its
-// folder must exist; the dialog stays open until it does.
+// Qt sizes a box by its text and reckons its title bar in a small font; a
+// window manager's title is often larger and bold, beside an icon and three
+// buttons, and a long caption gets cut ("Parameter Name Not Found ..." with
+// a short line as its text). An empty item as wide as the whole title bar,
+// under the buttons, keeps the box at least that wide.
+constexpr int kTitleBarChromeLines = 7;  // the window's icon and buttons, in line heights
+
+void KeepCaptionWhole(QMessageBox& box) {
+  auto* grid = qobject_cast<QGridLayout*>(box.layout());
+  if (grid == nullptr) return;
+  QFont titleFont = QApplication::font("QMdiSubWindowTitleBar");
+  titleFont.setBold(true);
+  QFontMetrics metrics(titleFont);
+  QMargins margins = grid->contentsMargins();
+  int width = metrics.horizontalAdvance(box.windowTitle()) +
+              kTitleBarChromeLines * metrics.height() - margins.left() - margins.right();
+  grid->addItem(new QSpacerItem(width, 0, QSizePolicy::Fixed, QSizePolicy::Fixed),
+                grid->rowCount() - 1, 0, 1, grid->columnCount());
+}
+
+QMessageBox::Icon QtIcon(BoxIcon icon) {
+  switch (icon) {
+    case BoxIcon::kError:
+      return QMessageBox::Critical;
+    case BoxIcon::kWarning:
+      return QMessageBox::Warning;
+    case BoxIcon::kInformation:
+      return QMessageBox::Information;
+    case BoxIcon::kNone:
+      break;
+  }
+  return QMessageBox::NoIcon;
+}
+
+QMessageBox::StandardButtons QtButtons(BoxButtons buttons) {
+  switch (buttons) {
+    case BoxButtons::kYesNo:
+      return QMessageBox::Yes | QMessageBox::No;
+    case BoxButtons::kOkCancel:
+      return QMessageBox::Ok | QMessageBox::Cancel;
+    case BoxButtons::kYesNoCancel:
+      return QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
+    case BoxButtons::kOk:
+      break;
+  }
+  return QMessageBox::Ok;
+}
+
+// A modal box over `owner` (or over everything without one); the button pressed.
+BoxAnswer RunBox(const MessageBoxRequest& request, QWidget* owner) {
+  QMessageBox box(QtIcon(request.icon), QString::fromStdString(request.caption),
+                  QString::fromStdString(request.text), QtButtons(request.buttons), owner);
+  KeepCaptionWhole(box);
+  // Task-modal: the whole program waits for the answer.
+  box.setWindowModality(Qt::ApplicationModal);
+  switch (box.exec()) {
+    case QMessageBox::Yes:
+      return BoxAnswer::kYes;
+    case QMessageBox::No:
+      return BoxAnswer::kNo;
+    case QMessageBox::Cancel:
+      return BoxAnswer::kCancel;
+    default:
+      break;
+  }
+  if (request.buttons == BoxButtons::kYesNo) return BoxAnswer::kNo;  // closed with Escape
+  if ((request.buttons == BoxButtons::kOkCancel || request.buttons == BoxButtons::kYesNoCancel) &&
+      box.clickedButton() == nullptr) {
+    return BoxAnswer::kCancel;
+  }
+  return BoxAnswer::kOk;
+}
+
+constexpr const char* kNoSuchFolderFormat =
+    "%1\nThis folder does not exist.\nCheck the name and try again.";
+constexpr const char* kNewFileQuestionFormat =
+    "%1\nThis file does not exist yet.\nUse this name for a new file?";
+
+// The file-open dialog as the loader's pages ask for it: a name that does not
+// exist yet is taken only once the user confirms it as a new file (the dialog
+// creates nothing), and a name in a folder that does not exist is refused
+// with a word; the dialog stays open meanwhile.
 class DataFileDialog : public QFileDialog {
  public:
   using QFileDialog::QFileDialog;
 
   void accept() override {
     QStringList files = selectedFiles();
-    if (!files.isEmpty()) {
-      QFileInfo chosen(files.first());
-      if (!chosen.isDir() && !chosen.absoluteDir().exists()) return;
+    if (files.isEmpty()) return QFileDialog::accept();
+    QFileInfo chosen(files.first());
+    if (chosen.exists()) return QFileDialog::accept();
+    QString name = QDir::toNativeSeparators(chosen.absoluteFilePath());
+    if (!chosen.absoluteDir().exists()) {
+      Say(QString::fromLatin1(kNoSuchFolderFormat).arg(name), BoxButtons::kOk);
+      return;
     }
-    QFileDialog::accept();
+    if (Say(QString::fromLatin1(kNewFileQuestionFormat).arg(name), BoxButtons::kYesNo) ==
+        BoxAnswer::kYes) {
+      QFileDialog::accept();
+    }
+  }
+
+ private:
+  BoxAnswer Say(const QString& text, BoxButtons buttons) {
+    return RunBox(
+        {text.toStdString(), windowTitle().toStdString(), BoxIcon::kWarning, buttons, nullptr},
+        this);
   }
 };
 
-// A filter as Qt takes it: the text with its patterns in parentheses. The
-// Windows search's "*.*" takes every name; elsewhere it wants a dot, so "*" joins it.
-QString QtNameFilter(const FileFilter& filter) {
-  QString text = QString::fromStdString(filter.text);
-#if !defined(Q_OS_WIN)
-  if (filter.pattern == "*.*" && text.endsWith(QLatin1String("(*.*)"))) {
-    text.insert(text.size() - 1, QLatin1String(" *"));
-  }
-#endif
-  return text;
+// The Windows search's "*.*" takes every name; Qt's pattern wants a dot. The
+// filter's text stays as given; behind it the list shows every name.
+constexpr const char* kEveryNamePattern = "*.*";
+
+void ShowEveryNameBehindAllFiles(QFileDialog& dialog, const std::vector<FileFilter>& filters) {
+  auto* types = dialog.findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
+  auto* model = dialog.findChild<QFileSystemModel*>();
+  if (types == nullptr || model == nullptr) return;
+  // Queued: after the dialog has applied the filter's own patterns.
+  QObject::connect(
+      types, &QComboBox::currentIndexChanged, &dialog,
+      [model, filters](int index) {
+        if (index < 0 || static_cast<std::size_t>(index) >= filters.size()) return;
+        if (filters[index].pattern == kEveryNamePattern) model->setNameFilters({"*"});
+      },
+      Qt::QueuedConnection);
 }
 
 }  // namespace
@@ -126,48 +229,7 @@ void QtHost::WaitForUserEvent(std::int64_t deadline) {
 }
 
 BoxAnswer QtHost::ShowMessageBox(const MessageBoxRequest& request) {
-  QMessageBox::Icon icon = QMessageBox::NoIcon;
-  switch (request.icon) {
-    case BoxIcon::kError:
-      icon = QMessageBox::Critical;
-      break;
-    case BoxIcon::kWarning:
-      icon = QMessageBox::Warning;
-      break;
-    case BoxIcon::kInformation:
-      icon = QMessageBox::Information;
-      break;
-    case BoxIcon::kNone:
-      break;
-  }
-  QMessageBox::StandardButtons buttons = QMessageBox::Ok;
-  if (request.buttons == BoxButtons::kYesNo) buttons = QMessageBox::Yes | QMessageBox::No;
-  if (request.buttons == BoxButtons::kOkCancel) buttons = QMessageBox::Ok | QMessageBox::Cancel;
-  if (request.buttons == BoxButtons::kYesNoCancel) {
-    buttons = QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
-  }
-
-  auto* owner = static_cast<QWidget*>(const_cast<void*>(request.owner));
-  QMessageBox box(icon, QString::fromStdString(request.caption),
-                  QString::fromStdString(request.text), buttons, owner);
-  // Task-modal: the whole program waits for the answer.
-  box.setWindowModality(Qt::ApplicationModal);
-  switch (box.exec()) {
-    case QMessageBox::Yes:
-      return BoxAnswer::kYes;
-    case QMessageBox::No:
-      return BoxAnswer::kNo;
-    case QMessageBox::Cancel:
-      return BoxAnswer::kCancel;
-    default:
-      break;
-  }
-  if (request.buttons == BoxButtons::kYesNo) return BoxAnswer::kNo;  // closed with Escape
-  if ((request.buttons == BoxButtons::kOkCancel || request.buttons == BoxButtons::kYesNoCancel) &&
-      box.clickedButton() == nullptr) {
-    return BoxAnswer::kCancel;
-  }
-  return BoxAnswer::kOk;
+  return RunBox(request, static_cast<QWidget*>(const_cast<void*>(request.owner)));
 }
 
 void QtHost::Beep() {
@@ -188,15 +250,13 @@ bool QtHost::ChooseFile(const FileChoiceRequest& request, std::string& path) {
   DataFileDialog dialog(owner, QString::fromStdString(request.title));
   dialog.setAcceptMode(QFileDialog::AcceptOpen);
   dialog.setFileMode(QFileDialog::AnyFile);
-  // The platform's own dialog where there is one; Qt's where there is no
-  // desktop (the tests' offscreen platform), so that a test can answer it.
-  QString platform = QGuiApplication::platformName();
-  if (platform == QLatin1String("offscreen") || platform == QLatin1String("minimal")) {
-    dialog.setOption(QFileDialog::DontUseNativeDialog);
-  }
+  // Qt's own dialog on every desktop: a platform's dialog would neither ask
+  // about a new name nor keep the filters' texts.
+  dialog.setOption(QFileDialog::DontUseNativeDialog);
   QStringList filters;
-  for (const FileFilter& filter : request.filters) filters << QtNameFilter(filter);
+  for (const FileFilter& filter : request.filters) filters << QString::fromStdString(filter.text);
   dialog.setNameFilters(filters);
+  ShowEveryNameBehindAllFiles(dialog, request.filters);
   if (!filters.isEmpty()) dialog.selectNameFilter(filters.first());
   dialog.setWindowModality(Qt::ApplicationModal);
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return false;

@@ -16,8 +16,12 @@ constexpr int kShowIntervalMs = 100;
 
 LogWindowWidget::LogWindowWidget(QWidget* parent) : QPlainTextEdit(parent) {
   setReadOnly(true);
-  setLineWrapMode(QPlainTextEdit::NoWrap);
+  // Long lines wrap at the window's edge, as the page's text control does:
+  // the log scrolls only downwards.
+  setLineWrapMode(QPlainTextEdit::WidgetWidth);
+  setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
   setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   defaultFont_ = font();
   showTimer_.setSingleShot(true);
   connect(&showTimer_, &QTimer::timeout, this, [this] { ShowPending(); });

@@ -3,8 +3,9 @@
 // activity log appends to while the page is shown. Lengths and positions count
 // the text as it was appended, a CR LF line end as two characters, as the log
 // window of the original counts them, so that the trimming above 20000
-// characters happens at the same point. The text changes only through the
-// LogWindow calls.
+// characters happens at the same point. Lines are the log's own, whatever
+// their wrapping on screen, so that the trimming does not depend on the
+// window's width. The text changes only through the LogWindow calls.
 
 #include <QPlainTextEdit>
 #include <QTimer>

@@ -154,7 +154,9 @@ bool TransferDialog::event(QEvent* event) {
 
 void TransferDialog::keyPressEvent(QKeyEvent* event) {
   if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
-    if (!ended_) Command(TransferCommand::kNext);
+    // Enter is the default command and ends the program; a stray one must not
+    // abandon an operation halfway. "< &Back" and the close box still end it.
+    if (!ended_ && !state_.OperationRunning) Command(TransferCommand::kNext);
     return;
   }
   if (event->key() == Qt::Key_Escape) {

@@ -170,9 +170,42 @@ TEST_F(CliEndToEnd, UsageErrorsExitTwo) {
   EXPECT_EQ(Run({"read-config"}).code, 2);
   EXPECT_EQ(Run({"--wait", "soon", "identify"}).code, 2);
   EXPECT_EQ(Run({"identify", "--config", "x.dat"}).code, 2);
+  EXPECT_EQ(Run({"--help", "frobnicate"}).code, 2);
   CliRun help = Run({"--help"});
   EXPECT_EQ(help.code, 0);
   EXPECT_NE(help.out.find("130  interrupted"), std::string::npos);
+}
+
+// Each command's --help describes that command, wherever --help stands, and
+// runs nothing.
+TEST_F(CliEndToEnd, HelpAfterACommandDescribesThatCommand) {
+  struct Case {
+    std::vector<std::string> words;
+    const char* usage;
+    const char* mentions;
+  } cases[] = {
+      {{"ports", "--help"}, "Usage: rv4410 ports\n", "VID:PID"},
+      {{"identify", "--help"}, "Usage: rv4410 [options] identify\n", "free map memory"},
+      {{"read-config", "--help"}, "Usage: rv4410 [options] read-config FILE\n", "FILE.1"},
+      {{"write-config", "x.dat", "--help"},
+       "Usage: rv4410 [options] write-config FILE\n",
+       "minimum"},
+      {{"--help", "write-program"},
+       "Usage: rv4410 [options] write-program FILE [--config FILE]\n",
+       "--restore saved|unit"},
+      {{"-p", "COM2", "write-map", "--help"},
+       "Usage: rv4410 [options] write-map FILE\n",
+       "--accept-dates"},
+  };
+  std::set<std::string> before = Names();
+  for (const Case& c : cases) {
+    CliRun run = Run(c.words);
+    EXPECT_EQ(run.code, 0) << c.usage;
+    EXPECT_EQ(run.out.rfind(c.usage, 0), 0u) << run.out;
+    EXPECT_NE(run.out.find(c.mentions), std::string::npos) << run.out;
+    EXPECT_EQ(run.out.find("Commands:"), std::string::npos) << run.out;
+  }
+  EXPECT_EQ(Names(), before);
 }
 
 // An empty FILE would quietly mean a default file, and a name longer than a

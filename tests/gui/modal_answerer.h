@@ -4,6 +4,7 @@
 // dialog, each handed to the test's handler once. It looks for the active
 // modal window every few milliseconds, from inside the window's own loop.
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QFileDialog>
 #include <QMessageBox>
@@ -23,6 +24,7 @@ class ModalAnswerer : public QObject {
     QMessageBox::Icon icon;
     QWidget* owner;
     Qt::WindowModality modality;
+    int width;
   };
 
   ModalAnswerer() {
@@ -31,7 +33,7 @@ class ModalAnswerer : public QObject {
     poll_.start();
   }
 
-  // How boxes are answered (default: OK, or Cancel when the box offers no OK).
+  // How boxes are answered (default: OK, else Cancel, else No).
   std::function<QMessageBox::StandardButton(const QMessageBox&)> onBox;
   // The file-open dialog: a path to choose, or nothing to cancel (default).
   std::function<std::optional<QString>(QFileDialog&)> onFileDialog;
@@ -55,9 +57,10 @@ class ModalAnswerer : public QObject {
     if (auto* box = qobject_cast<QMessageBox*>(modal)) {
       handled_.push_back(modal);
       boxes.push_back({box->text(), box->windowTitle(), box->icon(), box->parentWidget(),
-                       box->windowModality()});
+                       box->windowModality(), box->width()});
       QMessageBox::StandardButton answer = onBox ? onBox(*box) : QMessageBox::Ok;
       if (box->button(answer) == nullptr) answer = QMessageBox::Cancel;
+      if (box->button(answer) == nullptr) answer = QMessageBox::No;
       if (QAbstractButton* button = box->button(answer)) button->click();
       return;
     }
@@ -70,10 +73,14 @@ class ModalAnswerer : public QObject {
         return;
       }
       files->selectFile(*path);
-      static_cast<QDialog*>(files)->accept();
-      // A refused name leaves the dialog open: cancel it on the next look.
-      if (files->isVisible()) handled_.removeAll(modal);
       onFileDialog = nullptr;
+      // Accepted from the dialog's own loop, so that a box it opens over
+      // itself is answered by a later look. A refused name leaves the dialog
+      // open: it is cancelled on the look after.
+      QTimer::singleShot(0, files, [this, files] {
+        static_cast<QDialog*>(files)->accept();
+        if (files->isVisible()) handled_.removeAll(files);
+      });
       return;
     }
     auto* dialog = qobject_cast<QDialog*>(modal);

@@ -13,6 +13,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListView>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSerialPort>
@@ -272,14 +273,35 @@ TEST_F(SetupDialogTest, EnterInAnyFieldActsAsNext) {
   EXPECT_FALSE(run.link.open);
 }
 
+// Whether the dialog lists `name` in the folder it shows, once the folder has been read.
+bool Lists(QFileDialog& chooser, const QString& name) {
+  auto* view = chooser.findChild<QListView*>(QStringLiteral("listView"));
+  if (view == nullptr) return false;
+  QAbstractItemModel* model = view->model();
+  for (int row = 0; row < model->rowCount(view->rootIndex()); ++row) {
+    if (model->index(row, 0, view->rootIndex()).data().toString() == name) return true;
+  }
+  return false;
+}
+
 TEST_F(SetupDialogTest, FindShowsTheFileDialogAndCancelLeavesTheField) {
+  WriteFile(dir.File("RV4410.hex"), "00");
+  WriteFile(dir.File("README"), "notes");
   QString title;
   QStringList filters;
   QString selected;
+  bool hexOnlyFirst = false, everyNameUnderAllFiles = false;
   answerer.onFileDialog = [&](QFileDialog& chooser) -> std::optional<QString> {
     title = chooser.windowTitle();
     filters = chooser.nameFilters();
     selected = chooser.selectedNameFilter();
+    chooser.setDirectory(QString::fromStdString(dir.Path()));
+    hexOnlyFirst = QTest::qWaitFor([&] { return Lists(chooser, QStringLiteral("RV4410.hex")); }) &&
+                   !Lists(chooser, QStringLiteral("README"));
+    // "*.*" takes every name, with a dot or without, as the Windows search does.
+    chooser.selectNameFilter(filters.value(1));
+    everyNameUnderAllFiles =
+        QTest::qWaitFor([&] { return Lists(chooser, QStringLiteral("README")); });
     return std::nullopt;
   };
   EXPECT_EQ(RunPage(kWriteProgram,
@@ -290,30 +312,59 @@ TEST_F(SetupDialogTest, FindShowsTheFileDialogAndCancelLeavesTheField) {
             kPageLeave);
   EXPECT_EQ(answerer.fileDialogs, 1);
   EXPECT_EQ(title, QStringLiteral("Select a data file"));
-  ASSERT_EQ(filters.size(), 2);
-  EXPECT_EQ(filters[0], QStringLiteral("Data Files (*.hex)"));
-  EXPECT_TRUE(filters[1].startsWith(QStringLiteral("All Files (*.*")));
+  EXPECT_EQ(filters,
+            QStringList({QStringLiteral("Data Files (*.hex)"), QStringLiteral("All Files (*.*)")}));
   EXPECT_EQ(selected, filters[0]);
+  EXPECT_TRUE(hexOnlyFirst);
+  EXPECT_TRUE(everyNameUnderAllFiles);
   EXPECT_EQ(Field(1009)->text(), QStringLiteral("typed.hex"));
 }
 
-TEST_F(SetupDialogTest, FindTakesANewNameInAnExistingFolderOnly) {
+// A folder that does not exist is refused with a word and the dialog stays;
+// a new name in an existing folder is taken once the user confirms it, and
+// nothing is created.
+TEST_F(SetupDialogTest, FindTakesANewNameInAnExistingFolderOnlyOnceConfirmed) {
   QString fresh = QString::fromStdString(dir.File("new.dat"));
   QString nowhere = QString::fromStdString(dir.File("no-such-folder/new.dat"));
-  answerer.onFileDialog = [&](QFileDialog&) -> std::optional<QString> { return nowhere; };
-  int looks = 0;
+  std::vector<QMessageBox::StandardButton> answers{QMessageBox::No, QMessageBox::Yes};
+  answerer.onBox = [&](const QMessageBox& box) {
+    if (!box.standardButtons().testFlag(QMessageBox::Yes)) return QMessageBox::Ok;
+    QMessageBox::StandardButton answer = answers.front();
+    answers.erase(answers.begin());
+    return answer;
+  };
+  int looks[3] = {};
   EXPECT_EQ(RunPage(kReadConfiguration,
                     [&] {
-                      Button(1012)->click();
-                      looks = answerer.fileDialogs;
-                      answerer.onFileDialog = [&](QFileDialog&) -> std::optional<QString> {
-                        return fresh;
-                      };
-                      Button(1012)->click();
+                      for (int pass = 0; pass < 3; ++pass) {
+                        // Typed into the name field, as a user would, beside the test's files.
+                        QString name = pass == 0 ? "no-such-folder/new.dat" : "new.dat";
+                        answerer.onFileDialog = [&, name](QFileDialog& chooser) {
+                          chooser.setDirectory(QString::fromStdString(dir.Path()));
+                          return std::optional<QString>(name);
+                        };
+                        Button(1012)->click();
+                        looks[pass] = answerer.fileDialogs;
+                      }
                     }),
             kPageLeave);
-  // The first dialog refused the name and was cancelled: the field kept its name.
-  EXPECT_EQ(looks, 2);
+  // The missing folder and the new name answered No were refused, and each
+  // dialog was cancelled on its next look: the field kept its name until Yes.
+  EXPECT_EQ(looks[0], 2);
+  EXPECT_EQ(looks[1], 4);
+  EXPECT_EQ(looks[2], 5);
+  ASSERT_EQ(answerer.boxes.size(), 3u);
+  EXPECT_EQ(
+      answerer.boxes[0].text.toStdString(),
+      (nowhere + "\nThis folder does not exist.\nCheck the name and try again.").toStdString());
+  for (int i : {1, 2}) {
+    EXPECT_EQ(answerer.boxes[i].text,
+              fresh + "\nThis file does not exist yet.\nUse this name for a new file?");
+  }
+  for (const ModalAnswerer::Box& box : answerer.boxes) {
+    EXPECT_EQ(box.caption, QStringLiteral("Select a data file"));
+    EXPECT_EQ(box.icon, QMessageBox::Warning);
+  }
   EXPECT_EQ(Field(1011)->text(), fresh);
   EXPECT_FALSE(std::filesystem::exists(fresh.toStdString()));
 }
@@ -325,6 +376,7 @@ TEST_F(SetupDialogTest, FindPutsALongPathIntoTheFieldWhole) {
   QString path = QString::fromStdString(folder + "/" + std::string(140, 'n') + ".dat");
   ASSERT_GT(path.size(), 255);
   answerer.onFileDialog = [&](QFileDialog&) -> std::optional<QString> { return path; };
+  answerer.onBox = [](const QMessageBox&) { return QMessageBox::Yes; };  // a new file
   EXPECT_EQ(RunPage(kReadConfiguration, [&] { Button(1012)->click(); }), kPageLeave);
   EXPECT_EQ(Field(1011)->text(), path);
 }

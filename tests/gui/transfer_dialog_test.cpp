@@ -57,15 +57,19 @@ class TransferDialogTest : public ::testing::Test {
     return result;
   }
 
-  // Presses Exit once the operation has finished, i.e. once "Done..." shows.
-  void ExitWhenDone(TransferDialog& dialog) {
+  // Presses Exit (or Enter) once the operation has finished, i.e. once "Done..." shows.
+  void ExitWhenDone(TransferDialog& dialog, bool enter = false) {
     auto* poll = new QTimer(&dialog);
-    QObject::connect(poll, &QTimer::timeout, &dialog, [this, &dialog] {
+    QObject::connect(poll, &QTimer::timeout, &dialog, [this, &dialog, enter] {
       // After "Done..." the port is closed once the last bytes have left.
       if (LogShown(dialog).contains(QStringLiteral("Done...")) && !state.OperationRunning) {
         exitWasEnabled = Button(dialog, "exitButton")->isEnabled();
         cursorWhenDone = dialog.cursor().shape();
-        Button(dialog, "exitButton")->click();
+        if (enter) {
+          QTest::keyClick(&dialog, Qt::Key_Return);
+        } else {
+          Button(dialog, "exitButton")->click();
+        }
       }
     });
     poll->start(50);
@@ -148,14 +152,19 @@ TEST_F(TransferDialogTest, ExitIsDisabledDuringAnUploadWhileBackStillEndsIt) {
   map.length = 64 * 1024;
   TransferDialog dialog(state);
   bool exitEnabled = true;
+  bool endedByEnter = true;
   Qt::CursorShape during = Qt::BitmapCursor;
   int result = RunPage(dialog, 2500, [&] {
     exitEnabled = Button(dialog, "exitButton")->isEnabled();
     during = dialog.cursor().shape();
+    // A stray Enter would end the program with the unit left in load mode.
+    QTest::keyClick(&dialog, Qt::Key_Return);
+    endedByEnter = dialog.Ended();
     Button(dialog, "backButton")->click();
   });
   EXPECT_EQ(result, kPageBack);
   EXPECT_FALSE(exitEnabled);
+  EXPECT_FALSE(endedByEnter);
   EXPECT_EQ(during, Qt::BusyCursor);
   EXPECT_FALSE(state.run.link.open);
   // The driver's ending gives Exit back and the arrow.
@@ -163,28 +172,33 @@ TEST_F(TransferDialogTest, ExitIsDisabledDuringAnUploadWhileBackStillEndsIt) {
   EXPECT_EQ(dialog.cursor().shape(), Qt::ArrowCursor);
 }
 
-TEST_F(TransferDialogTest, EscapeFollowsTheExitButton) {
+TEST_F(TransferDialogTest, EnterWaitsForTheOperationAndEscapeFollowsTheExitButton) {
   StartSim({"--silent"});
   state.run.settings.function = kReadConfiguration;
   TransferDialog dialog(state);
+  bool endedByEnter = true;
   bool endedWhileDisabled = true;
   int result = RunPage(dialog, 1600, [&] {
+    // The read runs with "Exit" enabled; Enter is still no command.
+    QTest::keyClick(&dialog, Qt::Key_Enter);
+    endedByEnter = dialog.Ended();
     dialog.EnableExit(false);
     QTest::keyClick(&dialog, Qt::Key_Escape);
     endedWhileDisabled = dialog.Ended();
     dialog.EnableExit(true);
     QTest::keyClick(&dialog, Qt::Key_Escape);
   });
+  EXPECT_FALSE(endedByEnter);
   EXPECT_FALSE(endedWhileDisabled);
   EXPECT_EQ(result, kPageLeave);
 }
 
-TEST_F(TransferDialogTest, AWholeReadSavesTheUnitsParameters) {
+TEST_F(TransferDialogTest, AWholeReadSavesTheUnitsParametersAndEnterThenEndsThePage) {
   StartSim({});
   state.run.settings.function = kReadConfiguration;
   TransferDialog dialog(state);
-  ExitWhenDone(dialog);
-  EXPECT_EQ(DoTransfer(state, dialog), kPageLeave);
+  ExitWhenDone(dialog, true);
+  EXPECT_EQ(DoTransfer(state, dialog), kPageNext);
   EXPECT_EQ(ReadFile(state.run.settings.configFile), kUnitList);
   EXPECT_TRUE(exitWasEnabled);
   EXPECT_EQ(cursorWhenDone, Qt::ArrowCursor);

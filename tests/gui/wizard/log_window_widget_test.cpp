@@ -2,6 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QScrollBar>
+#include <QTextBlock>
+#include <QTextLayout>
+
 #include "activity_log/activity_log.h"
 #include "platform/virtual_host.h"
 #include "support/temp_dir.h"
@@ -79,6 +84,34 @@ TEST_F(LogWindowWidgetTest, LoneLineEndsAndACrLfSplitOverTwoAppendsKeepCountAndL
   window.RemoveLeading(100);
   EXPECT_EQ(window.Shown(), "");
   EXPECT_EQ(window.TextLength(), 0);
+}
+
+// The page's control is 160 units wide: the log's long lines wrap inside it,
+// words whole where they fit, and nothing scrolls sideways.
+TEST_F(LogWindowWidgetTest, LongLinesWrapWithTheVerticalScrollBarOnly) {
+  window.resize(260, 200);
+  window.show();
+  const std::string path = "/home/technician/loads/" + std::string(60, 'x') + ".hex";
+  log.LogPrintf("Sending Program Data, 65792 bytes in 65 blocks of 1024\r\n");
+  log.LogPrintf("%s\r\n", path.c_str());
+  log.LogPrintf("OK\r\n");
+  QString shown = window.Shown();
+  EXPECT_EQ(shown.count('\n'), 3);  // the wrapping adds no line breaks to the text
+  QApplication::processEvents();
+
+  QTextBlock sentence = window.document()->findBlockByNumber(0);
+  QTextBlock unbroken = window.document()->findBlockByNumber(1);
+  ASSERT_TRUE(sentence.isValid() && unbroken.isValid());
+  EXPECT_GT(sentence.layout()->lineCount(), 1);
+  EXPECT_GT(unbroken.layout()->lineCount(), 1);
+  // A sentence breaks between words.
+  QTextLine first = sentence.layout()->lineAt(0);
+  EXPECT_TRUE(sentence.text().at(first.textStart() + first.textLength() - 1).isSpace());
+  EXPECT_EQ(window.document()->findBlockByNumber(2).layout()->lineCount(), 1);
+
+  EXPECT_EQ(window.horizontalScrollBar()->maximum(), 0);
+  EXPECT_FALSE(window.horizontalScrollBar()->isVisible());
+  EXPECT_TRUE(window.verticalScrollBar()->isVisible());
 }
 
 }  // namespace
