@@ -23,7 +23,6 @@ using namespace rv4410;
 
 class SilentPage : public TransferPage {
  public:
-  void EndPage(int) override {}
   void SetStatusText(int, std::string_view) override {}
   WindowRef Window() const override { return nullptr; }
 };
@@ -43,7 +42,6 @@ void BM_SetupTransferAt115200(benchmark::State& state) {
   QtHost host;
   RunState run(host, "/dev/null");
   SilentPage page;
-  run.transferPage = &page;
   std::array<std::uint8_t, kControlBlockSize> block{};
   for (std::size_t i = 0; i < block.size(); ++i) block[i] = static_cast<std::uint8_t>(i);
 
@@ -51,16 +49,16 @@ void BM_SetupTransferAt115200(benchmark::State& state) {
   for (auto _ : state) {
     run.settings.baudRate = 9600;
     SerialOpen(run.link);
-    if (WaitForOk(run, 0) != 0) {
+    if (!WaitForOk(run, HandshakeStart::kPlain).Done()) {
       state.SkipWithError("no handshake");
       return;
     }
     QElapsedTimer clock;
     clock.start();
-    int result = SetupTransfer(run, page, 0, block.data());
+    bool done = SetupTransfer(run, page, LoadMode::kProgram, block.data()).Done();
     double ms = static_cast<double>(clock.nsecsElapsed()) / 1e6;
     state.SetIterationTime(ms / 1000.0);
-    if (result != 0 || run.settings.baudRate != 115200) {
+    if (!done || run.settings.baudRate != 115200) {
       state.SkipWithError("set-up did not settle at 115200");
       return;
     }

@@ -131,7 +131,7 @@ void BM_ReadConfiguration138Lines(benchmark::State& state) {
     unit->Make<rv4410::sim::ConfigurationExchange>();
     rv4410::SerialOpen(run.link);
     state.ResumeTiming();
-    if (rv4410::ReadConfiguration(run) != rv4410::kReadDone) {
+    if (!rv4410::ReadConfiguration(run).Done()) {
       state.SkipWithError("the read failed");
       return;
     }

@@ -153,7 +153,7 @@ void MeasureCpu(const char* what, int durationMs, Wait wait) {
 void HandshakeCpu(int durationMs) {
   MeasureCpu("WaitForOk against a silent unit", durationMs, [](RunState& run, int ms) {
     QTimer::singleShot(ms, Qt::PreciseTimer, [&run] { run.CancelRequested = true; });
-    WaitForOk(run, 0);
+    WaitForOk(run, HandshakeStart::kPlain);
   });
 }
 
@@ -202,7 +202,7 @@ void CancelLatency(int samples, bool closesPort) {
           },
           Qt::QueuedConnection);
     });
-    WaitForOk(run, 0);
+    WaitForOk(run, HandshakeStart::kPlain);
     Clock::time_point ended = Clock::now();
     poster.join();
     Clock::time_point posted{Clock::duration(postedAt.load())};

@@ -70,6 +70,7 @@ bool ConfigurationExchange::StartCommand(UnitModel& unit, std::string_view line)
       StartRead(unit, true);
     } else {
       state_ = State::kCheckedWrite;
+      writeLine_ = 0;
     }
     return true;
   }
@@ -79,6 +80,7 @@ bool ConfigurationExchange::StartCommand(UnitModel& unit, std::string_view line)
   }
   if (line == "WP") {
     state_ = State::kPlainWrite;
+    writeLine_ = 0;
     return true;
   }
   return false;
@@ -163,6 +165,10 @@ void ConfigurationExchange::OnReadLine(UnitModel& unit, std::string_view line) {
 }
 
 void ConfigurationExchange::OnWriteLine(UnitModel& unit, std::string_view line) {
+  if (writeLine_++ == knobs_.hangUpAtWriteLine) {
+    unit.HangUp("restore line " + std::to_string(knobs_.hangUpAtWriteLine));
+    return;
+  }
   if (line.empty()) {
     state_ = State::kIdle;
     ++completedWrites_;

@@ -41,6 +41,9 @@ struct ConfigurationKnobs {
   // Sends of checked write lines (counted from 1 over the unit's life) that
   // go unanswered.
   std::vector<int> unansweredWriteSends;
+  // Hangs up the line for good when this line (from 0) of a written list
+  // arrives, as a unit unplugged in the middle of a restore.
+  int hangUpAtWriteLine = -1;
   bool emptyList = false;  // the unit starts with no parameter at all
   // The unit's serial number ("PTEST Sernum"); negative: as installed.
   std::int64_t serialNumber = -1;
@@ -93,6 +96,7 @@ class ConfigurationExchange : public UnitFeature {
   int readAttempts_ = 0;
   bool dead_ = false;
   int checkedWriteSends_ = 0;
+  int writeLine_ = 0;  // lines of the list being written so far
   int completedWrites_ = 0;
   std::vector<std::string> verdicts_;
   std::vector<std::string> copies_;

@@ -140,8 +140,13 @@ std::vector<SimOption> LoadOptions() {
        }},
       {"--hang-up-at", "PHASE",
        "hang up the line for good: block:K (when data block K arrives), raw (half way through "
-       "raw program data), flash (after \"Begin erase\"), restart (after a flash write's OK)",
+       "raw program data), flash (after \"Begin erase\"), restart (after a flash write's OK), "
+       "restore (at the second line of a configuration list written to the unit)",
        [](SimOptions& o, const std::string& v) {
+         if (v == "restore") {
+           o.configuration.hangUpAtWriteLine = 1;
+           return true;
+         }
          return ParseHangUp(v, o.program.hangUp) && ParseHangUp(v, o.map.hangUp);
        }},
   };

@@ -100,8 +100,9 @@ LoaderFunction FunctionOf(CliCommand command) {
   return kReadConfiguration;
 }
 
-// One command on one port: the pages of the wizard in its order, each
-// ending read for the exit code.
+// One command on one port: the pages of the wizard in its order. The exit
+// code follows from how each page's work ended (and the page's result),
+// never from a text the run showed.
 class CommandRun {
  public:
   CommandRun(const CliOptions& options, ConsoleOutput& output)
@@ -114,6 +115,8 @@ class CommandRun {
     run.settings.portName = options.ports.front();
     run.settings.baudRate = options.baud;
     run.settings.function = FunctionOf(options.command);
+    // No one is there to end a wait: --wait bounds every wait only a user would end.
+    run.waitLimitMs = std::int64_t{options.waitSeconds} * 1000;
   }
 
   int Run();
@@ -121,18 +124,13 @@ class CommandRun {
  private:
   RunState& RunOf() { return state_.run; }
   const RunState& RunOf() const { return state_.run; }
-  bool PortBoxShown() const {
-    return host_.Record().lastText ==
-           FormatText(kCouldNotOpenFormat, options_.ports.front().c_str());
-  }
-  // A page said "Could not open": the reason to the log and to standard error.
+  // The port would not open: the reason to the log and to standard error.
   int PortNotOpened();
+  // A failure with words the log has had: standard error hears them too.
+  void TellProblem(const Outcome& outcome);
   int Setup();
   int Identify();
   int Transfer(bool& again);
-  // The operation ran to its end and left its page open: done only when its
-  // own ending was reached and no box told of a failure.
-  int LeftOpenResult(const ConsoleTransferPage& page) const;
 
   const CliOptions& options_;
   ConsoleOutput& output_;
@@ -149,6 +147,10 @@ int CommandRun::PortNotOpened() {
     output_.Problem(reason);
   }
   return kExitPortNotOpened;
+}
+
+void CommandRun::TellProblem(const Outcome& outcome) {
+  if (!outcome.message.empty()) output_.Problem(outcome.message);
 }
 
 int CommandRun::Setup() {
@@ -168,8 +170,8 @@ int CommandRun::Setup() {
   int result = DoSetup(RunOf(), page);
   if (signals_.Arrived()) return kExitInterrupted;
   if (result == kPageNext) return kExitDone;
-  // The page logged why the port will not open; standard error hears it too.
-  if (PortBoxShown()) {
+  if (page.Next() == NextOutcome::kPortNotOpened) {
+    // The page logged why the port will not open; standard error hears it too.
     std::string reason = host_.DescribePortProblem(RunOf().settings.portName);
     if (!reason.empty()) output_.Problem(reason);
     return kExitPortNotOpened;
@@ -177,43 +179,20 @@ int CommandRun::Setup() {
   return kExitFileRefused;
 }
 
-int CommandRun::LeftOpenResult(const ConsoleTransferPage& page) const {
-  const BoxRecord& record = host_.Record();
-  if (record.unexpected > 0 || record.retriesDeclined > 0 || record.refused > 0) return kExitFailed;
-  bool done = false;
-  switch (RunOf().settings.function) {
-    case kWriteProgram:
-      done = page.Status() == kStatusDoneBlock || page.Status() == kStatusDoneRaw;
-      break;
-    case kWriteMap:
-      done = page.Status() == kStatusMapDone;
-      break;
-    case kReadConfiguration:
-      done = logWindow_.Saw(kDoneLog);
-      break;
-    case kWriteConfiguration:
-      done = logWindow_.Saw(kDoneLog);
-      // The write leaves the page open without its ending only when the
-      // file could not be used: nothing was sent.
-      if (!done) return kExitFileRefused;
-      break;
-  }
-  if (!done || record.errorNotices > 0) return kExitFailed;
-  return kExitDone;
-}
-
 int CommandRun::Transfer(bool& again) {
   again = false;
   RunState& run = RunOf();
-  host_.ClearRecord();
-  ConsoleWaitingPage waiting(run, RequirementOf(state_.files.mapHeader), options_.waitSeconds);
+  ConsoleWaitingPage waiting(run, RequirementOf(state_.files.mapHeader));
   signals_.OnSignal([&waiting] { waiting.Interrupt(); });
   int result = DoWaiting(run, waiting);
   signals_.OnSignal(nullptr);
-  if (waiting.End() == WaitingEnd::kInterrupted || signals_.Arrived()) return kExitInterrupted;
-  if (waiting.End() == WaitingEnd::kTimedOut) return kExitNoUnit;
-  if (result == kPageUnsuitable) return kExitFileRefused;
-  if (result != kPageNext) return PortBoxShown() ? PortNotOpened() : kExitFailed;
+  if (signals_.Arrived()) return kExitInterrupted;
+  if (result != kPageNext) {
+    const Outcome& detection = waiting.PageOutcome();
+    TellProblem(detection);
+    int code = ExitCodeFor(detection.ending, RunStage::kFindingUnit);
+    return code == kExitPortNotOpened ? PortNotOpened() : code;
+  }
   if (options_.command == CliCommand::kIdentify) return Identify();
 
   ConsoleTransferPage transfer(state_, output_, logWindow_);
@@ -222,19 +201,16 @@ int CommandRun::Transfer(bool& again) {
   signals_.OnSignal(nullptr);
   // The page's log control goes with the page; the console's stays.
   run.log.LogWindowAttach(&logWindow_);
-  if (transfer.Interrupted() || signals_.Arrived()) return kExitInterrupted;
+  if (signals_.Arrived()) return kExitInterrupted;
+  const Outcome& operation = transfer.PageOutcome();
+  TellProblem(operation);
   // "Try again?" answered Yes: the page asks for the unit to be found again.
-  if (result == kPageTryAgain) {
+  if (result == kPageTryAgain && !operation.WentThrough()) {
     again = true;
     return kExitFailed;
   }
-  // The raw program upload ends its page itself once done, with the answer
-  // to "Upload to another unit?" (always No here): its last status says so.
-  if (transfer.LeftOpen() || transfer.Status() == kStatusDoneRaw) {
-    return LeftOpenResult(transfer);
-  }
-  // Ended otherwise: the port did not open, or a failure was answered No.
-  return PortBoxShown() ? PortNotOpened() : kExitFailed;
+  int code = ExitCodeFor(operation.ending, RunStage::kOperation);
+  return code == kExitPortNotOpened ? PortNotOpened() : code;
 }
 
 int CommandRun::Identify() {
@@ -280,6 +256,29 @@ int CommandRun::Run() {
 }
 
 }  // namespace
+
+int ExitCodeFor(Ending ending, RunStage stage) {
+  switch (ending) {
+    case Ending::kDone:
+      return stage == RunStage::kOperation ? kExitDone : kExitFailed;
+    case Ending::kCancelled:
+      return kExitInterrupted;
+    case Ending::kNoPort:
+      return kExitPortNotOpened;
+    case Ending::kFileRefused:
+      return kExitFileRefused;
+    case Ending::kNoAnswer:
+      // A unit that was never found is no unit; one that stops answering
+      // inside an operation fails it.
+      return stage == RunStage::kFindingUnit ? kExitNoUnit : kExitFailed;
+    case Ending::kLineGone:
+    case Ending::kUnitError:
+    case Ending::kStopped:
+    case Ending::kIncomplete:
+      break;
+  }
+  return kExitFailed;
+}
 
 const char* ExitMeaning(int code) {
   switch (code) {

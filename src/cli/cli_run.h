@@ -6,6 +6,7 @@
 
 #include "cli/console_host.h"
 #include "cli/console_output.h"
+#include "protocol/outcome.h"
 
 namespace rv4410 {
 
@@ -30,6 +31,15 @@ struct CliOptions {
   std::string file;        // the command's file
   std::string configFile;  // write-program --config
 };
+
+// Where in a run an operation ended: finding the unit (the waiting page), or
+// the operation on it (the transfer page).
+enum class RunStage { kFindingUnit, kOperation };
+
+// The exit code of a page's work that ended as `ending`. Only the ending and
+// the stage count: no text of the run (a box, a status field, the log, the
+// outcome's words) reaches an exit code.
+int ExitCodeFor(Ending ending, RunStage stage);
 
 // The meaning of an exit code, for the summary and the messages.
 const char* ExitMeaning(int code);

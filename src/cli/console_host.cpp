@@ -37,17 +37,10 @@ void ConsoleHost::WaitForUserEvent(std::int64_t deadline) {
 }
 
 BoxAnswer ConsoleHost::ShowMessageBox(const MessageBoxRequest& request) {
-  record_.lastText = request.text;
   BoxAnswer answer = SafestAnswer(request.buttons);
   const char* rule = "notice";
   if (request.buttons == BoxButtons::kOk) {
     answer = BoxAnswer::kOk;
-    // An error notice tells of a failure; a warning of something the
-    // operation went past (a damaged line read again, a log write).
-    if (request.icon == BoxIcon::kError) {
-      ++record_.errorNotices;
-      record_.lastError = request.text;
-    }
   } else if (request.buttons == BoxButtons::kYesNo && request.text == kUploadAnotherQuestion) {
     // One unit per run: the next unit is the next run.
     answer = BoxAnswer::kNo;
@@ -60,14 +53,12 @@ BoxAnswer ConsoleHost::ShowMessageBox(const MessageBoxRequest& request) {
       rule = "--yes";
     } else {
       answer = BoxAnswer::kNo;
-      ++record_.retriesDeclined;
-      record_.lastError = request.text;
       rule = rules_.yes ? "--retries used up" : "no --yes";
     }
   } else if (request.buttons == BoxButtons::kYesNo && request.text == kNoConfigurationQuestion) {
     answer = rules_.noConfigOk ? BoxAnswer::kYes : BoxAnswer::kNo;
     rule = rules_.noConfigOk ? "--no-config-ok" : "no --no-config-ok";
-    if (!rules_.noConfigOk) Refuse(kNoConfigOkHint, request);
+    if (!rules_.noConfigOk) Refuse(kNoConfigOkHint);
   } else if (request.buttons == BoxButtons::kYesNoCancel &&
              request.text.starts_with(kRestoreChoiceLead)) {
     switch (rules_.restore) {
@@ -82,36 +73,24 @@ BoxAnswer ConsoleHost::ShowMessageBox(const MessageBoxRequest& request) {
       case RestoreRule::kNone:
         answer = BoxAnswer::kCancel;
         rule = "no --restore";
-        Refuse(kRestoreHint, request);
+        Refuse(kRestoreHint);
         break;
     }
   } else if (request.buttons == BoxButtons::kOkCancel &&
              request.caption == kMapDateWarningCaption) {
     answer = rules_.acceptDates ? BoxAnswer::kOk : BoxAnswer::kCancel;
-    record_.datesRefused = !rules_.acceptDates;
-    if (record_.datesRefused) record_.lastError = request.text;
     rule = rules_.acceptDates ? "--accept-dates" : "no --accept-dates";
   } else {
-    // A question this host has no rule for: said aloud, answered so that
-    // nothing goes ahead, and the run fails.
-    ++record_.unexpected;
-    record_.lastError = request.text;
+    // A question this host has no rule for: said aloud, and answered so
+    // that nothing goes ahead.
     rule = "unexpected question";
   }
   output_.Box(request.caption, request.text, BoxAnswerName(answer), rule);
   return answer;
 }
 
-void ConsoleHost::Refuse(const char* hint, const MessageBoxRequest& request) {
-  ++record_.refused;
-  record_.lastError = request.text;
+void ConsoleHost::Refuse(const char* hint) {
   output_.Problem(hint);
-}
-
-void ConsoleHost::ClearRecord() {
-  int granted = record_.retriesGranted;
-  record_ = BoxRecord{};
-  record_.retriesGranted = granted;
 }
 
 std::time_t ConsoleHost::WallClock() {
@@ -120,8 +99,6 @@ std::time_t ConsoleHost::WallClock() {
 
 bool ConsoleHost::ChooseFile(const FileChoiceRequest& request, std::string& path) {
   path.clear();
-  ++record_.unexpected;
-  record_.lastError = request.title;
   output_.Box(request.title, "file chooser", "Cancel", "unexpected question");
   return false;
 }

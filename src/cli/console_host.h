@@ -38,16 +38,10 @@ struct BoxRules {
   bool noConfigOk = false;  // --no-config-ok: a unit without configuration may be programmed
 };
 
-// What the boxes of a run told; the command's exit code is read from it.
+// What the boxes of a run have used up. No exit code is read from it: the
+// exit code follows from the operations' outcomes.
 struct BoxRecord {
-  int retriesGranted = 0;     // "Try again?" answered Yes
-  int retriesDeclined = 0;    // "Try again?" answered No
-  bool datesRefused = false;  // a map date warning answered Cancel
-  int unexpected = 0;         // questions without a rule, answered No/Cancel
-  int refused = 0;            // questions whose option was not given, answered No/Cancel
-  int errorNotices = 0;       // OK-only notices with an error or warning icon
-  std::string lastError;      // the text of the last of those, or of a declined retry
-  std::string lastText;       // the text of the last box of any kind
+  int retriesGranted = 0;  // "Try again?" answered Yes, bounded by --retries
 };
 
 class ConsoleHost : public Host {
@@ -70,9 +64,6 @@ class ConsoleHost : public Host {
   bool StopRequested() override;
 
   const BoxRecord& Record() const { return record_; }
-  // Forgets what the boxes told, for a new part of the run; the retries
-  // granted stay counted, so that --retries bounds the whole run.
-  void ClearRecord();
   std::int64_t Wakeups() const { return waits_.Wakeups(); }
 
  private:
@@ -81,7 +72,7 @@ class ConsoleHost : public Host {
   QtWaits waits_;
   QtSerialDevice device_;
   // A question whose option was not given: refused, and the option named.
-  void Refuse(const char* hint, const MessageBoxRequest& request);
+  void Refuse(const char* hint);
 
   BoxRecord record_;
 };

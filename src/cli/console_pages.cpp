@@ -7,13 +7,6 @@
 
 namespace rv4410 {
 
-namespace {
-
-// Saw() looks back this far: the ending texts of one operation.
-constexpr std::size_t kSeenLimit = 4096;
-
-}  // namespace
-
 int ConsoleLogWindow::LineStart(int line) const {
   if (line == 0) return 0;
   int found = 0;
@@ -29,8 +22,6 @@ void ConsoleLogWindow::RemoveLeading(int count) {
 
 void ConsoleLogWindow::Append(std::string_view text) {
   text_.append(text);
-  seen_.append(text);
-  if (seen_.size() > kSeenLimit) seen_.erase(0, seen_.size() - kSeenLimit);
   for (char c : text) {
     if (c == '\r') continue;
     if (c != '\n') {
@@ -54,7 +45,7 @@ int ConsoleSetupPage::Run() {
   if (!choice_.programFile.empty()) fields_[kSetupProgramField] = choice_.programFile;
   if (!choice_.configFile.empty()) fields_[kSetupConfigField] = choice_.configFile;
   if (!choice_.mapFile.empty()) fields_[kSetupMapField] = choice_.mapFile;
-  SetupPageCommand(run_, files_, *this, kSetupNextButton);
+  next_ = SetupPageNext(run_, files_, *this);
   // A refused Next leaves the page open; with no one to correct the files,
   // the page is left.
   return ended_ ? result_ : kPageLeave;
@@ -71,28 +62,15 @@ std::string ConsoleSetupPage::FieldText(int field) const {
   return it == fields_.end() ? std::string() : it->second;
 }
 
-ConsoleWaitingPage::ConsoleWaitingPage(RunState& run, MapRequirement map, int waitSeconds)
-    : run_(run), map_(map), waitSeconds_(waitSeconds) {
+ConsoleWaitingPage::ConsoleWaitingPage(RunState& run, MapRequirement map) : run_(run), map_(map) {
   startTimer_.setSingleShot(true);
   QObject::connect(&startTimer_, &QTimer::timeout, &context_,
                    [this] { WaitingPageTimer(run_, *this); });
-  giveUpTimer_.setSingleShot(true);
-  QObject::connect(&giveUpTimer_, &QTimer::timeout, &context_, [this] {
-    if (ended_) return;
-    end_ = WaitingEnd::kTimedOut;
-    Command(WaitingCommand::kCancel);
-  });
 }
 
 int ConsoleWaitingPage::Run() {
   WaitingPageOpen(run_, *this);
-  if (!ended_ && waitSeconds_ > 0) {
-    // A timer takes an int of milliseconds: a longer wait is as good as for ever.
-    std::int64_t ms = std::min<std::int64_t>(std::int64_t{waitSeconds_} * 1000, INT_MAX);
-    giveUpTimer_.start(static_cast<int>(ms));
-  }
   if (!ended_) loop_.exec();
-  giveUpTimer_.stop();
   startTimer_.stop();
   return result_;
 }
@@ -115,8 +93,6 @@ void ConsoleWaitingPage::PostDefaultCommand() {
 }
 
 void ConsoleWaitingPage::Interrupt() {
-  if (ended_) return;
-  end_ = WaitingEnd::kInterrupted;
   Command(WaitingCommand::kCancel);
 }
 

@@ -28,14 +28,11 @@ class ConsoleLogWindow : public LogWindow {
   void Append(std::string_view text) override;
   void SetLogFont(const char*, int) override {}
   void ClearLogFont() override {}
-  // Whether `text` has been appended since the window was made.
-  bool Saw(std::string_view text) const { return seen_.find(text) != std::string::npos; }
 
  private:
   ConsoleOutput& output_;
   std::string text_;     // what the control holds, trimmed by the log
   std::string partial_;  // the line being written
-  std::string seen_;     // the last lines, for Saw()
 };
 
 // The files the command line names; empty ones keep the page's proposal.
@@ -62,11 +59,14 @@ class ConsoleSetupPage : public SetupPage {
   void EnableControl(int, bool) override {}
   void OpenComms() override {}
   WindowRef Window() const override { return this; }
+  // How the page's Next ended.
+  NextOutcome Next() const { return next_; }
 
  private:
   RunState& run_;
   DataFiles& files_;
   SetupChoice choice_;
+  NextOutcome next_ = NextOutcome::kFileRefused;
   std::map<int, std::string> fields_;
   std::vector<int> posted_;
   int checked_ = 0;
@@ -74,13 +74,10 @@ class ConsoleSetupPage : public SetupPage {
   int result_ = 0;
 };
 
-// How a waiting page ended beyond its result.
-enum class WaitingEnd { kResult, kTimedOut, kInterrupted };
-
 class ConsoleWaitingPage : public WaitingPage {
  public:
-  // `waitSeconds` 0: look for the unit for ever.
-  ConsoleWaitingPage(RunState& run, MapRequirement map, int waitSeconds);
+  // How long it looks for the unit is the run's wait limit (RunState::waitLimitMs).
+  ConsoleWaitingPage(RunState& run, MapRequirement map);
 
   int Run() override;
   void EndPage(int result) override;
@@ -90,24 +87,24 @@ class ConsoleWaitingPage : public WaitingPage {
   void DisableNext() override {}
   void SetApplicationIcon() override {}
   WindowRef Window() const override { return this; }
+  void ReportOutcome(const Outcome& outcome) override { outcome_ = outcome; }
 
   // SIGINT or SIGTERM: the page is cancelled as by its Cancel button.
   void Interrupt();
-  WaitingEnd End() const { return end_; }
+  // How the page's work ended (cancelled until told otherwise).
+  const Outcome& PageOutcome() const { return outcome_; }
 
  private:
   void Command(WaitingCommand command);
 
   RunState& run_;
   MapRequirement map_;
-  int waitSeconds_;
   QObject context_;
   QTimer startTimer_;
-  QTimer giveUpTimer_;
   QEventLoop loop_;
   bool ended_ = false;
   int result_ = 0;
-  WaitingEnd end_ = WaitingEnd::kResult;
+  Outcome outcome_ = Outcome::StoppedByUser();
 };
 
 class ConsoleTransferPage : public TransferPageWindow {
@@ -127,14 +124,12 @@ class ConsoleTransferPage : public TransferPageWindow {
   void ShowCursor(CursorShape) override {}
   LogWindow& LogControl() override { return log_; }
   bool Ended() const override { return ended_; }
+  void ReportOutcome(const Outcome& outcome) override { outcome_ = outcome; }
 
+  // SIGINT or SIGTERM: the page is left as by its Exit button.
   void Interrupt();
-  bool Interrupted() const { return interrupted_; }
-  // True when the operation ran to its end and left the page open (the
-  // wizard's page would then wait for Exit); false when the page was ended.
-  bool LeftOpen() const { return leftOpen_; }
-  // The last text of the status field 1033.
-  const std::string& Status() const { return status_; }
+  // How the page's operation ended (cancelled until told otherwise).
+  const Outcome& PageOutcome() const { return outcome_; }
 
  private:
   LoaderState& state_;
@@ -143,11 +138,13 @@ class ConsoleTransferPage : public TransferPageWindow {
   QObject context_;
   QTimer startTimer_;
   QEventLoop loop_;
+  // The phase shown beside the progress.
   std::string status_;
   bool ended_ = false;
   bool leftOpen_ = false;
   bool interrupted_ = false;
   int result_ = 0;
+  Outcome outcome_ = Outcome::StoppedByUser();
 };
 
 }  // namespace rv4410

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "config/exchange_common.h"
 #include "config/parameter_file.h"
@@ -27,12 +28,26 @@ constexpr std::int64_t kFileTurnRetryMs = 20;
 constexpr std::size_t kCheckCharacterDistance = kValueFieldLength + 1;
 constexpr std::size_t kCheckedLayoutLength = kValueFieldLength + 2;
 
-// How one exchange ended: with a result, or with a damaged line that calls
+// How one exchange ended: with an outcome, or with a damaged line that calls
 // for a restart.
 struct ExchangeEnd {
-  int result = kReadDone;
-  LineFault damage = LineFault::kNone;
+  // Not explicit: a step's outcome is how the exchange ended.
+  ExchangeEnd(Outcome how = {}, LineFault fault = LineFault::kNone)
+      : outcome(std::move(how)), damage(fault) {}
+  Outcome outcome;
+  LineFault damage;
 };
+
+// A failed read: the page asks the one question of every failed read.
+Outcome Failed(Ending ending) {
+  return Outcome::Asks(ending, kProblemReadingConfiguration);
+}
+
+// A receive of the read that gave no line: the user's stop, the line gone,
+// or 5000 ms of silence.
+Outcome NoParameterLine(RunState& run) {
+  return NoLine(run, kProblemReadingConfiguration);
+}
 
 bool CreateConfigurationFile(RunState& run, ParameterFileWriter& file) {
   bool created = file.Create(run.settings.configFile);
@@ -58,34 +73,33 @@ void StoreLine(RunState& run, ParameterFileWriter& file, std::string_view line) 
 
 // The unit ended its list: it counts only when every line it sent that
 // passed its check reached the file.
-int EndList(RunState& run, ReadList& list, int unitLines) {
+Outcome EndList(RunState& run, ReadList& list, int unitLines) {
   list.unitLines = unitLines;
-  if (!list.file.WriteFailed()) return kReadDone;
+  if (!list.file.WriteFailed()) return Outcome::Ok();
   run.log.LogPrintf(kListNotWrittenWhole);
   list.file.Discard();
-  return kReadFileError;
+  return Failed(Ending::kStopped);
 }
 
 // The lines of one attempt go to a temporary file of their own, so that a
 // restart never mixes two attempts and an attempt that ends early leaves the
 // configuration file as it was (the writer removes what it wrote).
 ExchangeEnd ReadPlain(RunState& run, ReadList& list) {
-  SendLine(run, "RP\r\n");
+  SendLine(run, "%s", kPlainReadCommand);
   run.log.LogPrintf(kReadingConfiguration);
-  if (!CreateConfigurationFile(run, list.file)) return {kReadFileError};
+  if (!CreateConfigurationFile(run, list.file)) return {Failed(Ending::kStopped)};
 
   ReplyBuffer line{};
   for (int received = 0;; ++received) {
     int n = ReceiveLine(run, line.data(), kParameterLineTimeoutMs);
-    if (run.CancelRequested) return {kReadStopped};
-    if (n < 0) return {kReadStopped};
+    if (run.CancelRequested || n < 0) return {NoParameterLine(run)};
     if (n == 0) {
       run.log.LogPrintf(kDoneReadingParameters);
       return {EndList(run, list, received)};
     }
     std::string_view text(line.data(), static_cast<std::size_t>(n));
     LineCheck check = CheckParameterLine(text);
-    if (!check.Passed()) return {kReadDone, check.fault};
+    if (!check.Passed()) return {Outcome::Ok(), check.fault};
     run.log.LogPrintf(kParameterLineLogFormat, line.data());
     StoreLine(run, list.file, text);
   }
@@ -103,20 +117,20 @@ std::string ParameterText(std::string_view received) {
 ExchangeEnd ReadChecked(RunState& run, ReadList& list) {
   run.log.LogPrintf(kReadingConfiguration);
   FailureCounter failures;
-  if (!CreateConfigurationFile(run, list.file)) return {kReadFileError};
+  if (!CreateConfigurationFile(run, list.file)) return {Failed(Ending::kStopped)};
 
   ReplyBuffer line{};
   ReplyBuffer answer{};
   for (int received = 0;; ++received) {
     int n = ReceiveLine(run, line.data(), kParameterLineTimeoutMs);
-    if (run.CancelRequested) return {kReadStopped};
+    RV4410_TRY(AfterReceive(run, n, kProblemReadingConfiguration));
     if (n <= 0) {
       SendLine(run, kEmptyLine);
-      return {n == 0 ? EndList(run, list, received) : kReadStopped};
+      return {n == 0 ? EndList(run, list, received) : NoParameterLine(run)};
     }
     std::string_view receivedLine(line.data(), static_cast<std::size_t>(n));
     LineCheck check = CheckParameterLine(receivedLine);
-    if (!check.Passed()) return {kReadDone, check.fault};
+    if (!check.Passed()) return {Outcome::Ok(), check.fault};
 
     std::string parameterText = ParameterText(receivedLine);
     char c = LineCheckCharacter(parameterText);
@@ -131,6 +145,7 @@ ExchangeEnd ReadChecked(RunState& run, ReadList& list) {
 
     // Whatever the unit answers, the next line is the one it sends next.
     int a = ReceiveLine(run, answer.data(), kLineAnswerTimeoutMs);
+    RV4410_TRY(AfterReceive(run, a, kProblemReadingConfiguration));
     if (!IsOkReply(answer.data(), a)) failures.Note(run, answer.data());
   }
 }
@@ -162,28 +177,28 @@ bool WaitForFileTurn(RunState& run, std::int64_t deadline) {
 // written back to a unit.
 }  // namespace
 
-int PutReadListInPlace(RunState& run, ReadList& list, ConfigurationFileChange& change) {
+Outcome PutReadListInPlace(RunState& run, ReadList& list, ConfigurationFileChange& change) {
   if (list.file.Lines() == 0) {
     run.log.LogPrintf(kNoParameterStored);
     change.unitListEmpty = list.unitLines == 0;
     list.file.Discard();
-    return kReadStopped;
+    return Failed(Ending::kStopped);
   }
   FileReplacement replacement = list.file.Commit(ReplaceRules(run));
   if (replacement.refused) {
     ReportPendingRestoreKept(run, list.file.Target());
-    return kReadFileError;
+    return Failed(Ending::kStopped);
   }
   if (!replacement.done) {
     ReportWriteError(run);
     run.log.LogPrintf(replacement.busy ? kFileBusyFormat : kFileNotReplacedFormat,
                       std::strerror(replacement.error));
-    return kReadFileError;
+    return Failed(Ending::kStopped);
   }
   change.replaced = true;
   change.keptAs = replacement.keptAs;
   if (!change.keptAs.empty()) run.log.LogPrintf(kEarlierKeptFormat, change.keptAs.c_str());
-  return kReadDone;
+  return Outcome::Ok();
 }
 
 CommitRules ReplaceRules(RunState& run) {
@@ -192,37 +207,65 @@ CommitRules ReplaceRules(RunState& run) {
           [](const std::string& target) { return !PendingRestoreExists(target); }};
 }
 
-int ReadConfigurationList(RunState& run, ReadList& list) {
+// The restarts after damaged lines: none once the run's wait limit has
+// passed since the first (never in the wizard, where the user ends them).
+class RestartLimit {
+ public:
+  explicit RestartLimit(RunState& run) : run_(run) {}
+  bool Passed() {
+    if (run_.waitLimitMs <= 0) return false;
+    std::int64_t now = run_.host.TickCount();
+    if (deadline_ == 0) deadline_ = now + run_.waitLimitMs;
+    return now >= deadline_;
+  }
+  Outcome RanOut() const {
+    Outcome outcome = Failed(Ending::kUnitError);
+    outcome.message =
+        FormatText(kRestartsRanOutFormat, static_cast<long long>(run_.waitLimitMs / 1000));
+    return outcome;
+  }
+
+ private:
+  RunState& run_;
+  std::int64_t deadline_ = 0;
+};
+
+Outcome ReadConfigurationList(RunState& run, ReadList& list) {
   ReplyBuffer reply{};
-  SendLine(run, "RX\r\n");
+  SendLine(run, "%s", kCheckedReadCommand);
   int n = ReceiveLine(run, reply.data(), kOfferReplyTimeoutMs);
-  if (run.CancelRequested) return kReadStopped;
+  RV4410_TRY(AfterReceive(run, n, kProblemReadingConfiguration));
   ExchangeEnd end;
   if (IsOkReply(reply.data(), n)) {
     end = ReadChecked(run, list);
   } else {
-    if (WaitForOk(run, 0) == 1) return kReadStopped;
+    RV4410_TRY(WaitForOk(run, HandshakeStart::kPlain, kStepBeforePlainRead)
+                   .Asking(kProblemReadingConfiguration));
     end = ReadPlain(run, list);
   }
+  RestartLimit restarts(run);
   while (end.damage != LineFault::kNone) {
+    if (restarts.Passed()) {
+      list.file.Discard();
+      return restarts.RanOut();
+    }
     PrepareRestart(run, end.damage);
     // A user who ended the page meanwhile gets no new request.
-    if (run.CancelRequested) return kReadStopped;
+    if (run.CancelRequested) return Outcome::StoppedByUser();
     end = ReadPlain(run, list);
   }
-  if (end.result != kReadDone) list.file.Discard();
-  return end.result;
+  if (!end.outcome.Done()) list.file.Discard();
+  return end.outcome;
 }
 
-int ReadConfiguration(RunState& run, ConfigurationFileChange& change) {
+Outcome ReadConfiguration(RunState& run, ConfigurationFileChange& change) {
   change = {};
   ReadList list;
-  int result = ReadConfigurationList(run, list);
-  if (result != kReadDone) return result;
+  RV4410_TRY(ReadConfigurationList(run, list));
   return PutReadListInPlace(run, list, change);
 }
 
-int ReadConfiguration(RunState& run) {
+Outcome ReadConfiguration(RunState& run) {
   ConfigurationFileChange change;
   return ReadConfiguration(run, change);
 }

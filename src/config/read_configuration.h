@@ -16,17 +16,25 @@
 #include <string>
 
 #include "config/parameter_file.h"
+#include "protocol/outcome.h"
 #include "protocol/run_state.h"
 
 namespace rv4410 {
 
-// The unit ended its list and the file now holds it.
-inline constexpr int kReadDone = 0;
-// 5000 ms without a line, a list without a line to keep, or CancelRequested.
-inline constexpr int kReadStopped = 1;
-// The file could not be created, written or put in place.
-inline constexpr int kReadFileError = -1;
+// What the page asks after a read that failed, however it failed.
+inline constexpr const char* kProblemReadingConfiguration =
+    "Problem reading configuration\nTry again?";
+// The read's restarts ended by the run's wait limit (the command line's
+// --wait): the limit in seconds.
+inline constexpr const char* kRestartsRanOutFormat =
+    "The parameter read met a damaged line on every attempt for %lld s: it was not restarted "
+    "again";
+inline constexpr const char* kStepBeforePlainRead =
+    "the handshake before the plain parameter read (\"RP\")";
 
+// The commands of a read; each is answered as its comment says.
+inline constexpr const char* kCheckedReadCommand = "RX\r\n";  // "OK" within 500 ms, then the lines
+inline constexpr const char* kPlainReadCommand = "RP\r\n";    // the lines, each within 5000 ms
 inline constexpr const char* kReadingConfiguration = "Reading configuration from Unit\r\n";
 inline constexpr const char* kDoneReadingParameters = "Done reading parameters\r\n";
 inline constexpr const char* kLineReceivedOk = "OK line recvd\r\n";
@@ -64,17 +72,25 @@ inline constexpr const char* kRestartBadValueText =
 struct ConfigurationFileChange {
   bool replaced = false;  // the file now holds the list just read
   std::string keptAs;     // where its earlier content now is; empty when none was kept
-  // The unit ended its list without a single line (kReadStopped): its answer,
+  // The unit ended its list without a single line (kStopped): its answer,
   // not a failed transfer.
   bool unitListEmpty = false;
 };
 
 // Needs the port open at the unit's speed with the unit at its prompt; leaves
-// the port as it is. Reads into the configuration file of the settings.
-// Returns kReadDone (only then is the file replaced), kReadStopped
-// or kReadFileError; `change` says what became of the file.
-int ReadConfiguration(RunState& run, ConfigurationFileChange& change);
-int ReadConfiguration(RunState& run);
+// the port as it is. Reads into the configuration file of the settings;
+// `change` says what became of the file.
+// - done: the unit ended its list and the file now holds it (only then is it
+//   replaced);
+// - kCancelled: the user ended the page;
+// - every other ending asks "Problem reading configuration\nTry again?":
+//   kNoAnswer (5000 ms without a line, or the handshake before the plain
+//   read ran out of the run's wait limit), kLineGone, kUnitError (a damaged
+//   line on every attempt until the run's wait limit: no more restarts),
+//   kStopped (the file could not be created, written or put in place, or the
+//   list held no line to keep, told in the log).
+Outcome ReadConfiguration(RunState& run, ConfigurationFileChange& change);
+Outcome ReadConfiguration(RunState& run);
 
 // A list the unit ended, not yet in place.
 struct ReadList {
@@ -82,17 +98,17 @@ struct ReadList {
   int unitLines = 0;         // lines the unit sent (some may have failed their check)
 };
 
-// The read of ReadConfiguration without its last step: kReadDone when the
-// unit ended its list and every line that passed its check is in `list.file`,
+// The read of ReadConfiguration without its last step: done when the unit
+// ended its list and every line that passed its check is in `list.file`,
 // which may hold none; the caller puts it in place (Commit with
 // ReplaceRules) or drops it. Otherwise `list.file` holds nothing.
-int ReadConfigurationList(RunState& run, ReadList& list);
+Outcome ReadConfigurationList(RunState& run, ReadList& list);
 
 // The last step of ReadConfiguration: a list of at least one line replaces
-// the configuration file by ReplaceRules (kReadDone); an empty one leaves it
-// (kReadStopped, `change.unitListEmpty` when the unit sent no line at all);
-// a replace that fails or is refused is kReadFileError, the user told.
-int PutReadListInPlace(RunState& run, ReadList& list, ConfigurationFileChange& change);
+// the configuration file by ReplaceRules (done); an empty one leaves it
+// (kStopped, `change.unitListEmpty` when the unit sent no line at all); a
+// replace that fails or is refused is kStopped too, the user told.
+Outcome PutReadListInPlace(RunState& run, ReadList& list, ConfigurationFileChange& change);
 
 // How a read's list replaces the configuration file: waiting with the window
 // alive, up to 10 s, while another run replaces the same file, and never over

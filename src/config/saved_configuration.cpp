@@ -26,12 +26,22 @@ void ShowNote(RunState& run, const std::string& text) {
   run.host.ShowMessageBox({text, kNoteCaption, BoxIcon::kInformation, BoxButtons::kOk, nullptr});
 }
 
+// The upload stops before anything is written to the unit; the page stays open.
+Outcome Stopped(RunState& run) {
+  run.log.LogPrintf(kUploadStoppedBeforeSending);
+  return Outcome::StaysOpen(Ending::kStopped);
+}
+
 // The upload stops before anything is written to the unit, for the reason in `text`.
-SaveResult Stop(RunState& run, const std::string& text) {
+Outcome Stop(RunState& run, const std::string& text) {
   run.log.LogLine(text);
   run.host.ShowMessageBox({text, kErrorCaption, BoxIcon::kError, BoxButtons::kOk, nullptr});
-  run.log.LogPrintf(kUploadStoppedBeforeSending);
-  return SaveResult::kStopped;
+  return Stopped(run);
+}
+
+// A read whose list cannot serve: the page asks as after any failed read.
+Outcome ReadFailed() {
+  return Outcome::Asks(Ending::kStopped, kProblemReadingConfiguration);
 }
 
 std::string LocalTimeText(std::time_t when) {
@@ -88,7 +98,7 @@ void SavedConfiguration::BeginUnit() {
   recordIsThisUnits_ = false;
 }
 
-SaveResult SavedConfiguration::SaveBeforeUpload(RunState& run) {
+Outcome SavedConfiguration::SaveBeforeUpload(RunState& run) {
   restorePath_.clear();
   emptyList_ = false;
   const std::string& file = run.settings.configFile;
@@ -111,34 +121,32 @@ SaveResult SavedConfiguration::SaveBeforeUpload(RunState& run) {
   return SaveAgainstRecord(run, record);
 }
 
-SaveResult SavedConfiguration::SaveFirst(RunState& run) {
+Outcome SavedConfiguration::SaveFirst(RunState& run) {
   ReadList list;
-  int result = ReadConfigurationList(run, list);
-  if (run.CancelRequested) return SaveResult::kStopped;
-  if (result != kReadDone) return SaveResult::kReadFailed;
+  RV4410_TRY(ReadConfigurationList(run, list));
   ListFacts facts;
   // The facts of the list as read, before it is in place: the file is
   // proved to hold it still before the flash write starts.
   if (list.file.Lines() > 0 && !ReadListFacts(list.file.TemporaryPath(), facts)) {
-    return SaveResult::kReadFailed;
+    return ReadFailed();
   }
   ConfigurationFileChange change;
-  if (PutReadListInPlace(run, list, change) == kReadDone) {
+  Outcome placed = PutReadListInPlace(run, list, change);
+  if (placed.Done()) {
     restorePath_ = run.settings.configFile;
     saved_ = facts;
-    return SaveResult::kSaved;
+    return placed;
   }
-  if (!change.unitListEmpty) return SaveResult::kReadFailed;
+  if (!change.unitListEmpty) return placed;
   if (AskNote(run, kNoConfigurationQuestion, BoxButtons::kYesNo) != BoxAnswer::kYes) {
-    run.log.LogPrintf(kUploadStoppedBeforeSending);
-    return SaveResult::kStopped;
+    return Stopped(run);
   }
   run.log.LogPrintf(kGoingOnWithoutConfiguration);
   emptyList_ = true;
-  return SaveResult::kSaved;
+  return Outcome::Ok();
 }
 
-SaveResult SavedConfiguration::SaveAgainstRecord(RunState& run, const PendingRestore& record) {
+Outcome SavedConfiguration::SaveAgainstRecord(RunState& run, const PendingRestore& record) {
   const std::string& file = run.settings.configFile;
   const std::string recordPath = PendingRestorePath(file);
   ListFacts saved;
@@ -153,15 +161,13 @@ SaveResult SavedConfiguration::SaveAgainstRecord(RunState& run, const PendingRes
 
   // The saved list stays where it is: the unit's goes to a file of its own.
   ReadList list;
-  int result = ReadConfigurationList(run, list);
-  if (run.CancelRequested) return SaveResult::kStopped;
-  if (result != kReadDone) return SaveResult::kReadFailed;
+  RV4410_TRY(ReadConfigurationList(run, list));
   ListFacts unit;
   // Lines that all failed their check are a failed read, not an empty list.
   if ((list.file.Lines() == 0 && list.unitLines > 0) ||
       (list.file.Lines() > 0 && !ReadListFacts(list.file.TemporaryPath(), unit))) {
     run.log.LogPrintf(kNoParameterStored);
-    return SaveResult::kReadFailed;
+    return ReadFailed();
   }
 
   RestoreEvidence evidence;
@@ -189,13 +195,12 @@ SaveResult SavedConfiguration::SaveAgainstRecord(RunState& run, const PendingRes
     case BoxAnswer::kNo:
       return UseUnitList(run, list, unit);
     default:
-      run.log.LogPrintf(kUploadStoppedBeforeSending);
-      return SaveResult::kStopped;
+      return Stopped(run);
   }
 }
 
-SaveResult SavedConfiguration::UseSavedList(RunState& run, ReadList& list, const ListFacts& unit,
-                                            const ListFacts& saved, const char* reason) {
+Outcome SavedConfiguration::UseSavedList(RunState& run, ReadList& list, const ListFacts& unit,
+                                         const ListFacts& saved, const char* reason) {
   const std::string& file = run.settings.configFile;
   run.log.LogPrintf(kRestoreSavedFormat, file.c_str(), reason);
   // What the unit held is kept too, unless it is the saved list or nothing.
@@ -211,10 +216,10 @@ SaveResult SavedConfiguration::UseSavedList(RunState& run, ReadList& list, const
   saved_ = saved;
   restorePath_ = file;
   recordIsThisUnits_ = true;
-  return SaveResult::kSaved;
+  return Outcome::Ok();
 }
 
-SaveResult SavedConfiguration::UseUnitList(RunState& run, ReadList& list, const ListFacts& unit) {
+Outcome SavedConfiguration::UseUnitList(RunState& run, ReadList& list, const ListFacts& unit) {
   const std::string& file = run.settings.configFile;
   run.log.LogPrintf(kRestoreUnitListFormat, kTechnicianChoseUnitList);
   // The saved list stays in its file (or its numbered copy): only the
@@ -223,13 +228,13 @@ SaveResult SavedConfiguration::UseUnitList(RunState& run, ReadList& list, const 
   recordIsThisUnits_ = false;
   if (list.file.Lines() == 0) {
     emptyList_ = true;
-    return SaveResult::kSaved;
+    return Outcome::Ok();
   }
   ConfigurationFileChange change;
-  if (PutReadListInPlace(run, list, change) != kReadDone) return SaveResult::kReadFailed;
+  RV4410_TRY(PutReadListInPlace(run, list, change));
   restorePath_ = file;
   saved_ = unit;
-  return SaveResult::kSaved;
+  return Outcome::Ok();
 }
 
 std::string SavedConfiguration::RecordBeforeFlashWrite(RunState& run,
@@ -266,14 +271,16 @@ std::string SavedConfiguration::RecordBeforeFlashWrite(RunState& run,
   return {};
 }
 
-int SavedConfiguration::RestoreAfterUpload(RunState& run) const {
+Outcome SavedConfiguration::RestoreAfterUpload(RunState& run) const {
   if (emptyList_) return WriteEmptyConfiguration(run);
   // Nothing saved for this unit: the file that is there may be another unit's.
   if (restorePath_.empty()) {
     run.log.LogLine(kNothingSavedForUnit);
     run.host.ShowMessageBox(
         {kNothingSavedForUnit, kErrorCaption, BoxIcon::kError, BoxButtons::kOk, nullptr});
-    return kWriteFileError;
+    Outcome refused = Outcome::StaysOpen(Ending::kFileRefused);
+    refused.reason = kNothingSavedForUnit;
+    return refused;
   }
   return WriteConfiguration(run, restorePath_);
 }

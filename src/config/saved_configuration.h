@@ -128,14 +128,6 @@ struct RestoreDecision {
 // saved one, its unit having lost its list. Anything else: ask.
 RestoreDecision ChooseRestore(const RestoreEvidence& evidence);
 
-// How the save before the upload ended.
-enum class SaveResult {
-  kSaved,       // the list to write back is chosen; the upload goes on
-  kReadFailed,  // the read failed: "Problem reading configuration\nTry again?"
-  kStopped,     // the user ended the page, or the upload stops for a reason told
-                // already (a box and the log); nothing was sent beyond the read
-};
-
 class SavedConfiguration {
  public:
   // Forgets what was saved for the unit before. The files stay on disk.
@@ -144,7 +136,13 @@ class SavedConfiguration {
   // Reads the unit's list and chooses the list to write back after the
   // upload, asking the technician where the rule above asks. Needs the port
   // open with the unit at its prompt; leaves it as it is.
-  SaveResult SaveBeforeUpload(RunState& run);
+  // - done: the list to write back is chosen; the upload goes on;
+  // - the read's outcome when it failed (it asks "Problem reading
+  //   configuration\nTry again?"), or kCancelled;
+  // - kStopped, the page staying open: the upload stops for a reason told
+  //   already (a box and the log), or a question of its own was answered so
+  //   that it does not go on; nothing was sent beyond the read.
+  Outcome SaveBeforeUpload(RunState& run);
 
   // Records, before the flash write starts, that a restore is pending for
   // `programFile`'s upload. Empty when recorded (or nothing to record: an
@@ -157,19 +155,19 @@ class SavedConfiguration {
   const std::string& RestorePath() const { return restorePath_; }
 
   // Sends the list to write back (an empty list: the exchange with just its
-  // end): kWriteSent, or kWriteFileError (nothing sent, the user told in an
-  // "Error" box and the log), also when nothing was saved for this unit.
-  int RestoreAfterUpload(RunState& run) const;
+  // end), as WriteConfiguration does; kFileRefused (nothing sent, the user
+  // told in an "Error" box and the log) also when nothing was saved for this unit.
+  Outcome RestoreAfterUpload(RunState& run) const;
 
   // The unit has answered the restore with "OK": the pending record goes.
   void RestoreTaken(RunState& run);
 
  private:
-  SaveResult SaveFirst(RunState& run);
-  SaveResult SaveAgainstRecord(RunState& run, const PendingRestore& record);
-  SaveResult UseSavedList(RunState& run, ReadList& list, const ListFacts& unit,
-                          const ListFacts& saved, const char* reason);
-  SaveResult UseUnitList(RunState& run, ReadList& list, const ListFacts& unit);
+  Outcome SaveFirst(RunState& run);
+  Outcome SaveAgainstRecord(RunState& run, const PendingRestore& record);
+  Outcome UseSavedList(RunState& run, ReadList& list, const ListFacts& unit,
+                       const ListFacts& saved, const char* reason);
+  Outcome UseUnitList(RunState& run, ReadList& list, const ListFacts& unit);
 
   std::string restorePath_;
   bool emptyList_ = false;

@@ -27,8 +27,12 @@ void ShowFileError(RunState& run, const std::string& text) {
   run.host.ShowMessageBox({text, kErrorCaption, BoxIcon::kError, BoxButtons::kOk, nullptr});
 }
 
-void ReportUnusableFile(RunState& run, const std::string& path, const std::string& reason) {
-  ShowFileError(run, FormatText(kConfigFileUnusableFormat, path.c_str(), reason.c_str()));
+// Tells why the file cannot be sent; false, with `reason` kept for the outcome.
+bool ReportUnusableFile(RunState& run, const std::string& path, const std::string& why,
+                        std::string& reason) {
+  reason = why;
+  ShowFileError(run, FormatText(kConfigFileUnusableFormat, path.c_str(), why.c_str()));
+  return false;
 }
 
 // A line that goes to the unit with a parameter in it; empty, dropped and
@@ -43,53 +47,50 @@ bool HoldsParameter(FileLine status, const std::string& line) {
 // the second pass reads them again from the same open file, so a file put
 // in its place meanwhile does not matter; one changed in place is read as
 // it then is.
-bool OpenCheckedFile(RunState& run, const std::string& path, ParameterFileReader& file) {
+bool OpenCheckedFile(RunState& run, const std::string& path, ParameterFileReader& file,
+                     std::string& reason) {
   std::error_code ec;
   std::filesystem::file_status status = std::filesystem::status(path, ec);
   // Checked before opening: opening a pipe would wait for a writer.
   if (std::filesystem::exists(status) && !std::filesystem::is_regular_file(status)) {
-    ReportUnusableFile(run, path, kNotARegularFile);
-    return false;
+    return ReportUnusableFile(run, path, kNotARegularFile, reason);
   }
   if (!file.Open(path)) {
-    ReportUnusableFile(run, path, std::strerror(errno));
-    return false;
+    return ReportUnusableFile(run, path, std::strerror(errno), reason);
   }
   int lines = 0;
   int parameters = 0;
   std::string line;
   for (FileLine got; (got = file.ReadLine(line)) != FileLine::kEnd; ++lines) {
     if (got == FileLine::kReadError) {
-      ReportUnusableFile(run, path,
-                         FormatText(kReadFailedFormat, lines + 1, std::strerror(file.Error())));
-      return false;
+      return ReportUnusableFile(
+          run, path, FormatText(kReadFailedFormat, lines + 1, std::strerror(file.Error())), reason);
     }
     if (HoldsParameter(got, line)) ++parameters;
   }
   if (parameters == 0) {
-    ReportUnusableFile(run, path, kNoParameterLine);
-    return false;
+    return ReportUnusableFile(run, path, kNoParameterLine, reason);
   }
   if (!file.Rewind()) {
-    ReportUnusableFile(run, path, std::strerror(file.Error()));
-    return false;
+    return ReportUnusableFile(run, path, std::strerror(file.Error()), reason);
   }
   return true;
 }
 
-// Offers the checked exchange; true when the unit took it. Otherwise the
-// handshake and "WP" have started the plain exchange.
-bool StartExchange(RunState& run) {
+// Offers the checked exchange; `checked` is true when the unit took it.
+// Otherwise the handshake and "WP" have started the plain exchange.
+Outcome StartExchange(RunState& run, bool& checked) {
   ReplyBuffer reply{};
-  SendLine(run, "WX\r\n");
+  SendLine(run, "%s", kCheckedWriteCommand);
   int n = ReceiveLine(run, reply.data(), kOfferReplyTimeoutMs);
-  bool checked = IsOkReply(reply.data(), n);
+  RV4410_TRY(AfterReceive(run, n, kOperationTimedOut));
+  checked = IsOkReply(reply.data(), n);
   if (!checked) {
-    WaitForOk(run, 0);
-    SendLine(run, "WP\r\n");
+    RV4410_TRY(WaitForOk(run, HandshakeStart::kPlain, kStepBeforePlainWrite));
+    SendLine(run, "%s", kPlainWriteCommand);
   }
   run.log.LogPrintf(kWritingConfiguration);
-  return checked;
+  return Outcome::Ok();
 }
 
 // Names the character at `position` that makes `line` no parameter line.
@@ -151,36 +152,47 @@ void SendPlain(RunState& run, const std::string& line) {
   run.log.LogPrintf(kParameterLineLogFormat, line.c_str());
 }
 
-void SendChecked(RunState& run, const std::string& line, FailureCounter& failures) {
+Outcome SendChecked(RunState& run, const std::string& line, FailureCounter& failures) {
   const char c = LineCheckCharacter(line);
   ReplyBuffer answer{};
   for (;;) {
     SendLine(run, kCheckedLineFormat, line.c_str(), c);
     run.log.LogPrintf(kParameterLineLogFormat, line.c_str());
     int n = ReceiveLine(run, answer.data(), kLineAnswerTimeoutMs);
-    if (IsOkReply(answer.data(), n)) return;
+    RV4410_TRY(AfterReceive(run, n, kOperationTimedOut));
+    if (IsOkReply(answer.data(), n)) return Outcome::Ok();
     // The counter is shared by all lines; its round may end on this line.
-    if (failures.Note(run, answer.data())) return;
+    if (failures.Note(run, answer.data())) return Outcome::Ok();
   }
 }
 
 }  // namespace
 
-int WriteConfiguration(RunState& run, const std::string& path) {
+Outcome WriteConfiguration(RunState& run, const std::string& path) {
   // Checked before saying anything to the unit: an offer followed by an
   // empty list could leave the unit with no configuration at all.
   ParameterFileReader file;
-  if (!OpenCheckedFile(run, path, file)) return kWriteFileError;
-  const bool checked = StartExchange(run);
+  std::string unusable;
+  if (!OpenCheckedFile(run, path, file, unusable)) {
+    Outcome refused = Outcome::StaysOpen(Ending::kFileRefused);
+    refused.reason = unusable;
+    return refused;
+  }
+  bool checked = false;
+  RV4410_TRY(StartExchange(run, checked));
   FailureCounter failures;
+  Outcome sent = Outcome::Ok();
   std::string line;
   for (int number = 1;; ++number) {
+    // A page ended or a line gone: the rest of the file is not worked through.
+    RV4410_TRY(Interrupted(run, kOperationTimedOut));
     FileLine status = file.ReadLine(line);
     if (status == FileLine::kEnd) break;
     if (status == FileLine::kReadError) {
       // Read whole a moment ago: the list ends here, and the user is told.
       ShowFileError(run, FormatText(kReadFailedWhileSendingFormat, path.c_str(), number,
                                     std::strerror(file.Error())));
+      sent = Outcome::StaysOpen(Ending::kIncomplete);
       break;
     }
     if (status == FileLine::kTooLong) {
@@ -189,24 +201,25 @@ int WriteConfiguration(RunState& run, const std::string& path) {
     }
     if (!PrepareLine(run, line)) continue;
     if (checked) {
-      SendChecked(run, line, failures);
+      RV4410_TRY(SendChecked(run, line, failures));
     } else {
       SendPlain(run, line);
     }
   }
   SendLine(run, kEmptyLine);
   file.Close();
-  return kWriteSent;
+  return sent;
 }
 
-int WriteConfiguration(RunState& run) {
+Outcome WriteConfiguration(RunState& run) {
   return WriteConfiguration(run, run.settings.configFile);
 }
 
-int WriteEmptyConfiguration(RunState& run) {
-  StartExchange(run);
+Outcome WriteEmptyConfiguration(RunState& run) {
+  bool checked = false;
+  RV4410_TRY(StartExchange(run, checked));
   SendLine(run, kEmptyLine);
-  return kWriteSent;
+  return Outcome::Ok();
 }
 
 }  // namespace rv4410

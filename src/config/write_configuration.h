@@ -8,12 +8,19 @@
 
 #include <string>
 
+#include "protocol/outcome.h"
 #include "protocol/run_state.h"
 
 namespace rv4410 {
 
-inline constexpr int kWriteSent = 0;  // the list went out; the unit's "OK" is the caller's to read
-inline constexpr int kWriteFileError = -1;  // the file cannot be used: nothing was sent
+// The commands of a write. "WX" is answered "OK" within 500 ms by a unit that
+// takes checked lines, each of which it answers "OK" within 500 ms; after
+// "WP" the lines get no answer. Either list ends with an empty line, which
+// the unit answers "OK" for the whole list within 5000 ms (the caller reads it).
+inline constexpr const char* kCheckedWriteCommand = "WX\r\n";
+inline constexpr const char* kPlainWriteCommand = "WP\r\n";
+inline constexpr const char* kStepBeforePlainWrite =
+    "the handshake before the plain parameter write (\"WP\")";
 
 inline constexpr const char* kWritingConfiguration = "Writing configuration to Unit\r\n";
 inline constexpr const char* kIgnoringParameterFormat =
@@ -38,18 +45,28 @@ inline constexpr const char* kReadFailedWhileSendingFormat =
 
 // Needs the port open with the unit at its prompt; leaves the port as it is.
 // Sends the file at `path`; the plain form sends the configuration file of
-// the settings. The whole file is read and checked first. Returns kWriteSent
-// once the list and its closing empty line have gone out (the caller then
-// reads the unit's answer to the whole list), or kWriteFileError when the
-// file is no regular file, cannot be opened or read to its end, or holds no
-// parameter line: then nothing at all was sent, the user has been told in one
-// box and the log has it, and the caller must not wait for the unit's answer.
-// Memory stays bounded: the file is read twice, never held whole.
-int WriteConfiguration(RunState& run, const std::string& path);
-int WriteConfiguration(RunState& run);
+// the settings. The whole file is read and checked first. Memory stays
+// bounded: the file is read twice, never held whole.
+// - done: the list and its closing empty line have gone out; the caller
+//   then reads the unit's answer to the whole list;
+// - kIncomplete: the file failed while being sent (told in an "Error" box):
+//   the list ended early with its empty line, and the caller reads the
+//   answer as after done;
+// - kFileRefused: the file is no regular file, cannot be opened or read to
+//   its end, or holds no parameter line: nothing at all was sent, the user
+//   has been told in one box and the log has it; the caller must not wait
+//   for the unit's answer;
+// - kCancelled: the user ended the page; the rest of the file is not worked
+//   through (checked between two lines and while a line's answer is awaited);
+// - kLineGone, or kNoAnswer when the handshake before "WP" ran out of the
+//   run's wait limit: nothing more went out; they ask "Operation timed
+//   out\nTry again?", what a silent unit's answer to the list would get.
+Outcome WriteConfiguration(RunState& run, const std::string& path);
+Outcome WriteConfiguration(RunState& run);
 
 // The list of a unit that holds none: the exchange offered as above, then
-// only the empty line that ends a list. Always kWriteSent.
-int WriteEmptyConfiguration(RunState& run);
+// only the empty line that ends a list. Done, or as WriteConfiguration for
+// a cancel or a line gone.
+Outcome WriteEmptyConfiguration(RunState& run);
 
 }  // namespace rv4410

@@ -3,8 +3,6 @@
 #include <cstring>
 #include <string>
 
-#include "protocol/page_results.h"
-
 namespace rv4410 {
 
 namespace {
@@ -16,20 +14,7 @@ constexpr int kLastStep = 11;
 constexpr int kStepTo1200 = 6;
 constexpr int kStepTo9600 = 8;
 
-void EndTransferPage(RunState& run, int result) {
-  if (run.transferPage != nullptr) run.transferPage->EndPage(result);
-}
-
 }  // namespace
-
-TransferPageInstall::TransferPageInstall(RunState& run, TransferPage& page)
-    : run_(run), previous_(run.transferPage) {
-  run_.transferPage = &page;
-}
-
-TransferPageInstall::~TransferPageInstall() {
-  run_.transferPage = previous_;
-}
 
 bool ReplyIsOk(const char* reply) {
   return reply[0] == 'O' && reply[1] == 'K';
@@ -41,12 +26,29 @@ int ReopenSerialAt(RunState& run, int baud) {
   return SerialReopen(run.link);
 }
 
-bool LineWentAway(RunState& run) {
-  if (!SerialLineGone(run.link)) return false;
-  std::string text = FormatText(kLineWentAwayFormat, run.settings.portName.c_str());
-  run.log.LogPrintf("%s\r\n", text.c_str());
-  run.host.ShowMessageBox({text, kErrorCaption, BoxIcon::kError, BoxButtons::kOk, nullptr});
-  return true;
+Outcome LineGone(RunState& run, const char* question) {
+  Outcome outcome = Outcome::Asks(Ending::kLineGone, question);
+  outcome.message = FormatText(kLineWentAwayFormat, run.settings.portName.c_str());
+  return outcome;
+}
+
+Outcome Interrupted(RunState& run, const char* question) {
+  // A signal to the command line stops the work as the page's Cancel does;
+  // a step that sends without waiting runs no events that would tell it.
+  if (run.host.StopRequested()) run.CancelRequested = true;
+  if (run.CancelRequested) return Outcome::StoppedByUser();
+  if (SerialLineGone(run.link)) return LineGone(run, question);
+  return Outcome::Ok();
+}
+
+Outcome NoLine(RunState& run, const char* question) {
+  Outcome why = Interrupted(run, question);
+  return why.Done() ? Outcome::Asks(Ending::kNoAnswer, question) : why;
+}
+
+Outcome AfterReceive(RunState& run, int received, const char* question) {
+  if (received < 0) return Interrupted(run, question);
+  return run.CancelRequested ? Outcome::StoppedByUser() : Outcome::Ok();
 }
 
 int SendLine(RunState& run, const char* format, ...) {
@@ -74,8 +76,12 @@ int ReceiveLine(RunState& run, char* buffer, std::int64_t timeoutMs) {
     if (c >= 33) break;
     late = SerialReplyDeadlinePassed(run.link, deadline, timeoutMs);
     if (late) break;
-    // With no port a read fails at once; sleep instead of spinning to the deadline.
-    if (c < 0 && !SerialIsOpen(run.link)) host.WaitForEvent(deadline.tick);
+    if (c < 0 && !SerialIsOpen(run.link)) {
+      // A device that went away sends nothing more: no use waiting out the limit.
+      if (SerialLineGone(run.link)) return -1;
+      // With no port a read fails at once; sleep instead of spinning to the deadline.
+      host.WaitForEvent(deadline.tick);
+    }
   }
   // Reaching the deadline is a timeout, also for a character that came too late.
   if (late || SerialReplyDeadlinePassed(run.link, deadline, timeoutMs)) return -1;
@@ -91,35 +97,42 @@ int ReceiveLine(RunState& run, char* buffer, std::int64_t timeoutMs) {
   return length;
 }
 
-int WaitForOk(RunState& run, int withBreak) {
+Outcome WaitForOk(RunState& run, HandshakeStart start, const char* step) {
+  Host& host = run.host;
   ReplyBuffer reply{};
   ReceiveLine(run, reply.data(), kDrainTimeoutMs);
+  const std::int64_t limit = run.waitLimitMs > 0 ? host.TickCount() + run.waitLimitMs : 0;
 
-  int step = withBreak == 1 ? 0 : kFirstStep;
+  int attempt = start == HandshakeStart::kWithBreak ? 0 : kFirstStep;
   for (;;) {
     // Without the device it opened the handshake has no one to find.
-    if (LineWentAway(run)) return 1;
+    if (SerialLineGone(run.link)) return LineGone(run, kOperationTimedOut);
+    if (limit > 0 && host.TickCount() >= limit) {
+      Outcome outcome = Outcome::Asks(Ending::kNoAnswer, kOperationTimedOut);
+      outcome.message =
+          FormatText(kNoAnswerWithinFormat, static_cast<long long>(run.waitLimitMs / 1000), step);
+      return outcome;
+    }
     reply[0] = '\0';
-    if (step == 0) {
+    if (attempt == 0) {
       SerialSendBreak(run.link);
-    } else if (step == kStepTo1200) {
+    } else if (attempt == kStepTo1200) {
       ReopenSerialAt(run, 1200);
-    } else if (step == kStepTo9600) {
+    } else if (attempt == kStepTo9600) {
       SerialSendBreak(run.link);
       // A Cancel during the break closed the port; it stays closed.
       if (!run.CancelRequested) ReopenSerialAt(run, 9600);
     }
-    step = step >= kLastStep ? kFirstStep : step + 1;
+    attempt = attempt >= kLastStep ? kFirstStep : attempt + 1;
 
     for (int i = 0; i < kCancelCharactersPerAttempt; ++i) {
       SerialWriteByte(run.link, kCancelCharacter);
       PumpMessages(run.link);
     }
     ReceiveLine(run, reply.data(), kAttemptTimeoutMs);
-    if (run.CancelRequested) break;
-    if (ReplyIsOk(reply.data())) break;
+    if (run.CancelRequested) return Outcome::StoppedByUser();
+    if (ReplyIsOk(reply.data())) return Outcome::Ok();
   }
-  return run.CancelRequested ? 1 : 0;
 }
 
 int ReceiveReplyOr(RunState& run, ReplyBuffer& reply, std::int64_t timeoutMs,
@@ -132,15 +145,17 @@ int ReceiveReplyOr(RunState& run, ReplyBuffer& reply, std::int64_t timeoutMs,
   return result;
 }
 
-bool StoppedByUser(RunState& run) {
-  if (!run.CancelRequested) return false;
-  SerialCloseNow(run.link);
-  return true;
-}
-
 void PauseWithMessages(RunState& run, std::int64_t ms) {
   std::int64_t deadline = run.host.TickCount() + ms;
-  while (run.host.TickCount() < deadline) run.host.WaitForEvent(deadline);
+  // A line that went away has nothing to wait for; the next step says so.
+  while (run.host.TickCount() < deadline && !SerialLineGone(run.link)) {
+    run.host.WaitForEvent(deadline);
+  }
+}
+
+Outcome Pause(RunState& run, std::int64_t ms) {
+  PauseWithMessages(run, ms);
+  return run.CancelRequested ? Outcome::StoppedByUser() : Outcome::Ok();
 }
 
 int AskRetryAfterError(RunState& run, const char* message) {
@@ -153,20 +168,12 @@ int AskRetryAfterError(RunState& run, const char* message) {
   return 1;
 }
 
-int CheckReply(RunState& run, const char* reply, int result, const char* expected,
-               const char* message) {
-  if (result < 0) {
-    SerialClose(run.link);
-    int again = AskRetryAfterError(run, kOperationTimedOut);
-    EndTransferPage(run, again == 1 ? kPageTryAgain : kPageLeave);
-    return 1;
-  }
+Outcome CheckReply(RunState& run, const char* reply, int result, const char* expected,
+                   const char* message) {
+  if (result < 0) return NoLine(run, kOperationTimedOut);
   run.log.LogPrintf(kUnitSentFormat, reply);
-  if (std::strncmp(reply, expected, 2) == 0) return 0;
-  SerialClose(run.link);
-  int again = AskRetryAfterError(run, message);
-  EndTransferPage(run, again == 1 ? kPageTryAgain : kPageLeave);
-  return 1;
+  if (std::strncmp(reply, expected, 2) == 0) return Outcome::Ok();
+  return Outcome::UnitError(reply, message);
 }
 
 }  // namespace rv4410

@@ -3,11 +3,12 @@
 // the settings, the serial link and the flags of the unit protocol. One is
 // created at start-up and handed to every operation; a test creates a fresh one.
 
+#include <cstdint>
 #include <string>
 
 #include "activity_log/activity_log.h"
 #include "platform/host.h"
-#include "protocol/transfer_page.h"
+#include "protocol/port_session.h"
 #include "protocol/unit_info.h"
 #include "serial/loader_settings.h"
 #include "serial/serial_link.h"
@@ -35,9 +36,14 @@ struct RunState {
   UnitInfo unitInfo;
   bool UnitInfoValid = false;
 
-  // The transfer page while it is shown, so that CheckReply can end it; set
-  // and cleared only through TransferPageInstall.
-  TransferPage* transferPage = nullptr;
+  // The open port of the page shown now: the page's logic opens and ends it.
+  PortSession port{*this};
+
+  // How long a wait that otherwise only the user ends may go on: the
+  // handshakes inside an operation (and on the waiting page) and the restarts
+  // of a parameter read. 0 (the wizard): until the user ends it. The command
+  // line sets its --wait, for it has no one to end a wait.
+  std::int64_t waitLimitMs = 0;
 };
 
 }  // namespace rv4410

@@ -16,18 +16,17 @@ int ReceiveReplyAfterSwitch(RunState& run, ReplyBuffer& reply, std::int64_t time
   return ReceiveReplyOr(run, reply, timeoutMs, kNoResponse);
 }
 
-// The load-mode command at the new speed; true when the unit answered "OK".
-bool SelectLoadMode(RunState& run, int mapMode, ReplyBuffer& reply) {
+// The load-mode command at the new speed; the receive's result.
+int SelectLoadMode(RunState& run, LoadMode mode, ReplyBuffer& reply) {
   std::strncpy(reply.data(), kNoResponse, reply.size());
-  if (mapMode == 1) {
-    SendLine(run, "M\r");
+  if (mode == LoadMode::kMap) {
+    SendLine(run, "%s", kMapLoadModeCommand);
     run.log.LogPrintf(kSettingMapLoadMode);
   } else {
-    SendLine(run, "P\r");
+    SendLine(run, "%s", kProgramLoadModeCommand);
     run.log.LogPrintf(kSettingProgramLoadMode);
   }
-  int result = ReceiveReplyAfterSwitch(run, reply, kLoadModeReplyMs);
-  return result >= 0 && ReplyIsOk(reply.data());
+  return ReceiveReplyAfterSwitch(run, reply, kLoadModeReplyMs);
 }
 
 void ShowSpeed(RunState& run, TransferPage& page, int baud) {
@@ -46,10 +45,8 @@ void ReportControlBlockWriteError(RunState& run) {
 
 }  // namespace
 
-int SetupTransfer(RunState& run, TransferPage& page, int mapMode,
-                  const std::uint8_t* controlBlock) {
-  // A refused speed command ends this page through CheckReply.
-  TransferPageInstall install(run, page);
+Outcome SetupTransfer(RunState& run, TransferPage& page, LoadMode mode,
+                      const std::uint8_t* controlBlock) {
   run.log.LogPrintf(kSetUpForTransfer);
   std::size_t index = 0;
   ReplyBuffer reply{};
@@ -59,43 +56,50 @@ int SetupTransfer(RunState& run, TransferPage& page, int mapMode,
     SendLine(run, "%s", entry.command);
     run.log.LogLine(std::string(kSendBaudRateMessage) + entry.command);
     int result = ReceiveLine(run, reply.data(), kSpeedReplyMs);
-    if (StoppedByUser(run)) return 1;
+    RV4410_TRY(AfterReceive(run, result, kOperationTimedOut));
     // A refused speed command is not a cable problem: no fall-back for it.
-    if (CheckReply(run, reply.data(), result, "OK", kUnitRepliedError) == 1) return 1;
+    RV4410_TRY(CheckReply(run, reply.data(), result, "OK", kUnitRepliedError));
 
-    PauseWithMessages(run, kSpeedSwitchPauseMs);
-    // A page ended during the pause closed the port; it stays closed.
-    if (StoppedByUser(run)) return 1;
-    ReopenSerialAt(run, entry.baud);
-    if (LineWentAway(run)) return 1;
+    RV4410_TRY(Pause(run, kSpeedSwitchPauseMs));
+    // A port that will not take the speed shows as a missing load-mode reply.
+    if (ReopenSerialAt(run, entry.baud) != 1 && SerialLineGone(run.link)) {
+      return LineGone(run, kOperationTimedOut);
+    }
 
-    bool modeSet = SelectLoadMode(run, mapMode, reply);
-    if (StoppedByUser(run)) return 1;
-    if (modeSet) {
+    result = SelectLoadMode(run, mode, reply);
+    RV4410_TRY(AfterReceive(run, result, kOperationTimedOut));
+    if (result >= 0 && ReplyIsOk(reply.data())) {
       ShowSpeed(run, page, entry.baud);
-      if (LineWentAway(run)) return 1;
+      if (SerialLineGone(run.link)) return LineGone(run, kOperationTimedOut);
       run.log.LogPrintf(kSendingControlBlock);
       if (SendBlock(run, kControlBlockType, controlBlock, kControlBlockSize, kControlBlockAddress) <
           0) {
-        // A block cut short by the user's Cancel is no write error to report.
-        if (StoppedByUser(run)) return 1;
+        // A block cut short by the user's Cancel, or by a line that went
+        // away, is no write error to report.
+        RV4410_TRY(Interrupted(run, kOperationTimedOut));
         ReportControlBlockWriteError(run);
         ReopenSerialAt(run, kResyncBaud);
-        if (WaitForOk(run, 1) == 1) return 1;
+        RV4410_TRY(WaitForOk(run, HandshakeStart::kWithBreak, kStepResyncAt9600));
         run.log.LogPrintf(kRetrying);
         continue;  // the same speed again
       }
       std::strncpy(reply.data(), kNoResponse, reply.size());
       result = ReceiveReplyAfterSwitch(run, reply, kControlBlockReplyMs);
-      if (StoppedByUser(run)) return 1;
-      if (result >= 0 && ReplyIsOk(reply.data())) return 0;
+      RV4410_TRY(AfterReceive(run, result, kOperationTimedOut));
+      if (result >= 0 && ReplyIsOk(reply.data())) return Outcome::Ok();
     }
 
     // The new speed failed: find the unit again at 9600 and try the next lower one.
-    if (index + 1 == BaudTable.size()) return 1;
+    if (index + 1 == BaudTable.size()) {
+      // The log shows the speeds tried; the page stays open.
+      if (result < 0) return Outcome::StaysOpen(Ending::kNoAnswer);
+      Outcome refused = Outcome::StaysOpen(Ending::kUnitError);
+      refused.reply = reply.data();
+      return refused;
+    }
     ++index;
     ReopenSerialAt(run, kResyncBaud);
-    if (WaitForOk(run, 1) == 1) return 1;
+    RV4410_TRY(WaitForOk(run, HandshakeStart::kWithBreak, kStepResyncAt9600));
     run.log.LogPrintf(kUnitSentFormat, reply.data());
     run.log.LogPrintf(kTryingLowerBaudRate);
   }

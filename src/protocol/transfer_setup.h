@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdint>
 
+#include "protocol/outcome.h"
 #include "protocol/run_state.h"
 #include "protocol/transfer_page.h"
 
@@ -15,7 +16,8 @@ struct BaudTableEntry {
   int baud;             // the speed the PC side then uses
 };
 
-// The speeds tried, fastest first.
+// The speeds tried, fastest first. The unit answers each command "OK" at the
+// old speed (within kSpeedReplyMs), then listens at the new one.
 inline constexpr std::array<BaudTableEntry, 5> BaudTable = {{
     {"BR 115200\r", 115200},
     {"BR 57600\r", 57600},
@@ -29,10 +31,22 @@ inline constexpr std::uint32_t kControlBlockAddress = 0;
 // After a failure the unit is looked for again at its power-on speed.
 inline constexpr int kResyncBaud = 9600;
 
+// What the unit loads next; its command is answered "OK" at the new speed.
+enum class LoadMode {
+  kProgram,  // "P\r"
+  kMap,      // "M\r"
+};
+inline constexpr const char* kProgramLoadModeCommand = "P\r";
+inline constexpr const char* kMapLoadModeCommand = "M\r";
+
+// The unit's "OK" to a speed command, at the old speed.
 inline constexpr std::int64_t kSpeedReplyMs = 500;
 // Lets the unit's "OK" leave before either end changes speed.
 inline constexpr std::int64_t kSpeedSwitchPauseMs = 400;
+// The "OK" to the load-mode command, the first thing heard at a new speed:
+// its absence says the cable does not carry that speed.
 inline constexpr std::int64_t kLoadModeReplyMs = 500;
+// The "OK" to the control block: the unit checks the frame first.
 inline constexpr std::int64_t kControlBlockReplyMs = 2050;
 
 inline constexpr const char* kSetUpForTransfer = "Set up for transfer\r\n";
@@ -46,14 +60,22 @@ inline constexpr const char* kControlBlockWriteErrorLog = "Note: Control Block w
 inline constexpr const char* kRetrying = "...Retrying\r\n";
 inline constexpr const char* kTryingLowerBaudRate = "Trying lower baud rate\r\n";
 inline constexpr const char* kNoResponse = "no response";
+// The step a handshake of the set-up serves, for a command line that ran out of time.
+inline constexpr const char* kStepResyncAt9600 =
+    "the handshake at 9600 baud after a speed that failed (\"Trying lower baud rate\")";
 
-// Negotiates the speed down BaudTable, sets program (`mapMode` 0, "P\r") or map
-// (`mapMode` 1, "M\r") loading, and sends `controlBlock` (256 bytes) as a "C"
-// frame at address 0; the speed message goes to `page`'s status field 1033.
-// 0 when the unit accepted the block: the port is open at the negotiated speed,
-// which the settings also hold. 1 on cancel (port closed), on a refused or
-// unanswered speed command (port closed, `page` ended by CheckReply), or when
-// the 9600 entry failed too (port open at 9600).
-int SetupTransfer(RunState& run, TransferPage& page, int mapMode, const std::uint8_t* controlBlock);
+// Negotiates the speed down BaudTable, sets program or map loading (`mode`),
+// and sends `controlBlock` (256 bytes) as a "C" frame at address 0; the speed
+// message goes to `page`'s status field 1033.
+// - done: the unit accepted the block; the port is open at the negotiated
+//   speed, which the settings also hold;
+// - kUnitError or kNoAnswer asking "Try again?": the speed command was
+//   refused or unanswered (no fall-back for it);
+// - kUnitError or kNoAnswer, the page staying open: the 9600 entry failed
+//   too (port open at 9600);
+// - kCancelled, kLineGone, or kNoAnswer from a fall-back's handshake (see
+//   WaitForOk).
+Outcome SetupTransfer(RunState& run, TransferPage& page, LoadMode mode,
+                      const std::uint8_t* controlBlock);
 
 }  // namespace rv4410

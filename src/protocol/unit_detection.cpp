@@ -5,8 +5,7 @@
 
 #include "checksum/crc32.h"
 #include "protocol/command_lines.h"
-#include "protocol/page_results.h"
-#include "protocol/waiting_page.h"
+#include "checksum/crc32.h"
 
 namespace rv4410 {
 
@@ -67,18 +66,17 @@ struct ReplyDecoder {
   bool Valid() const { return decoded >= kUnitRecordSize && lastFour == crc; }
 };
 
-void RefuseUnit(RunState& run, WaitingPage& page, const std::string& text) {
-  run.host.ShowMessageBox({text, kErrorCaption, BoxIcon::kError, BoxButtons::kOk, page.Window()});
-  run.log.LogLine(text);
-  page.EndPage(kPageUnsuitable);
-  run.CancelRequested = true;
+Outcome Refused(std::string text) {
+  Outcome outcome = Outcome::StaysOpen(Ending::kFileRefused);
+  outcome.reason = std::move(text);
+  return outcome;
 }
 
 }  // namespace
 
-int QueryUnit(RunState& run) {
+Outcome QueryUnit(RunState& run) {
   Host& host = run.host;
-  SendLine(run, "QP\r");
+  SendLine(run, "%s", kQueryCommand);
   run.UnitInfoValid = false;
   std::int64_t start = host.TickCount();
   std::int64_t startDeadline = start + kQueryStartMs;
@@ -96,6 +94,7 @@ int QueryUnit(RunState& run) {
     int c = SerialReadByte(run.link);
     if (c < 0) {
       if (!SerialIsOpen(run.link)) {
+        if (SerialLineGone(run.link)) return LineGone(run, kOperationTimedOut);
         // A reply cut off by a vanished port cannot go on.
         if (begun) break;
         // With no port a read fails at once: sleep rather than spin.
@@ -107,24 +106,23 @@ int QueryUnit(RunState& run) {
     if (!decoder.Take(c, run.unitInfo)) break;
   }
 
-  if (run.CancelRequested || !decoder.Valid()) return 1;
+  if (run.CancelRequested) return Outcome::StoppedByUser();
+  if (decoder.decoded == 0) return Outcome::StaysOpen(Ending::kNoAnswer);
+  if (!decoder.Valid()) return Outcome::StaysOpen(Ending::kUnitError);
   run.UnitInfoValid = true;
-  return 0;
+  return Outcome::Ok();
 }
 
-int CheckUnitForFunction(RunState& run, WaitingPage& page, const MapRequirement& map) {
-  if (run.settings.function != kWriteMap) return 0;
+Outcome CheckUnitForFunction(const RunState& run, const MapRequirement& map) {
+  if (run.settings.function != kWriteMap) return Outcome::Ok();
   const UnitInfo& info = run.unitInfo;
   if (!run.UnitInfoValid || (info.FeatureFlags() & map.featureMask) == 0) {
-    RefuseUnit(run, page, kNewProgramFirst);
-    return 1;
+    return Refused(kNewProgramFirst);
   }
   std::uint32_t available = info.MapAreaEnd() - info.MapAreaStart();
-  if (map.dataLength <= available) return 0;
-  RefuseUnit(run, page,
-             FormatText(kMapTooLargeFormat, static_cast<int>(map.dataLength),
-                        static_cast<int>(available)));
-  return 1;
+  if (map.dataLength <= available) return Outcome::Ok();
+  return Refused(FormatText(kMapTooLargeFormat, static_cast<int>(map.dataLength),
+                            static_cast<int>(available)));
 }
 
 }  // namespace rv4410

@@ -4,11 +4,13 @@
 
 #include <cstdint>
 
+#include "protocol/outcome.h"
 #include "protocol/run_state.h"
 
 namespace rv4410 {
 
-class WaitingPage;
+// Asks the unit for its identification record.
+inline constexpr const char* kQueryCommand = "QP\r";
 
 inline constexpr const char* kNewProgramFirst = "New Program Must be Loaded First!";
 inline constexpr const char* kMapTooLargeFormat =
@@ -31,15 +33,18 @@ struct MapRequirement {
 };
 
 // Sends "QP\r" and decodes the reply of hexadecimal digits into run.unitInfo.
-// 0 when at least 256 bytes arrived and the last four decoded bytes are the
-// check of the first 256 (UnitInfoValid set), 1 otherwise. Never writes
-// beyond the 260 bytes of the record. Returns early, with 1, on CancelRequested.
-int QueryUnit(RunState& run);
+// Done when at least 256 bytes arrived and the last four decoded bytes are the
+// check of the first 256 (UnitInfoValid set). Otherwise UnitInfoValid is
+// clear: kNoAnswer when no digit came, kUnitError for a record that failed
+// its check, kCancelled on CancelRequested (at once), kLineGone when the
+// device went away. Never writes beyond the 260 bytes of the record.
+Outcome QueryUnit(RunState& run);
 
-// 0 when the selected function may go ahead on this unit. For Write Map the
-// unit must have identified itself, share a feature bit with the map and hold
-// `map.dataLength` bytes in its map area; otherwise shows why, ends the page
-// with 1002, sets CancelRequested and returns 1.
-int CheckUnitForFunction(RunState& run, WaitingPage& page, const MapRequirement& map);
+// Done when the selected function may go ahead on this unit. For Write Map
+// the unit must have identified itself, share a feature bit with the map and
+// hold `map.dataLength` bytes in its map area; otherwise kFileRefused, its
+// reason the text the page shows ("New Program Must be Loaded First!" or the
+// map size against the memory).
+Outcome CheckUnitForFunction(const RunState& run, const MapRequirement& map);
 
 }  // namespace rv4410

@@ -7,10 +7,38 @@
 
 namespace rv4410 {
 
+namespace {
+
+// The page ends itself: nothing more to look for on this line.
+void EndWithout(RunState& run, WaitingPage& page, const Outcome& outcome) {
+  run.CancelRequested = true;
+  run.port.EndAfter(outcome);
+  if (!outcome.message.empty()) run.log.LogPrintf("%s\r\n", outcome.message.c_str());
+  // A device that went away is reported as one that does not open.
+  if (outcome.ending == Ending::kLineGone) {
+    run.host.ShowMessageBox(
+        {outcome.message, kErrorCaption, BoxIcon::kError, BoxButtons::kOk, nullptr});
+  }
+  page.ReportOutcome(outcome);
+  page.EndPage(kPageLeave);
+}
+
+void RefuseUnit(RunState& run, WaitingPage& page, const Outcome& refusal) {
+  run.host.ShowMessageBox(
+      {refusal.reason, kErrorCaption, BoxIcon::kError, BoxButtons::kOk, page.Window()});
+  run.log.LogLine(refusal.reason);
+  page.ReportOutcome(refusal);
+  page.EndPage(kPageUnsuitable);
+}
+
+}  // namespace
+
 int DoWaiting(RunState& run, WaitingPage& page) {
   run.log.LogLine(kDoWaitingLogLine);
   run.UnitInfoValid = false;
-  return page.Run();
+  int result = page.Run();
+  run.port.End();
+  return result;
 }
 
 void WaitingPageOpen(RunState& run, WaitingPage& page) {
@@ -18,8 +46,9 @@ void WaitingPageOpen(RunState& run, WaitingPage& page) {
   // A map needs the unit's identification: the user may not skip ahead.
   if (run.settings.function == kWriteMap) page.DisableNext();
   run.CancelRequested = false;
-  if (SerialOpen(run.link) != 1) {
+  if (!run.port.Open()) {
     ReportCouldNotOpen(run, page.Window(), kErrorCaption);
+    page.ReportOutcome(Outcome::StaysOpen(Ending::kNoPort));
     page.EndPage(kPageLeave);
     return;
   }
@@ -29,14 +58,19 @@ void WaitingPageOpen(RunState& run, WaitingPage& page) {
 void WaitingPageTimer(RunState& run, WaitingPage& page) {
   // The waits below let the page's buttons run; any of them ends the page
   // and sets CancelRequested, which stops the handshake and the queries.
-  if (WaitForOk(run, 0) == 1 || run.CancelRequested) {
-    // The device went away under the handshake, which has said so: nothing
-    // more to wait for here, as when the port does not open.
-    if (!run.CancelRequested) page.EndPage(kPageLeave);
+  Outcome found = WaitForOk(run, HandshakeStart::kPlain, kStepLookingForUnit);
+  if (run.CancelRequested) return;
+  if (!found.Done()) {
+    EndWithout(run, page, found);
     return;
   }
   for (int query = 0; query < kIdentificationQueries && !run.CancelRequested; ++query) {
-    if (QueryUnit(run) == 0) break;
+    Outcome identified = QueryUnit(run);
+    if (identified.Done()) break;
+    if (identified.ending == Ending::kLineGone) {
+      EndWithout(run, page, identified);
+      return;
+    }
   }
   if (run.CancelRequested) return;
   page.PostDefaultCommand();
@@ -47,18 +81,25 @@ void WaitingPageCommand(RunState& run, WaitingPage& page, WaitingCommand command
   // Every command ends the page. A refusal box below runs a modal loop that
   // would still fire the start timer and let a handshake reopen the port.
   page.StopTimer();
-  run.CancelRequested = true;
-  SerialCloseNow(run.link);
+  run.port.Stop();
   switch (command) {
-    case WaitingCommand::kNext:
-      if (CheckUnitForFunction(run, page, map) == 1) return;
+    case WaitingCommand::kNext: {
+      Outcome fit = CheckUnitForFunction(run, map);
+      if (!fit.Done()) {
+        RefuseUnit(run, page, fit);
+        return;
+      }
+      page.ReportOutcome(fit);
       page.EndPage(kPageNext);
       return;
+    }
     case WaitingCommand::kBack:
+      page.ReportOutcome(Outcome::StoppedByUser());
       page.EndPage(kPageBack);
       return;
     case WaitingCommand::kCancel:
     case WaitingCommand::kClose:
+      page.ReportOutcome(Outcome::StoppedByUser());
       page.EndPage(kPageLeave);
       return;
   }

@@ -26,6 +26,8 @@ inline constexpr const char* kDoWaitingLogLine = "... DoWaiting()";
 inline constexpr std::int64_t kWaitingStartMs = 1000;
 // Identification queries per visit; the first valid reply ends them.
 inline constexpr int kIdentificationQueries = 3;
+// The step of the page's handshake, for a command line that ran out of time.
+inline constexpr const char* kStepLookingForUnit = "looking for the unit";
 
 enum class WaitingCommand {
   kNext,    // "&Next >" or the default command (Enter, or posted by the page itself)
@@ -54,10 +56,17 @@ class WaitingPage {
   virtual void SetApplicationIcon() = 0;
   // The page window, as owner of its boxes.
   virtual WindowRef Window() const = 0;
+  // How the page's work ended, told once before the page ends: done when the
+  // unit was found (or the user went on without it), kNoPort, kLineGone,
+  // kNoAnswer (the run's wait limit), kFileRefused (the map does not fit the
+  // unit), kCancelled. The windows need nothing of it; the command line
+  // takes its exit code from it.
+  virtual void ReportOutcome(const Outcome& /*outcome*/) {}
 };
 
-// Logs "... DoWaiting()", clears UnitInfoValid and runs the page. Returns its
-// result: 0 leave, 1000 back, 1001 go on to the transfer page, 1002 unit unsuitable.
+// Logs "... DoWaiting()", clears UnitInfoValid and runs the page; its port is
+// closed when it has ended. Returns its result: 0 leave, 1000 back, 1001 go
+// on to the transfer page, 1002 unit unsuitable.
 int DoWaiting(RunState& run, WaitingPage& page);
 
 // The page's opening: icon, Next disabled for Write Map, the cancel flag
@@ -67,12 +76,15 @@ void WaitingPageOpen(RunState& run, WaitingPage& page);
 
 // The start timer's one tick: the attention handshake, then up to three
 // identification queries, then the default command posted to the page. Stops
-// early when the page has been ended meanwhile.
+// early when the page has been ended meanwhile. A line that went away ends
+// the page with 0 after an "Error" box saying so, as a port that does not
+// open does; a handshake the run's wait limit ended ends it with 0 quietly.
 void WaitingPageTimer(RunState& run, WaitingPage& page);
 
 // A button, the default command or a close request. Every one stops the start
 // timer, sets CancelRequested, closes the port and ends the page; Next first
-// checks the unit against `map` for Write Map.
+// checks the unit against `map` for Write Map and refuses an unsuitable one
+// in an "Error" box owned by the page (result 1002).
 void WaitingPageCommand(RunState& run, WaitingPage& page, WaitingCommand command,
                         const MapRequirement& map);
 

@@ -6,7 +6,6 @@
 
 #include "checksum/crc32.h"
 #include "protocol/block_frame.h"
-#include "protocol/page_results.h"
 #include "protocol/transfer_setup.h"
 #include "uploads/upload_steps.h"
 
@@ -18,14 +17,8 @@ void Status(TransferPageWindow& page, const std::string& text) {
   page.SetStatusText(kStatusField1033, text);
 }
 
-// The block questions are plain Yes/No boxes without an owner; true on Yes.
-bool AskAgain(RunState& run, const char* question) {
-  run.log.LogLine(std::string("Error:") + question);
-  return run.host.ShowMessageBox({question, kErrorCaption, BoxIcon::kError, BoxButtons::kYesNo,
-                                  nullptr}) == BoxAnswer::kYes;
-}
-
-Step SendMapBlocks(RunState& run, TransferPageWindow& page, const LoadedImage& map) {
+Outcome SendMapBlocks(RunState& run, TransferPageWindow& page, const LoadedImage& map,
+                      const AskBlockAgain& askAgain) {
   std::array<std::uint8_t, kDataBlockLength> padded;
   const auto total = static_cast<std::uint32_t>(map.length);
   ProgressReport progress(run, page, total);
@@ -43,15 +36,14 @@ Step SendMapBlocks(RunState& run, TransferPageWindow& page, const LoadedImage& m
     }
     if (run.CancelRequested) break;
     int n = ReceiveReplyOr(run, reply, kMapBlockReplyMs, kNoReply);
-    if (StoppedByUser(run)) return Step::kStop;
+    RV4410_TRY(AfterReceive(run, n, kBlockSendTimedOut));
     if (n < 0) {
       std::string text = FormatText(kRetryCountFormat, static_cast<int>(++retries));
       Status(page, text);
       run.log.LogLine(text);
       if (retries < kBlockAttempts) continue;
-      if (AskAgain(run, kBlockSendTimedOut)) continue;
-      SerialClose(run.link);
-      return Step::kStop;
+      if (askAgain(kBlockSendTimedOut)) continue;
+      return Outcome::StaysOpen(Ending::kNoAnswer);
     }
     if (ReplyIsOk(reply.data())) {
       offset += static_cast<std::uint32_t>(length);
@@ -61,16 +53,12 @@ Step SendMapBlocks(RunState& run, TransferPageWindow& page, const LoadedImage& m
     }
     if (++retries < kBlockAttempts) continue;
     run.log.LogPrintf(kUnitSentFormat, reply.data());
-    if (AskAgain(run, kUnitRepliedError)) continue;
-    SerialClose(run.link);
-    return Step::kStop;
+    if (askAgain(kUnitRepliedError)) continue;
+    Outcome refused = Outcome::StaysOpen(Ending::kUnitError);
+    refused.reply = reply.data();
+    return refused;
   }
-  return StoppedByUser(run) ? Step::kStop : Step::kGoOn;
-}
-
-Step Pause(RunState& run, std::int64_t ms) {
-  PauseWithMessages(run, ms);
-  return StoppedByUser(run) ? Step::kStop : Step::kGoOn;
+  return run.CancelRequested ? Outcome::StoppedByUser() : Outcome::Ok();
 }
 
 }  // namespace
@@ -88,29 +76,26 @@ void RelocateMapControlBlock(ControlBlock& block, std::uint32_t mapBase) {
   block.SetWord(kMapBlockCheckOffset, crc);
 }
 
-int UploadMap(LoaderState& state, TransferPageWindow& page) {
+Outcome UploadMap(LoaderState& state, TransferPageWindow& page, const AskBlockAgain& askAgain) {
   RunState& run = state.run;
   const LoadedImage& map = state.files.loadedImage;
   RelocateMapControlBlock(state.files.mapControlBlock, run.unitInfo.MapBase());
-  if (SetupTransfer(run, page, 1, state.files.mapControlBlock.data()) != 0) return 1;
+  RV4410_TRY(SetupTransfer(run, page, LoadMode::kMap, state.files.mapControlBlock.data()));
   run.log.LogPrintf(kSendingMapDataFormat, static_cast<int>(map.length));
-  if (SendMapBlocks(run, page, map) == Step::kStop) return 1;
+  RV4410_TRY(SendMapBlocks(run, page, map, askAgain));
 
-  if (Pause(run, kBeforeFindingAgainMs) == Step::kStop) return 1;
+  RV4410_TRY(Pause(run, kBeforeFindingAgainMs));
   run.log.LogPrintf(kFindInstrumentAgain);
-  if (WaitForOk(run, 1) == 1) return 1;
-  if (Pause(run, kAfterAttentionMs) == Step::kStop) return 1;
-  if (LineProbe(run, page) == Step::kStop) return 1;
-  if (WriteFlashRepeating(state, page, kMapFlashLineMs, kBurnFlashFailed,
-                          kStatusMapWritingToFlash) == Step::kStop) {
-    return 1;
-  }
+  RV4410_TRY(WaitForOk(run, HandshakeStart::kWithBreak, kStepFindInstrumentAgain));
+  RV4410_TRY(Pause(run, kAfterAttentionMs));
+  RV4410_TRY(LineProbe(run));
+  RV4410_TRY(WriteFlashRepeating(state, page, kMapFlashLineMs, kBurnFlashFailed,
+                                 kStatusMapWritingToFlash));
 
   run.host.Beep();
   run.log.LogPrintf(kDoneLog);
   Status(page, kStatusMapDone);
-  SerialClose(run.link);
-  return 1;
+  return Outcome::Ok();
 }
 
 }  // namespace rv4410

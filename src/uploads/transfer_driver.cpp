@@ -23,69 +23,137 @@ void CommonEnding(LoaderState& state, TransferPageWindow& page) {
   state.run.host.Beep();
 }
 
+// What the page does once its operation has ended: the port closed, then
+// the question, the end of the page, or nothing more, as the outcome says.
+// A page the user has ended gets nothing more.
+Outcome Finish(RunState& run, TransferPageWindow& page, Outcome outcome) {
+  if (run.CancelRequested) outcome = Outcome::StoppedByUser();
+  run.port.EndAfter(outcome);
+  if (outcome.WentThrough() || outcome.Cancelled()) return outcome;
+  if (!outcome.message.empty()) run.log.LogPrintf("%s\r\n", outcome.message.c_str());
+  switch (outcome.reaction) {
+    case PageReaction::kAsks:
+      page.EndPage(AskRetryAfterError(run, outcome.question.c_str()) == 1 ? kPageTryAgain
+                                                                           : kPageLeave);
+      break;
+    case PageReaction::kLeaves:
+      page.EndPage(kPageLeave);
+      break;
+    case PageReaction::kStaysOpen:
+      break;
+  }
+  return outcome;
+}
+
 // The read under a guard: whatever escapes it is reported, and the read
 // counts as failed.
-int GuardedReadConfiguration(RunState& run) {
+Outcome GuardedReadConfiguration(RunState& run) {
   try {
     return ReadConfiguration(run);
   } catch (...) {
     AskRetryAfterError(run, kExceptionError);
-    return kReadStopped;
+    return Outcome::Asks(Ending::kStopped, kProblemReadingConfiguration);
   }
 }
 
-void RunReadConfiguration(LoaderState& state, TransferPageWindow& page) {
+Outcome RunReadConfiguration(LoaderState& state, TransferPageWindow& page) {
   RunState& run = state.run;
   page.EnableExit(true);
-  int result = GuardedReadConfiguration(run);
-  if (StoppedByUser(run)) return;
-  if (result != kReadDone) {
-    EndWithRetryQuestion(run, page, kProblemReadingConfiguration);
-    return;
+  Outcome outcome = GuardedReadConfiguration(run);
+  if (outcome.Done() && !run.CancelRequested) {
+    run.host.Beep();
+    run.log.LogPrintf(kDoneLog);
   }
-  run.host.Beep();
-  run.log.LogPrintf(kDoneLog);
-  SerialClose(run.link);
-  CommonEnding(state, page);
+  outcome = Finish(run, page, outcome);
+  if (outcome.Done()) CommonEnding(state, page);
+  return outcome;
 }
 
-void RunWriteConfiguration(LoaderState& state, TransferPageWindow& page) {
-  RunState& run = state.run;
-  page.EnableExit(true);
-  if (WriteConfiguration(run) == kWriteFileError) {
-    // Nothing was sent and the user has been told: no answer to wait for.
-    SerialClose(run.link);
-    state.OperationRunning = false;
-    page.ShowCursor(CursorShape::kArrow);
-    return;
-  }
+// The list, the unit's answer to it, and the reset that makes the unit take it.
+Outcome WriteAndReset(RunState& run) {
+  Outcome sent = WriteConfiguration(run);
+  if (!sent.WentThrough()) return sent;
   ReplyBuffer reply{};
   int n = ReceiveLine(run, reply.data(), kWrittenListReplyMs);
-  if (StoppedByUser(run)) return;
-  if (CheckReply(run, reply.data(), n, "OK", kUnitRepliedError) == 1) return;
+  RV4410_TRY(AfterReceive(run, n, kOperationTimedOut));
+  RV4410_TRY(CheckReply(run, reply.data(), n, "OK", kUnitRepliedError));
   // The technician has written the list back by hand: no program upload
   // owes it to a unit any more.
   ClearPendingRestore(run, run.settings.configFile, kClearedByWriteConfiguration);
-  PauseWithMessages(run, kResetPauseMs);
-  // A page ended during the pause has closed the port; nothing more to say.
-  if (run.CancelRequested) return;
+  RV4410_TRY(Pause(run, kResetPauseMs));
   if (run.UnitInfoValid) {
-    SendLine(run, "RESET\r");
+    SendLine(run, "%s", kResetCommand);
     run.log.LogPrintf(kResettingUnit);
   } else {
     run.log.LogPrintf(kUnitNeedsReset);
   }
   run.host.Beep();
   run.log.LogPrintf(kDoneLog);
-  SerialClose(run.link);
-  CommonEnding(state, page);
+  return sent;
 }
 
-void UploadEnding(LoaderState& state, TransferPageWindow& page) {
+Outcome RunWriteConfiguration(LoaderState& state, TransferPageWindow& page) {
+  page.EnableExit(true);
+  Outcome outcome = Finish(state.run, page, WriteAndReset(state.run));
+  if (outcome.WentThrough()) {
+    CommonEnding(state, page);
+  } else if (outcome.ending == Ending::kFileRefused) {
+    // Nothing was sent and the user has been told.
+    state.OperationRunning = false;
+    page.ShowCursor(CursorShape::kArrow);
+  }
+  return outcome;
+}
+
+// The map's block questions retry in place: plain Yes/No boxes without an
+// owner, logged as every "Try again?" is; true on Yes.
+bool AskBlockAgainInPlace(RunState& run, const char* question) {
+  run.log.LogLine(std::string("Error:") + question);
+  return run.host.ShowMessageBox({question, kErrorCaption, BoxIcon::kError, BoxButtons::kYesNo,
+                                  nullptr}) == BoxAnswer::kYes;
+}
+
+Outcome RunUpload(LoaderState& state, TransferPageWindow& page) {
+  RunState& run = state.run;
+  const bool raw = run.settings.function == kWriteProgram && !run.UnitInfoValid;
+  Outcome outcome;
+  if (run.settings.function == kWriteMap) {
+    outcome = UploadMap(state, page,
+                        [&run](const char* question) { return AskBlockAgainInPlace(run, question); });
+  } else if (raw) {
+    outcome = UploadProgramRaw(state, page);
+  } else {
+    outcome = UploadProgram(state, page);
+  }
+  outcome = Finish(run, page, outcome);
+  // The raw upload's page asks for the next unit once the unit is done.
+  if (raw && outcome.WentThrough()) {
+    if (AskUploadAnother(run) == 1) {
+      // The next unit's configuration is its own.
+      state.savedConfiguration.BeginUnit();
+      page.EndPage(kPageTryAgain);
+    } else {
+      page.EndPage(kPageLeave);
+    }
+  }
   page.EnableExit(true);
   page.ShowCursor(CursorShape::kArrow);
   state.OperationRunning = false;
   state.BusyCursor = false;
+  return outcome;
+}
+
+Outcome RunFunction(LoaderState& state, TransferPageWindow& page) {
+  switch (state.run.settings.function) {
+    case kReadConfiguration:
+      return RunReadConfiguration(state, page);
+    case kWriteConfiguration:
+      return RunWriteConfiguration(state, page);
+    case kWriteProgram:
+    case kWriteMap:
+      break;
+  }
+  return RunUpload(state, page);
 }
 
 }  // namespace
@@ -93,10 +161,10 @@ void UploadEnding(LoaderState& state, TransferPageWindow& page) {
 int DoTransfer(LoaderState& state, TransferPageWindow& page) {
   RunState& run = state.run;
   run.log.LogLine(kDoTransferLogLine);
-  TransferPageInstall install(run, page);
   int result = page.Run();
   // The page's text control goes with the page; the log must not keep it.
   run.log.LogWindowDetach();
+  run.port.End();
   return result;
 }
 
@@ -105,8 +173,9 @@ void TransferPageOpen(LoaderState& state, TransferPageWindow& page) {
   page.SetApplicationIcon();
   state.BusyCursor = false;
   run.CancelRequested = false;
-  if (SerialOpen(run.link) != 1) {
+  if (!run.port.Open()) {
     ReportCouldNotOpen(run, page.Window(), kQuittingCaption);
+    page.ReportOutcome(Outcome::StaysOpen(Ending::kNoPort));
     page.EndPage(kPageLeave);
     return;
   }
@@ -123,26 +192,7 @@ void TransferPageTimer(LoaderState& state, TransferPageWindow& page) {
   page.EnableExit(false);
   state.OperationRunning = true;
   page.ShowCursor(CursorShape::kAppStarting);
-  switch (run.settings.function) {
-    case kWriteProgram:
-      if (run.UnitInfoValid) {
-        UploadProgram(state, page);
-      } else {
-        UploadProgramRaw(state, page);
-      }
-      UploadEnding(state, page);
-      return;
-    case kWriteMap:
-      UploadMap(state, page);
-      UploadEnding(state, page);
-      return;
-    case kReadConfiguration:
-      RunReadConfiguration(state, page);
-      return;
-    case kWriteConfiguration:
-      RunWriteConfiguration(state, page);
-      return;
-  }
+  page.ReportOutcome(RunFunction(state, page));
 }
 
 void TransferPageCommand(LoaderState& state, TransferPageWindow& page, TransferCommand command) {
@@ -151,8 +201,7 @@ void TransferPageCommand(LoaderState& state, TransferPageWindow& page, TransferC
   // start an operation behind it.
   page.StopTimer();
   if (command == TransferCommand::kClose) run.log.LogWindowDetach();
-  run.CancelRequested = true;
-  SerialCloseNow(run.link);
+  run.port.Stop();
   switch (command) {
     case TransferCommand::kNext:
       page.EndPage(kPageNext);

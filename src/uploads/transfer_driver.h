@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "activity_log/log_window.h"
+#include "protocol/outcome.h"
 #include "protocol/transfer_page.h"
 #include "uploads/loader_state.h"
 
@@ -20,8 +21,6 @@ inline constexpr const char* kQuittingCaption = "Quitting";
 inline constexpr const char* kCommunicationsReady = "Communications ready\r\n";
 inline constexpr const char* kDoneLog = "Done...\r\n";
 inline constexpr const char* kExceptionError = "Exception Error";
-inline constexpr const char* kProblemReadingConfiguration =
-    "Problem reading configuration\nTry again?";
 inline constexpr const char* kResettingUnit = "Resetting Unit\r\n";
 inline constexpr const char* kUnitNeedsReset =
     "\r\nUnit needs to be reset \r\nto restore the configuration\r\n\r\n";
@@ -33,6 +32,7 @@ inline constexpr const char* kAttachNewUnitNote =
 
 // The page lets itself be seen before the first exchange.
 inline constexpr std::int64_t kTransferStartMs = 1000;
+// The unit's "OK" to a whole configuration list written to it.
 inline constexpr std::int64_t kWrittenListReplyMs = 5000;
 // The unit stores the list before it can take a reset.
 inline constexpr std::int64_t kResetPauseMs = 2000;
@@ -50,6 +50,13 @@ class TransferPageWindow : public TransferPage {
   // Shows the page modally: calls TransferPageOpen as it opens and the
   // handlers below on its events; returns the result it was ended with.
   virtual int Run() = 0;
+  // Ends the page with `result` (the page closes when control returns to it).
+  // Only the page's logic ends it; the first end counts.
+  virtual void EndPage(int result) = 0;
+  // How the page's operation ended, told once it has (after the page has
+  // reacted to it), and kNoPort when the port did not open. The windows
+  // need nothing of it; the command line takes its exit code from it.
+  virtual void ReportOutcome(const Outcome& /*outcome*/) {}
   // Starts the one-shot start timer; when it fires the page calls TransferPageTimer.
   virtual void StartTimer(std::int64_t ms) = 0;
   virtual void StopTimer() = 0;
@@ -66,9 +73,9 @@ class TransferPageWindow : public TransferPage {
   virtual bool Ended() const = 0;
 };
 
-// Logs "... DoTransfer()", makes `page` the transfer page that CheckReply
-// ends, runs it, and detaches the log window once it is gone. Returns its
-// result: 0 leave, 1000 back, 1001 next, 4 detect a unit again.
+// Logs "... DoTransfer()", runs `page`, and detaches the log window once it
+// is gone; its port is closed by then. Returns its result: 0 leave, 1000
+// back, 1001 next, 4 detect a unit again.
 int DoTransfer(LoaderState& state, TransferPageWindow& page);
 
 // The page's opening: icon, cursor flags and CancelRequested cleared, the
@@ -77,11 +84,16 @@ int DoTransfer(LoaderState& state, TransferPageWindow& page);
 void TransferPageOpen(LoaderState& state, TransferPageWindow& page);
 
 // The start timer's one tick: attaches the log window, logs
-// "Communications ready", and runs the selected function to its end.
+// "Communications ready", and runs the selected function to its end. Its
+// outcome decides what the page does: the port is closed (at once after the
+// user's stop), then the page stays open, asks the outcome's "Try again?"
+// (ending with 4 on Yes, after the power-cycle note, or 0), or ends with 0;
+// a raw program upload that is done asks "Upload to another unit?".
 void TransferPageTimer(LoaderState& state, TransferPageWindow& page);
 
 // A command or the close request, at any time, also while an operation runs:
-// sets CancelRequested, closes the port and ends the page.
+// stops the page's port session (CancelRequested set, the port closed at
+// once) and ends the page.
 void TransferPageCommand(LoaderState& state, TransferPageWindow& page, TransferCommand command);
 
 // The cursor the page shows: the hourglass while BusyCursor is set, else the

@@ -3,8 +3,6 @@
 #include <cstring>
 #include <string>
 
-#include "protocol/page_results.h"
-
 namespace rv4410 {
 
 namespace {
@@ -26,51 +24,54 @@ void ProgressReport::Report(std::uint64_t done) {
   last_ = position;
 }
 
-Step LineProbe(RunState& run, TransferPageWindow& page) {
+Outcome LineProbe(RunState& run) {
   ReplyBuffer reply{};
-  SendLine(run, "\r\n");
+  SendLine(run, "%s", kProbeCommand);
   int n = ReceiveLine(run, reply.data(), kProbeReplyMs);
-  if (StoppedByUser(run)) return Step::kStop;
-  if (n == 0 || (n > 0 && ReplyIsOk(reply.data()))) return Step::kGoOn;
+  if (run.CancelRequested) return Outcome::StoppedByUser();
+  if (n == 0 || (n > 0 && ReplyIsOk(reply.data()))) return Outcome::Ok();
   run.log.LogPrintf(kUnitSentFormat, reply.data());
-  SerialClose(run.link);
-  page.EndPage(kPageLeave);
-  return Step::kStop;
+  // No question: the page ends.
+  Outcome failed = n < 0 ? NoLine(run, "") : Outcome::UnitError(reply.data(), "");
+  return failed.Leaving();
 }
 
-FlashAnswer AwaitFlashAnswer(RunState& run, std::int64_t lineTimeoutMs, const char* failure) {
+Outcome AwaitFlashAnswer(RunState& run, std::int64_t lineTimeoutMs, const char* failure,
+                         bool& retry) {
+  retry = false;
   ReplyBuffer reply{};
   for (;;) {
     int n = ReceiveLine(run, reply.data(), lineTimeoutMs);
-    if (StoppedByUser(run)) return FlashAnswer::kCancelled;
+    RV4410_TRY(AfterReceive(run, n, kOperationTimedOut));
     // A timeout is reported as one even right after a "Begin" line.
     if (n >= 0 && Begins(reply.data(), "Begin")) {
       run.log.LogPrintf(kUnitSentFormat, reply.data());
       continue;
     }
-    if (n >= 0 && Begins(reply.data(), "Retry")) return FlashAnswer::kRetry;
-    if (CheckReply(run, reply.data(), n, "OK", failure) == 1) return FlashAnswer::kEnded;
-    return FlashAnswer::kDone;
+    if (n >= 0 && Begins(reply.data(), "Retry")) {
+      retry = true;
+      return Outcome::Ok();
+    }
+    return CheckReply(run, reply.data(), n, "OK", failure);
   }
 }
 
-FlashAnswer WriteFlashOnce(LoaderState& state, TransferPageWindow& page, std::int64_t lineTimeoutMs,
-                           const char* failure, const char* status) {
+Outcome WriteFlashOnce(LoaderState& state, TransferPageWindow& page, std::int64_t lineTimeoutMs,
+                       const char* failure, const char* status, bool& retry) {
   RunState& run = state.run;
-  SendLine(run, kFlashWriteCommand);
+  SendLine(run, "%s", kFlashWriteCommand);
   run.log.LogPrintf(kWritingToFlash);
   ShowBusy(state, page);
   page.SetStatusText(kStatusField1033, status);
-  return AwaitFlashAnswer(run, lineTimeoutMs, failure);
+  return AwaitFlashAnswer(run, lineTimeoutMs, failure, retry);
 }
 
-Step WriteFlashRepeating(LoaderState& state, TransferPageWindow& page, std::int64_t lineTimeoutMs,
-                         const char* failure, const char* status) {
-  for (;;) {
-    FlashAnswer answer = WriteFlashOnce(state, page, lineTimeoutMs, failure, status);
-    if (answer == FlashAnswer::kRetry) continue;
-    return answer == FlashAnswer::kDone ? Step::kGoOn : Step::kStop;
+Outcome WriteFlashRepeating(LoaderState& state, TransferPageWindow& page,
+                            std::int64_t lineTimeoutMs, const char* failure, const char* status) {
+  for (bool retry = true; retry;) {
+    RV4410_TRY(WriteFlashOnce(state, page, lineTimeoutMs, failure, status, retry));
   }
+  return Outcome::Ok();
 }
 
 void ShowBusy(LoaderState& state, TransferPageWindow& page) {
@@ -78,9 +79,11 @@ void ShowBusy(LoaderState& state, TransferPageWindow& page) {
   page.ShowCursor(CursorShape::kWait);
 }
 
-void EndWithRetryQuestion(RunState& run, TransferPage& page, const char* question) {
-  SerialClose(run.link);
-  page.EndPage(AskRetryAfterError(run, question) == 1 ? kPageTryAgain : kPageLeave);
+Outcome ExpectOk(RunState& run, std::int64_t replyMs) {
+  ReplyBuffer reply{};
+  int n = ReceiveLine(run, reply.data(), replyMs);
+  RV4410_TRY(AfterReceive(run, n, kOperationTimedOut));
+  return CheckReply(run, reply.data(), n, "OK", kUnitRepliedError);
 }
 
 }  // namespace rv4410

@@ -1,10 +1,12 @@
 #pragma once
 // The steps the program and map uploads share: the progress report, the
 // line probe before a flash write, and the wait for the flash write's answer.
+// Each step returns how it ended; the transfer page's logic acts on it.
 
 #include <cstdint>
 
 #include "protocol/command_lines.h"
+#include "protocol/outcome.h"
 #include "uploads/loader_state.h"
 #include "uploads/transfer_driver.h"
 
@@ -19,9 +21,18 @@ inline constexpr const char* kSentOfFormat = "sent %d of %d bytes";
 inline constexpr const char* kRetryCountFormat = "    Retry count %i    ";
 inline constexpr const char* kWriteErrorCountFormat = "    Write error count %i    ";
 inline constexpr const char* kWritingToFlash = "Writing to flash\r\n";
+// Writes what the unit received into flash. The unit answers with any number
+// of "Begin..." lines, then "OK", or "Retry" to be asked again; each line
+// within the variant's flash-line limit.
 inline constexpr const char* kFlashWriteCommand = "W\r\n";
+// The empty line before a flash write: the unit answers an empty line or
+// "OK" within kProbeReplyMs when it is listening again after the data.
+inline constexpr const char* kProbeCommand = "\r\n";
 inline constexpr std::int64_t kProbeReplyMs = 1000;
+// The unit settles after the handshake before it takes a command.
 inline constexpr std::int64_t kAfterAttentionMs = 100;
+// The unit restarts on it; nothing is awaited.
+inline constexpr const char* kResetCommand = "RESET\r";
 
 // The per-mille progress of an upload: the bar and "sent %d of %d bytes" are
 // touched only when the value changes, at most 1000 times per upload.
@@ -38,42 +49,33 @@ class ProgressReport {
   int last_ = 0;
 };
 
-// Where a step of an upload left it: go on, or the upload returns now (the
-// page has been ended, or the user ended it, or it stays open as it is).
-enum class Step { kGoOn, kStop };
-
-// Sends the empty line and reads one answer: an empty line or "OK..." passes.
-// Otherwise logs what came, closes the port and ends the page with 0.
-Step LineProbe(RunState& run, TransferPageWindow& page);
-
-// How a flash write was answered, "Begin" lines skipped.
-enum class FlashAnswer {
-  kDone,       // "OK...": the image is in flash
-  kRetry,      // "Retry...": the caller writes again as its variant does
-  kEnded,      // anything else, or a timeout: CheckReply has ended the page
-  kCancelled,  // the user ended the page: the port is closed
-};
+// Sends the empty line and reads one answer: an empty line or "OK..." passes
+// (done). Otherwise logs what came and the page ends with 0 without a
+// question (kNoAnswer or kUnitError, kLineGone likewise); kCancelled.
+Outcome LineProbe(RunState& run);
 
 // Reads the unit's answer to "W": each "Begin" line is logged and the wait
 // starts afresh with `lineTimeoutMs`; a wait that times out is reported as
-// "Operation timed out", whatever line came before it.
-FlashAnswer AwaitFlashAnswer(RunState& run, std::int64_t lineTimeoutMs, const char* failure);
+// "Operation timed out", whatever line came before it. Done on "OK", with
+// `retry` set on "Retry"; otherwise as CheckReply with `failure`.
+Outcome AwaitFlashAnswer(RunState& run, std::int64_t lineTimeoutMs, const char* failure,
+                         bool& retry);
 
 // Sends "W" and logs it, shows the hourglass and `status` in field 1033, and
 // reads the unit's answer as AwaitFlashAnswer does.
-FlashAnswer WriteFlashOnce(LoaderState& state, TransferPageWindow& page, std::int64_t lineTimeoutMs,
-                           const char* failure, const char* status);
+Outcome WriteFlashOnce(LoaderState& state, TransferPageWindow& page, std::int64_t lineTimeoutMs,
+                       const char* failure, const char* status, bool& retry);
 
 // WriteFlashOnce again after every "Retry", with no new handshake and no
-// probe. kGoOn once the unit has answered "OK".
-Step WriteFlashRepeating(LoaderState& state, TransferPageWindow& page, std::int64_t lineTimeoutMs,
-                         const char* failure, const char* status);
+// probe. Done once the unit has answered "OK".
+Outcome WriteFlashRepeating(LoaderState& state, TransferPageWindow& page,
+                            std::int64_t lineTimeoutMs, const char* failure, const char* status);
 
 // Sets BusyCursor and shows the hourglass at once.
 void ShowBusy(LoaderState& state, TransferPageWindow& page);
 
-// Closes the port, asks `question` with AskRetryAfterError and ends the page
-// with 4 on Yes, 0 on No.
-void EndWithRetryQuestion(RunState& run, TransferPage& page, const char* question);
+// Receives the answer to a command just sent, within `replyMs`, and checks
+// it for "OK" (CheckReply with "Unit replied with an error\nTry again?").
+Outcome ExpectOk(RunState& run, std::int64_t replyMs);
 
 }  // namespace rv4410

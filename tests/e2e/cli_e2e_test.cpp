@@ -26,9 +26,11 @@
 #include "config/pending_restore.h"
 #include "config/read_configuration.h"
 #include "platform/format.h"
+#include "protocol/command_lines.h"
 #include "support/image_builders.h"
 #include "support/sim_process.h"
 #include "support/temp_dir.h"
+#include "uploads/program_upload.h"
 
 namespace rv4410::test {
 namespace {
@@ -808,6 +810,100 @@ TEST_F(CliEndToEnd, AUnitSwappedInDuringTheRestartGetsNothingAndTheRunFails) {
     EXPECT_EQ(JournalCount(dir.File("journalb"), command), 0) << command;
   }
   EXPECT_EQ(ReadFile(dir.File("params-b")), ReadFile(unitB));
+}
+
+// Waits until the simulator's journal holds `text`, or the process has ended.
+bool WaitForJournal(const std::string& journal, const std::string& text, const QProcess& process,
+                    int limitMs = 60000) {
+  QElapsedTimer clock;
+  clock.start();
+  while (clock.elapsed() < limitMs) {
+    if (ReadFile(journal).find(text) != std::string::npos) return true;
+    if (process.state() == QProcess::NotRunning) return false;
+    QThread::msleep(5);
+  }
+  return false;
+}
+
+// The unit unplugged while the loader waits for it: after its flash write's
+// "Begin erase", while it restarts, and in the middle of the restore. The run
+// ends within moments of the hang-up, not after the wait's limit.
+TEST_F(CliEndToEnd, ALineThatGoesAwayDuringAWaitEndsTheRunAtOnceWithExitOne) {
+  WriteProgram("RV4410_a.hex", 256 + 2 * 1024);
+  for (const char* phase : {"flash", "restart", "restore"}) {
+    SCOPED_TRACE(phase);
+    SimProcess& sim = StartSim({"--hang-up-at", phase}, phase);
+    std::string config = std::string("saved-") + phase + ".dat";
+    QProcess process;
+    StartCli(process, On(sim, {"write-program", "RV4410_a.hex", "--config", config}));
+    ASSERT_TRUE(WaitForJournal(dir.File(std::string("journal") + phase), " hang-up ", process));
+    QElapsedTimer sinceHangUp;
+    sinceHangUp.start();
+    CliRun run = Finish(process, 60000);
+    EXPECT_LT(sinceHangUp.elapsed(), 2000);
+    EXPECT_EQ(run.code, 1) << run.err;
+    EXPECT_NE(run.err.find("went away"), std::string::npos) << run.err;
+  }
+}
+
+// A unit that does not come back after its flash write: the handshake that
+// looks for it gives up when --wait has passed, naming the step, and the
+// restore stays recorded for the next run.
+TEST_F(CliEndToEnd, AUnitThatStaysSilentAfterItsRestartEndsTheRunWithinTheWait) {
+  sims.push_back(std::make_unique<SimProcess>(std::vector<std::string>{
+      "--speed", "115200", "--program-erase-ms", "100", "--restart-ms", "600000"}));
+  SimProcess& sim = *sims.back();
+  ASSERT_TRUE(sim.Started());
+  WriteProgram("RV4410_a.hex", 256 + 2 * 1024);
+  CliRun run = Run({"-p", sim.Path(), "-b", "115200", "--wait", "3", "write-program",
+                    "RV4410_a.hex", "--config", "saved.dat"},
+                   60000);
+  EXPECT_EQ(run.code, 1) << run.err;
+  EXPECT_NE(run.err.find(FormatText(kNoAnswerWithinFormat, 3LL, kStepAfterRestart)),
+            std::string::npos)
+      << run.err;
+  EXPECT_EQ(FileCount(kPendingRestoreSuffix), 1);
+}
+
+// A unit that damages the same line at every read: the restarts end when
+// --wait has passed, and the run fails saying why; the file is not made.
+TEST_F(CliEndToEnd, AReadDamagedAtEveryAttemptEndsWithinTheWait) {
+  SimProcess& sim = StartSim({"--damage-line", "4", "--damage-attempts", "100000"});
+  QElapsedTimer clock;
+  clock.start();
+  CliRun run =
+      Run({"-p", sim.Path(), "-b", "115200", "--wait", "3", "read-config", "unit.dat"}, 60000);
+  EXPECT_LT(clock.elapsed(), 3000 + 5000);
+  EXPECT_EQ(run.code, 1) << run.err;
+  EXPECT_NE(run.err.find(FormatText(kRestartsRanOutFormat, 3LL)), std::string::npos) << run.err;
+  EXPECT_FALSE(std::filesystem::exists(dir.File("unit.dat")));
+}
+
+// SIGINT while a long list goes to the unit: the write stops between two
+// lines, and the run ends with 130 without working through the rest.
+TEST_F(CliEndToEnd, InterruptDuringALongConfigurationWriteExits130AtOnce) {
+  SimProcess& sim = StartSim({});
+  std::string list;
+  for (int i = 0; i < 20000; ++i) list += "HDG             0x0000010E\r\n";
+  WriteFile(dir.File("long.dat"), list);
+  QProcess process;
+  StartCli(process, On(sim, {"write-config", "long.dat"}));
+  ASSERT_TRUE(WaitForJournal(dir.File("journal"), " command WX", process));
+  QThread::msleep(500);
+  ASSERT_EQ(process.state(), QProcess::Running);
+  QElapsedTimer sinceSignal;
+  sinceSignal.start();
+  kill(static_cast<pid_t>(process.processId()), SIGINT);
+  CliRun run = Finish(process, 30000);
+  EXPECT_LT(sinceSignal.elapsed(), 1000);
+  EXPECT_EQ(run.code, 130) << run.err;
+  EXPECT_EQ(JournalCount(dir.File("journal"), "command RESET"), 0);
+  std::string log = ReadFile(dir.File("Loader.LOG"));
+  std::size_t lines = 0;
+  for (std::size_t at = log.find("HDG"); at != std::string::npos; at = log.find("HDG", at + 1)) {
+    ++lines;
+  }
+  EXPECT_LT(lines, 20000u);
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "cli/cli_options.h"
+#include "cli/cli_run.h"
 #include "cli/multi_port.h"
 
 namespace rv4410 {
@@ -69,6 +70,33 @@ TEST(CliOptions, BadValuesAndMisplacedFilesAreUsageErrors) {
     std::string error;
     EXPECT_EQ(Parse(words, options, error), ParseOutcome::kError) << words.front();
     EXPECT_FALSE(error.empty());
+  }
+}
+
+// The exit code is the ending's: it takes no text of the run at all, so a
+// changed status text, box or log line cannot change it. The codes are the
+// ones scripts are told of.
+TEST(CliExitCode, FollowsFromTheEndingAndWhereItCameAlone) {
+  struct Row {
+    Ending ending;
+    int findingUnit;
+    int operation;
+  };
+  const Row rows[] = {
+      {Ending::kDone, kExitFailed, kExitDone},
+      {Ending::kCancelled, kExitInterrupted, kExitInterrupted},
+      {Ending::kLineGone, kExitFailed, kExitFailed},
+      {Ending::kNoAnswer, kExitNoUnit, kExitFailed},
+      {Ending::kUnitError, kExitFailed, kExitFailed},
+      {Ending::kFileRefused, kExitFileRefused, kExitFileRefused},
+      {Ending::kNoPort, kExitPortNotOpened, kExitPortNotOpened},
+      {Ending::kStopped, kExitFailed, kExitFailed},
+      {Ending::kIncomplete, kExitFailed, kExitFailed},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(static_cast<int>(row.ending));
+    EXPECT_EQ(ExitCodeFor(row.ending, RunStage::kFindingUnit), row.findingUnit);
+    EXPECT_EQ(ExitCodeFor(row.ending, RunStage::kOperation), row.operation);
   }
 }
 

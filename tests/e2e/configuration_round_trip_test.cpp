@@ -88,13 +88,13 @@ TEST_P(ConfigurationRoundTripEndToEnd, UnitKeepsItsParametersThroughReadAndWrite
   StartUnit(arguments);
   if (HasFatalFailure()) return;
 
-  ASSERT_EQ(ReadConfiguration(run), kReadDone);
+  ASSERT_EQ(ReadConfiguration(run).ending, Ending::kDone);
   EXPECT_EQ(ReadFile(run.settings.configFile), StartingList());
   // Every checked line was acknowledged.
   std::string log = ReadFile(dir.File("Loader.LOG"));
   EXPECT_EQ(log.find("Unit Sent"), std::string::npos) << log;
 
-  ASSERT_EQ(WriteConfiguration(run), kWriteSent);
+  ASSERT_EQ(WriteConfiguration(run).ending, Ending::kDone);
   ReplyBuffer reply{};
   int n = ReceiveLine(run, reply.data(), 5000);
   ASSERT_GE(n, 2);
@@ -114,7 +114,7 @@ TEST_F(ConfigurationEndToEnd, UnitThatStopsMidLineLeavesTheSavedFileIntact) {
   WriteFile(run.settings.configFile, saved);
 
   // The broken line restarts the read, which the unit no longer answers.
-  EXPECT_EQ(ReadConfiguration(run), kReadStopped);
+  EXPECT_EQ(ReadConfiguration(run).ending, Ending::kNoAnswer);
   Finish();
 
   ASSERT_EQ(host.boxes.size(), 1u);
@@ -159,7 +159,7 @@ TEST(PlainWriteAt1200EndToEnd, WholeListIsAnsweredOkAndTheUnitHoldsIt) {
   WriteFile(run.settings.configFile, list);
   ASSERT_EQ(SerialOpen(run.link), 1);
 
-  ASSERT_EQ(WriteConfiguration(run), kWriteSent);
+  ASSERT_EQ(WriteConfiguration(run).ending, Ending::kDone);
   ReplyBuffer reply{};
   ASSERT_GE(ReceiveLine(run, reply.data(), 5000), 2);
   EXPECT_EQ(std::string(reply.data(), 2), "OK");

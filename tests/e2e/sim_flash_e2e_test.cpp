@@ -31,9 +31,8 @@ class SimFlashEndToEnd : public ::testing::Test {
     ASSERT_TRUE(sim->Started());
     sim->BindTo("COM1");
     run.log.LogOpen();
-    run.transferPage = &page;
     ASSERT_EQ(SerialOpen(run.link), 1);
-    ASSERT_EQ(WaitForOk(run, 0), 0);
+    ASSERT_EQ(WaitForOk(run, HandshakeStart::kPlain).ending, Ending::kDone);
   }
   // One data block and its answer.
   std::string Block(const Bytes& image, std::size_t offset) {
@@ -61,14 +60,14 @@ TEST_F(SimFlashEndToEnd, ProgramIsFlashedAtTheNegotiatedSpeedAndTheUnitComesBack
   ProgramImagePlan plan;
   plan.length = 256 + 3 * 1024 + 100;
   Bytes image = BuildProgramImage(plan);
-  ASSERT_EQ(SetupTransfer(run, page, 0, image.data()), 0);
+  ASSERT_TRUE(SetupTransfer(run, page, LoadMode::kProgram, image.data()).Done());
   EXPECT_EQ(run.settings.baudRate, 115200);
   for (std::size_t offset = 256; offset < image.size(); offset += 1024) {
     ASSERT_EQ(Block(image, offset).substr(0, 2), "OK") << offset;
   }
   // No break crosses a pseudo-terminal: the unit is found at the speed of the data.
   Pause(host, 100);
-  ASSERT_EQ(WaitForOk(run, 1), 0);
+  ASSERT_EQ(WaitForOk(run, HandshakeStart::kWithBreak).ending, Ending::kDone);
   EXPECT_EQ(run.settings.baudRate, 115200);
   Pause(host, 100);
   char reply[256] = "";
@@ -84,7 +83,7 @@ TEST_F(SimFlashEndToEnd, ProgramIsFlashedAtTheNegotiatedSpeedAndTheUnitComesBack
   EXPECT_EQ(lines, (std::vector<std::string>{"Begin erase", "Begin write"}));
 
   Pause(host, 2000);
-  ASSERT_EQ(WaitForOk(run, 0), 0);
+  ASSERT_EQ(WaitForOk(run, HandshakeStart::kPlain).ending, Ending::kDone);
   EXPECT_EQ(run.settings.baudRate, 9600);
   EXPECT_EQ(ReadFile(flashed), AsString(image));
   std::string entries = ReadFile(journal);
@@ -99,7 +98,7 @@ TEST_F(SimFlashEndToEnd, UnitThatHangsUpAtABlockTakesTheDeviceAway) {
   ProgramImagePlan plan;
   plan.length = 256 + 3 * 1024;
   Bytes image = BuildProgramImage(plan);
-  ASSERT_EQ(SetupTransfer(run, page, 0, image.data()), 0);
+  ASSERT_TRUE(SetupTransfer(run, page, LoadMode::kProgram, image.data()).Done());
   EXPECT_EQ(Block(image, 256).substr(0, 2), "OK");
   ASSERT_EQ(SendBlock(run, 0x44, image.data() + 1280, 1024, 1280), 0);
   char reply[256] = "";

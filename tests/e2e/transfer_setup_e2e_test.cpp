@@ -27,16 +27,15 @@ TEST(TransferSetupEndToEnd, SettlesAtTheCablesTopSpeedAndTheUnitHoldsTheControlB
   run.log.LogOpen();
   RecordingTransferPage page;
   ASSERT_EQ(SerialOpen(run.link), 1);
-  ASSERT_EQ(WaitForOk(run, 0), 0);
+  ASSERT_EQ(WaitForOk(run, HandshakeStart::kPlain).ending, Ending::kDone);
 
   std::array<std::uint8_t, kControlBlockSize> block{};
   for (std::size_t i = 0; i < block.size(); ++i) block[i] = static_cast<std::uint8_t>(255 - i);
   block[0] = 0x10;  // a frame start inside the data
 
-  EXPECT_EQ(SetupTransfer(run, page, 1, block.data()), 0);
+  EXPECT_TRUE(SetupTransfer(run, page, LoadMode::kMap, block.data()).Done());
   EXPECT_EQ(run.settings.baudRate, 38400);
   EXPECT_EQ(page.status1033, "   Baud Rate Set to 38400   ");
-  EXPECT_FALSE(page.ended);
   std::string log = ReadFile(dir.File("Loader.LOG"));
   int fallBacks = 0;
   for (std::size_t at = log.find("Trying lower baud rate"); at != std::string::npos;
@@ -62,9 +61,9 @@ TEST(UnitDetectionEndToEnd, UnitAt1200BaudIsFoundAndItsLowerCaseLinedReplyDecode
   QtHost host;
   RunState run(host, dir.File("Loader.LOG"));
   ASSERT_EQ(SerialOpen(run.link), 1);
-  ASSERT_EQ(WaitForOk(run, 0), 0);
+  ASSERT_EQ(WaitForOk(run, HandshakeStart::kPlain).ending, Ending::kDone);
   EXPECT_EQ(run.settings.baudRate, 1200);
-  EXPECT_EQ(QueryUnit(run), 0);
+  EXPECT_EQ(QueryUnit(run).ending, Ending::kDone);
   EXPECT_TRUE(run.UnitInfoValid);
   EXPECT_EQ(run.unitInfo.MapAreaStart(), 0x100000u);
   EXPECT_EQ(run.unitInfo.MapAreaEnd(), 0x300000u);

@@ -2,7 +2,7 @@
 
 namespace rv4410::test {
 
-VirtualUnitTest::VirtualUnitTest() : run(host, dir.File("Loader.LOG")), install(run, page) {
+VirtualUnitTest::VirtualUnitTest() : run(host, dir.File("Loader.LOG")) {
   run.log.LogOpen();
 }
 

@@ -10,26 +10,21 @@
 
 #include "platform/virtual_host.h"
 #include "protocol/run_state.h"
+#include "protocol/transfer_page.h"
 #include "sim/in_memory_line.h"
 #include "sim/unit_model.h"
 #include "support/temp_dir.h"
 
 namespace rv4410::test {
 
-// A transfer page that records how it was ended and what its fields show.
+// A transfer page that records what its fields show.
 class RecordingTransferPage : public TransferPage {
  public:
-  void EndPage(int result) override {
-    ended = true;
-    endResult = result;
-  }
   void SetStatusText(int field, std::string_view text) override {
     (field == kStatusField1032 ? status1032 : status1033) = std::string(text);
   }
   WindowRef Window() const override { return this; }
 
-  bool ended = false;
-  int endResult = -1;
   std::string status1032;
   std::string status1033;
 };
@@ -55,8 +50,6 @@ class VirtualUnitTest : public ::testing::Test {
   std::unique_ptr<sim::InMemoryLine> line;
   RunState run;
   RecordingTransferPage page;
-  // The page CheckReply ends, as a transfer page installs itself.
-  TransferPageInstall install;
 };
 
 }  // namespace rv4410::test

@@ -47,7 +47,7 @@ TEST_F(ReadConfigurationTest, PlainExchangeStoresExactlyTheLinesBeforeTheEmptyLi
   StartConfiguredUnit([](auto& k) { k.checkedExchange = false; });
   SetUnitLines(kThreeLines);
 
-  EXPECT_EQ(ReadConfiguration(run), kReadDone);
+  EXPECT_EQ(ReadConfiguration(run).ending, Ending::kDone);
 
   EXPECT_EQ(FileText(), AsFile(kThreeLines));
   EXPECT_EQ(LogCount("Done reading parameters\r\n"), 1);
@@ -72,7 +72,7 @@ TEST_F(ReadConfigurationTest, PlainExchangeThatFallsSilentLeavesTheFileAsItWas) 
   SetUnitLines(kThreeLines);
   WriteConfigFile(kSavedBefore);
 
-  EXPECT_EQ(ReadConfiguration(run), kReadStopped);
+  EXPECT_EQ(ReadConfiguration(run).ending, Ending::kNoAnswer);
 
   EXPECT_EQ(FileText(), kSavedBefore);
   EXPECT_EQ(FileNamesIn(dir.Path()), OnlyTheFile());
@@ -84,7 +84,7 @@ TEST_F(ReadConfigurationTest, CheckedExchangeAcknowledgesAndStoresEveryLine) {
   std::vector<std::string> expected = UnitLines();
   ASSERT_EQ(expected.size(), 138u);
 
-  EXPECT_EQ(ReadConfiguration(run), kReadDone);
+  EXPECT_EQ(ReadConfiguration(run).ending, Ending::kDone);
 
   EXPECT_EQ(FileLines(), expected);
   EXPECT_EQ(Received("RP"), 0);
@@ -105,7 +105,7 @@ TEST_F(ReadConfigurationTest, CheckedLineWithAWrongCheckCharacterIsRefusedAndNot
   // Wrong on the first send only: the unit's repetition is stored.
   StartConfiguredUnit([](auto& k) { k.wrongCheckLine = 1; });
   SetUnitLines(kThreeLines);
-  EXPECT_EQ(ReadConfiguration(run), kReadDone);
+  EXPECT_EQ(ReadConfiguration(run).ending, Ending::kDone);
   EXPECT_EQ(FileText(), AsFile(kThreeLines));
   ASSERT_EQ(exchange->Verdicts().size(), 4u);
   EXPECT_EQ(exchange->Verdicts()[1], "ERROR line invalid");
@@ -123,7 +123,7 @@ TEST_F(ReadConfigurationTest, CheckedLineRefusedEveryTimeIsLeftOut) {
     k.wrongCheckSends = 3;
   });
   SetUnitLines(kThreeLines);
-  EXPECT_EQ(ReadConfiguration(run), kReadDone);
+  EXPECT_EQ(ReadConfiguration(run).ending, Ending::kDone);
   EXPECT_EQ(FileLines(), (std::vector<std::string>{kThreeLines[0], kThreeLines[2]}));
   EXPECT_EQ(Received("ERROR line invalid"), 3);
 }
@@ -132,7 +132,7 @@ TEST_F(ReadConfigurationTest, EveryFifthMissingAnswerLogsMaxRetriesAndReadingGoe
   StartConfiguredUnit([](auto& k) { k.unansweredCopies = 16; });
   std::vector<std::string> expected = UnitLines();
 
-  EXPECT_EQ(ReadConfiguration(run), kReadDone);
+  EXPECT_EQ(ReadConfiguration(run).ending, Ending::kDone);
 
   EXPECT_EQ(FileLines(), expected);
   EXPECT_EQ(LogCount("Unit Sent ''\r\n"), 16);
@@ -148,7 +148,7 @@ TEST_F(ReadConfigurationTest, DamagedValueFieldRestartsThePlainExchangeWithAFres
   std::vector<std::string> expected = UnitLines();
   AnswerBoxes(1);
 
-  EXPECT_EQ(ReadConfiguration(run), kReadDone);
+  EXPECT_EQ(ReadConfiguration(run).ending, Ending::kDone);
 
   ASSERT_EQ(host.ShownBoxes().size(), 1u);
   const MessageBoxRequest& box = host.ShownBoxes()[0];
@@ -170,7 +170,7 @@ TEST_F(ReadConfigurationTest, InvalidCharacterInACheckedLineRestartsWithThePlain
   std::vector<std::string> expected = UnitLines();
   AnswerBoxes(1);
 
-  EXPECT_EQ(ReadConfiguration(run), kReadDone);
+  EXPECT_EQ(ReadConfiguration(run).ending, Ending::kDone);
 
   ASSERT_EQ(host.ShownBoxes().size(), 1u);
   EXPECT_EQ(host.ShownBoxes()[0].text, kRestartInvalidCharacterText);
@@ -188,7 +188,7 @@ TEST_F(ReadConfigurationTest, EveryRestartShowsItsBox) {
     k.damagedAttempts = 3;
   });
   AnswerBoxes(3);
-  EXPECT_EQ(ReadConfiguration(run), kReadDone);
+  EXPECT_EQ(ReadConfiguration(run).ending, Ending::kDone);
   EXPECT_EQ(host.ShownBoxes().size(), 3u);
   EXPECT_EQ(Received("RP"), 4);
   EXPECT_EQ(FileLines().size(), 138u);
@@ -204,7 +204,7 @@ TEST_F(ReadConfigurationTest, PageEndedDuringTheRestartWarningSendsNoNewRequest)
     SerialClose(run.link);
     return BoxAnswer::kOk;
   });
-  EXPECT_EQ(ReadConfiguration(run), kReadStopped);
+  EXPECT_EQ(ReadConfiguration(run).ending, Ending::kCancelled);
   EXPECT_EQ(host.ShownBoxes().size(), 1u);
   EXPECT_EQ(Received("RP"), 1);
 }
@@ -216,7 +216,7 @@ TEST_F(ReadConfigurationTest, UnitStoppingMidLineEndsAfterOneRestartWithoutALine
   });
   AnswerBoxes(1);
   WriteConfigFile(kSavedBefore);
-  EXPECT_EQ(ReadConfiguration(run), kReadStopped);
+  EXPECT_EQ(ReadConfiguration(run).ending, Ending::kNoAnswer);
   EXPECT_EQ(host.ShownBoxes().size(), 1u);
   EXPECT_EQ(FileText(), kSavedBefore);
   EXPECT_EQ(FileNamesIn(dir.Path()), OnlyTheFile());
@@ -225,7 +225,7 @@ TEST_F(ReadConfigurationTest, UnitStoppingMidLineEndsAfterOneRestartWithoutALine
 TEST_F(ReadConfigurationTest, FileThatCannotBeCreatedEndsTheRead) {
   StartConfiguredUnit([](auto& k) { k.checkedExchange = false; });
   run.settings.configFile = dir.File("no-such-folder/param.dat");
-  EXPECT_EQ(ReadConfiguration(run), kReadFileError);
+  EXPECT_EQ(ReadConfiguration(run).ending, Ending::kStopped);
   EXPECT_EQ(LogCount("strerror says open error: No such file or directory\n"), 1);
   EXPECT_TRUE(host.ShownBoxes().empty());
 }
@@ -237,7 +237,7 @@ TEST_F(ReadConfigurationTest, FullDiskWarnsPerLineReadingGoesOnAndTheFileStaysAs
   host.SetBoxHandler([](const MessageBoxRequest&) { return BoxAnswer::kOk; });
   FailingFileIo full(0, FailingFileIo::kNever);
 
-  EXPECT_EQ(ReadConfiguration(run), kReadFileError);
+  EXPECT_EQ(ReadConfiguration(run).ending, Ending::kStopped);
 
   EXPECT_EQ(FileText(), kSavedBefore);
   EXPECT_EQ(FileNamesIn(dir.Path()), OnlyTheFile());
@@ -253,7 +253,7 @@ TEST_F(ReadConfigurationTest, FullDiskWarnsPerLineReadingGoesOnAndTheFileStaysAs
 TEST_F(ReadConfigurationTest, CancelEndsTheReadQuietly) {
   StartConfiguredUnit();
   host.At(1500, [this] { Cancel(); });
-  EXPECT_EQ(ReadConfiguration(run), kReadStopped);
+  EXPECT_EQ(ReadConfiguration(run).ending, Ending::kCancelled);
   EXPECT_LT(exchange->Copies().size(), 138u);
   EXPECT_LT(host.TickCount(), 1600);
 }
@@ -268,7 +268,7 @@ TEST_F(ReadConfigurationTest, CancelBeforeTheListBeginsKeepsTheFileAsItWas) {
     run.CancelRequested = true;
     SerialClose(run.link);
   });
-  EXPECT_EQ(ReadConfiguration(run), kReadStopped);
+  EXPECT_EQ(ReadConfiguration(run).ending, Ending::kCancelled);
   EXPECT_EQ(FileText(), AsFile(kThreeLines));
   EXPECT_EQ(Received("RP"), 0);
 }
@@ -276,7 +276,7 @@ TEST_F(ReadConfigurationTest, CancelBeforeTheListBeginsKeepsTheFileAsItWas) {
 struct EarlyEnd {
   const char* name;
   std::function<void(sim::ConfigurationKnobs&)> knobs;
-  int result;
+  Ending ending;
   // The unit's list: its own 138 lines, these, or none at all.
   enum { kOwn, kThese, kNone } list = kOwn;
   std::vector<std::string> unitLines = {};
@@ -284,31 +284,31 @@ struct EarlyEnd {
 
 TEST_F(ReadConfigurationTest, ReadThatEndsEarlyLeavesASavedFileByteForByte) {
   const EarlyEnd cases[] = {
-      {"silent after OK", [](auto& k) { k.silentAfterLines = 0; }, kReadStopped},
+      {"silent after OK", [](auto& k) { k.silentAfterLines = 0; }, Ending::kNoAnswer},
       {"silent after RP",
        [](auto& k) {
          k.checkedExchange = false;
          k.silentAfterLines = 0;
        },
-       kReadStopped},
-      {"silent mid-list", [](auto& k) { k.silentAfterLines = 40; }, kReadStopped},
-      {"checked list cut", [](auto& k) { k.cutLine = 7; }, kReadStopped},
+       Ending::kNoAnswer},
+      {"silent mid-list", [](auto& k) { k.silentAfterLines = 40; }, Ending::kNoAnswer},
+      {"checked list cut", [](auto& k) { k.cutLine = 7; }, Ending::kNoAnswer},
       {"restart then silence",
        [](auto& k) {
          k.damagedLine = 3;
          k.silentAfterLines = 6;
        },
-       kReadStopped},
+       Ending::kNoAnswer},
       {"every line refused three times",
        [](auto& k) {
          k.wrongCheckLine = 0;
          k.wrongCheckSends = 3;
        },
-       kReadStopped,
+       Ending::kStopped,
        EarlyEnd::kThese,
        {kThreeLines[0]}},
-      {"empty checked list", [](auto&) {}, kReadStopped, EarlyEnd::kNone},
-      {"empty plain list", [](auto& k) { k.checkedExchange = false; }, kReadStopped,
+      {"empty checked list", [](auto&) {}, Ending::kStopped, EarlyEnd::kNone},
+      {"empty plain list", [](auto& k) { k.checkedExchange = false; }, Ending::kStopped,
        EarlyEnd::kNone},
   };
   for (const EarlyEnd& c : cases) {
@@ -319,7 +319,10 @@ TEST_F(ReadConfigurationTest, ReadThatEndsEarlyLeavesASavedFileByteForByte) {
     WriteConfigFile(kSavedBefore);
     host.SetBoxHandler([](const MessageBoxRequest&) { return BoxAnswer::kOk; });
 
-    EXPECT_EQ(ReadConfiguration(run), c.result);
+    Outcome outcome = ReadConfiguration(run);
+    EXPECT_EQ(outcome.ending, c.ending);
+    // However a read fails, the page asks the one question.
+    EXPECT_EQ(outcome.question, kProblemReadingConfiguration);
 
     EXPECT_EQ(FileText(), kSavedBefore);
     EXPECT_EQ(FileNamesIn(dir.Path()), OnlyTheFile());
@@ -363,7 +366,7 @@ TEST_F(ReadConfigurationTest, CancelAtAnyPointLeavesASavedFileByteForByte) {
       return BoxAnswer::kOk;
     });
 
-    EXPECT_EQ(ReadConfiguration(run), kReadStopped);
+    EXPECT_EQ(ReadConfiguration(run).ending, Ending::kCancelled);
 
     EXPECT_EQ(FileText(), kSavedBefore);
     EXPECT_EQ(FileNamesIn(dir.Path()), OnlyTheFile());
@@ -383,14 +386,14 @@ TEST_F(ReadConfigurationTest, CompletedReadKeepsTheEarlierFileUnderTheNextNumber
   const std::string unitList = AsFile(UnitLines());
   WriteConfigFile(kSavedBefore);
 
-  EXPECT_EQ(ReadConfiguration(run), kReadDone);
+  EXPECT_EQ(ReadConfiguration(run).ending, Ending::kDone);
   EXPECT_EQ(FileText(), unitList);
   EXPECT_EQ(test::ReadFile(configPath + ".1"), kSavedBefore);
   EXPECT_EQ(LogCount("Earlier configuration kept as " + configPath + ".1\r\n"), 1);
 
   SetUnitLines(kThreeLines);
   ConfigurationFileChange change;
-  EXPECT_EQ(ReadConfiguration(run, change), kReadDone);
+  EXPECT_EQ(ReadConfiguration(run, change).ending, Ending::kDone);
   EXPECT_TRUE(change.replaced);
   EXPECT_EQ(change.keptAs, configPath + ".2");
   EXPECT_EQ(FileText(), AsFile(kThreeLines));
@@ -403,7 +406,7 @@ TEST_F(ReadConfigurationTest, CompletedReadKeepsTheEarlierFileUnderTheNextNumber
 TEST_F(ReadConfigurationTest, FolderInPlaceOfTheFileIsNeitherReadIntoNorReplaced) {
   StartConfiguredUnit();
   std::filesystem::create_directory(configPath);
-  EXPECT_EQ(ReadConfiguration(run), kReadFileError);
+  EXPECT_EQ(ReadConfiguration(run).ending, Ending::kStopped);
   EXPECT_EQ(LogCount("strerror says open error: Is a directory\n"), 1);
   EXPECT_TRUE(std::filesystem::is_directory(configPath));
   EXPECT_EQ(FileNamesIn(dir.Path()), OnlyTheFile());
@@ -458,7 +461,7 @@ TEST_F(ScriptedReadTest, GarbageAndEndlessLinesFromTheUnitEndInARestart) {
     host.ClearShownBoxes();
     host.AnswerNextBox(BoxAnswer::kOk);
 
-    EXPECT_EQ(ReadConfiguration(run), kReadDone);
+    EXPECT_EQ(ReadConfiguration(run).ending, Ending::kDone);
 
     ASSERT_EQ(host.ShownBoxes().size(), 1u);
     EXPECT_EQ(host.ShownBoxes()[0].text, c.box);
@@ -471,7 +474,7 @@ TEST_F(ScriptedReadTest, CheckedLineTooShortForACheckCharacterFailsItsCheck) {
   StartScriptedUnit("RX", "OK\r\nABC\r\nNO\r\n\r\n");
 
   // Nothing stored: a failed read.
-  EXPECT_EQ(ReadConfiguration(run), kReadStopped);
+  EXPECT_EQ(ReadConfiguration(run).ending, Ending::kStopped);
   host.RunFor(100);
 
   EXPECT_EQ(Received("ERROR line invalid"), 1);
@@ -483,7 +486,7 @@ TEST_F(ScriptedReadTest, CheckedLineTooShortForACheckCharacterFailsItsCheck) {
 
 TEST_F(ScriptedReadTest, ShortLinesThatKeepTheDistanceRulesAreStored) {
   StartScriptedUnit("RP", "ABC\r\nx12345678\r\n\r\n", [](auto& k) { k.checkedExchange = false; });
-  EXPECT_EQ(ReadConfiguration(run), kReadDone);
+  EXPECT_EQ(ReadConfiguration(run).ending, Ending::kDone);
   EXPECT_EQ(FileText(), "ABC\r\nx12345678\r\n");
 }
 

@@ -101,13 +101,13 @@ class SavedConfigurationTest : public test::ConfigurationTest {
   }
   // A first attempt up to its flash write: the list saved and the restore recorded.
   void FirstAttemptUpToTheFlashWrite() {
-    ASSERT_EQ(saved.SaveBeforeUpload(run), SaveResult::kSaved);
+    ASSERT_EQ(saved.SaveBeforeUpload(run).ending, Ending::kDone);
     ASSERT_EQ(saved.RecordBeforeFlashWrite(run, "RV4410_v2.hex"), "");
     ASSERT_TRUE(PendingRestoreExists(configPath));
   }
   // The restore, as the program upload runs it: the list, then the unit's answer.
   void Restore() {
-    ASSERT_EQ(saved.RestoreAfterUpload(run), kWriteSent);
+    ASSERT_EQ(saved.RestoreAfterUpload(run).ending, Ending::kDone);
     ReplyBuffer reply{};
     ASSERT_GT(ReceiveLine(run, reply.data(), 5000), 0);
     EXPECT_STREQ(reply.data(), "OK");
@@ -145,10 +145,10 @@ TEST_F(SavedConfigurationTest, FlashWriteIsPrecededByARecordThatTheRestoreClears
 }
 
 TEST_F(SavedConfigurationTest, RetryWithoutAFlashWriteTakesTheListTheUnitHoldsNow) {
-  ASSERT_EQ(saved.SaveBeforeUpload(run), SaveResult::kSaved);
+  ASSERT_EQ(saved.SaveBeforeUpload(run).ending, Ending::kDone);
   // "Try again?" before any flash write: whatever unit is attached holds its own list.
   SetUnitLines(kOtherUnit);
-  ASSERT_EQ(saved.SaveBeforeUpload(run), SaveResult::kSaved);
+  ASSERT_EQ(saved.SaveBeforeUpload(run).ending, Ending::kDone);
   EXPECT_EQ(saved.RestorePath(), configPath);
   EXPECT_EQ(FileText(), AsFile(kOtherUnit));
   EXPECT_EQ(ReadFile(configPath + ".1"), AsFile(kBefore));
@@ -166,7 +166,7 @@ TEST_F(SavedConfigurationTest,
     std::vector<std::string> unitNow;
     bool identificationChanged;
     std::optional<BoxAnswer> answer;  // to the question, when it is asked
-    SaveResult result;
+    Ending result;
     std::vector<std::string> restored;  // what the unit holds after the restore
     std::string fileAfter;              // the configuration file's text
     bool recordStays;
@@ -176,7 +176,7 @@ TEST_F(SavedConfigurationTest,
        kHalfWritten,
        true,
        {},
-       SaveResult::kSaved,
+       Ending::kDone,
        kBefore,
        AsFile(kBefore),
        true},
@@ -184,7 +184,7 @@ TEST_F(SavedConfigurationTest,
        kErased,
        false,
        {},
-       SaveResult::kSaved,
+       Ending::kDone,
        kBefore,
        AsFile(kBefore),
        true},
@@ -192,19 +192,19 @@ TEST_F(SavedConfigurationTest,
        kOtherUnit,
        false,
        {},
-       SaveResult::kStopped,
+       Ending::kStopped,
        {},
        AsFile(kBefore),
        true},
-      {"erased, identification changed: saved", kErased, true, BoxAnswer::kYes, SaveResult::kSaved,
+      {"erased, identification changed: saved", kErased, true, BoxAnswer::kYes, Ending::kDone,
        kBefore, AsFile(kBefore), true},
       {"no serial to compare: the unit's own", kOtherWithoutSerial, false, BoxAnswer::kNo,
-       SaveResult::kSaved, kOtherWithoutSerial, AsFile(kOtherWithoutSerial), false},
+       Ending::kDone, kOtherWithoutSerial, AsFile(kOtherWithoutSerial), false},
       {"no serial to compare: stop",
        kOtherWithoutSerial,
        false,
        BoxAnswer::kCancel,
-       SaveResult::kStopped,
+       Ending::kStopped,
        {},
        AsFile(kBefore),
        true},
@@ -223,11 +223,11 @@ TEST_F(SavedConfigurationTest,
     SetUnitLines(c.unitNow);
     if (c.identificationChanged) run.unitInfo.bytes[20] = 0x43;
     if (c.answer) host.AnswerNextBox(*c.answer);
-    if (c.result == SaveResult::kStopped && !c.answer) host.AnswerNextBox(BoxAnswer::kOk);
+    if (c.result == Ending::kStopped && !c.answer) host.AnswerNextBox(BoxAnswer::kOk);
     const int writesBefore = Received("WX");
-    ASSERT_EQ(saved.SaveBeforeUpload(run), c.result);
+    ASSERT_EQ(saved.SaveBeforeUpload(run).ending, c.result);
 
-    EXPECT_EQ(host.ShownBoxes().size(), c.answer || c.result == SaveResult::kStopped ? 1u : 0u);
+    EXPECT_EQ(host.ShownBoxes().size(), c.answer || c.result == Ending::kStopped ? 1u : 0u);
     if (c.answer) {
       EXPECT_EQ(host.ShownBoxes()[0].buttons, BoxButtons::kYesNoCancel);
       EXPECT_EQ(host.ShownBoxes()[0].caption, "Note");
@@ -235,7 +235,7 @@ TEST_F(SavedConfigurationTest,
     }
     EXPECT_EQ(FileText(), c.fileAfter);
     EXPECT_EQ(PendingRestoreExists(configPath), c.recordStays);
-    if (c.result == SaveResult::kSaved) {
+    if (c.result == Ending::kDone) {
       ASSERT_EQ(saved.RecordBeforeFlashWrite(run, "RV4410_v2.hex"), "");
       SetUnitLines(kErased);
       Restore();
@@ -253,7 +253,7 @@ TEST_F(SavedConfigurationTest, AnotherUnitIsToldAndItsListIsNotKept) {
   FirstAttemptUpToTheFlashWrite();
   SetUnitLines(kOtherUnit);
   host.AnswerNextBox(BoxAnswer::kOk);
-  EXPECT_EQ(saved.SaveBeforeUpload(run), SaveResult::kStopped);
+  EXPECT_EQ(saved.SaveBeforeUpload(run).ending, Ending::kStopped);
   ASSERT_EQ(host.ShownBoxes().size(), 1u);
   EXPECT_EQ(host.ShownBoxes()[0].caption, "Error");
   EXPECT_EQ(host.ShownBoxes()[0].text,
@@ -268,7 +268,7 @@ TEST_F(SavedConfigurationTest, AnotherUnitIsToldAndItsListIsNotKept) {
 TEST_F(SavedConfigurationTest, ListJustReadIsKeptBesideWhenTheSavedOneGoesBack) {
   FirstAttemptUpToTheFlashWrite();
   SetUnitLines(kHalfWritten);
-  ASSERT_EQ(saved.SaveBeforeUpload(run), SaveResult::kSaved);
+  ASSERT_EQ(saved.SaveBeforeUpload(run).ending, Ending::kDone);
   EXPECT_EQ(FileText(), AsFile(kBefore));
   EXPECT_EQ(ReadFile(configPath + ".1"), AsFile(kHalfWritten));
   EXPECT_EQ(LogCount("The configuration saved in " + configPath +
@@ -284,7 +284,7 @@ TEST_F(SavedConfigurationTest, RecordLeftByAnEarlierRunIsToldAndRestored) {
   SavedConfiguration next;
   SetUnitLines(kErased);
   host.AnswerNextBox(BoxAnswer::kOk);
-  ASSERT_EQ(next.SaveBeforeUpload(run), SaveResult::kSaved);
+  ASSERT_EQ(next.SaveBeforeUpload(run).ending, Ending::kDone);
   ASSERT_EQ(host.ShownBoxes().size(), 1u);
   EXPECT_EQ(host.ShownBoxes()[0].caption, "Note");
   EXPECT_EQ(host.ShownBoxes()[0].icon, BoxIcon::kInformation);
@@ -293,7 +293,7 @@ TEST_F(SavedConfigurationTest, RecordLeftByAnEarlierRunIsToldAndRestored) {
   EXPECT_EQ(next.RestorePath(), configPath);
   EXPECT_EQ(FileText(), AsFile(kBefore));
   ASSERT_EQ(next.RecordBeforeFlashWrite(run, "RV4410_v2.hex"), "");
-  ASSERT_EQ(next.RestoreAfterUpload(run), kWriteSent);
+  ASSERT_EQ(next.RestoreAfterUpload(run).ending, Ending::kDone);
   host.RunFor(200);
   EXPECT_EQ(UnitLines(), kBefore);
   EXPECT_EQ(exchange->CompletedWrites(), 1);
@@ -303,7 +303,7 @@ TEST_F(SavedConfigurationTest, ReadIntoAFileWithARestorePendingKeepsTheList) {
   FirstAttemptUpToTheFlashWrite();
   SetUnitLines(kOtherUnit);
   host.AnswerNextBox(BoxAnswer::kOk);
-  EXPECT_EQ(ReadConfiguration(run), kReadFileError);
+  EXPECT_EQ(ReadConfiguration(run).ending, Ending::kStopped);
   EXPECT_EQ(FileText(), AsFile(kBefore));
   EXPECT_EQ(BoxTexts(),
             std::vector<std::string>{FormatText(kPendingRestoreKeptFormat, configPath.c_str())});
@@ -315,19 +315,19 @@ TEST_F(SavedConfigurationTest, RecordWhoseListWasChangedOrIsDamagedStopsTheUploa
   FirstAttemptUpToTheFlashWrite();
   WriteConfigFile(AsFile(kOtherUnit));
   host.AnswerNextBox(BoxAnswer::kOk);
-  EXPECT_EQ(saved.SaveBeforeUpload(run), SaveResult::kStopped);
+  EXPECT_EQ(saved.SaveBeforeUpload(run).ending, Ending::kStopped);
   EXPECT_NE(BoxTexts().back().find("no longer holds it (it was changed since)"), std::string::npos);
 
   WriteFile(RecordPath(), "RV4410 configuration restore pending\r\nlength=x\r\n");
   host.AnswerNextBox(BoxAnswer::kOk);
-  EXPECT_EQ(saved.SaveBeforeUpload(run), SaveResult::kStopped);
+  EXPECT_EQ(saved.SaveBeforeUpload(run).ending, Ending::kStopped);
   EXPECT_NE(BoxTexts().back().find("cannot be used (a line of it is damaged)"), std::string::npos);
   // No read at all: the unit heard nothing but the first attempt's.
   EXPECT_EQ(Received("RX"), 1);
 }
 
 TEST_F(SavedConfigurationTest, FileReplacedByAnotherRunAfterTheSaveStopsBeforeTheFlashWrite) {
-  ASSERT_EQ(saved.SaveBeforeUpload(run), SaveResult::kSaved);
+  ASSERT_EQ(saved.SaveBeforeUpload(run).ending, Ending::kDone);
   WriteConfigFile(AsFile(kOtherUnit));
   std::string question = saved.RecordBeforeFlashWrite(run, "RV4410_v2.hex");
   EXPECT_EQ(question, FormatText(kRecordFailedFormat, configPath.c_str(), kReplacedByAnotherRun));
@@ -338,14 +338,14 @@ TEST_F(SavedConfigurationTest, EmptyListIsTheUnitsAnswerAndNeverReplacesTheFile)
   WriteConfigFile(AsFile(kOtherUnit));
   SetUnitLines({});
   host.AnswerNextBox(BoxAnswer::kNo);
-  EXPECT_EQ(saved.SaveBeforeUpload(run), SaveResult::kStopped);
+  EXPECT_EQ(saved.SaveBeforeUpload(run).ending, Ending::kStopped);
   ASSERT_EQ(BoxTexts(), std::vector<std::string>{kNoConfigurationQuestion});
   EXPECT_EQ(host.ShownBoxes()[0].buttons, BoxButtons::kYesNo);
   EXPECT_EQ(host.ShownBoxes()[0].caption, "Note");
   EXPECT_EQ(LogCount(std::string("Note: ") + kNoConfigurationQuestion + " -> No"), 1);
 
   host.AnswerNextBox(BoxAnswer::kYes);
-  EXPECT_EQ(saved.SaveBeforeUpload(run), SaveResult::kSaved);
+  EXPECT_EQ(saved.SaveBeforeUpload(run).ending, Ending::kDone);
   EXPECT_TRUE(saved.HasSaved());
   EXPECT_EQ(saved.RecordBeforeFlashWrite(run, "RV4410_v2.hex"), "");
   EXPECT_FALSE(PendingRestoreExists(configPath));
@@ -368,18 +368,19 @@ TEST_F(SavedConfigurationTest, ListWhoseEveryLineFailedItsCheckIsAFailedRead) {
     k.wrongCheckSends = 3;
   });
   SetUnitLines({kBefore[0]});
-  EXPECT_EQ(saved.SaveBeforeUpload(run), SaveResult::kReadFailed);
+  // A failed read: the page asks as after any read that failed.
+  EXPECT_EQ(saved.SaveBeforeUpload(run).question, kProblemReadingConfiguration);
   EXPECT_EQ(FileText(), AsFile(kBefore));
 }
 
 TEST_F(SavedConfigurationTest, RestoreWithoutASaveOfThisUnitSendsNothing) {
-  ASSERT_EQ(saved.SaveBeforeUpload(run), SaveResult::kSaved);
+  ASSERT_EQ(saved.SaveBeforeUpload(run).ending, Ending::kDone);
   saved.BeginUnit();
   host.RunFor(200);
   const std::size_t commands = UnitCommands().size();
   host.AnswerNextBox(BoxAnswer::kOk);
 
-  EXPECT_EQ(saved.RestoreAfterUpload(run), kWriteFileError);
+  EXPECT_EQ(saved.RestoreAfterUpload(run).ending, Ending::kFileRefused);
 
   host.RunFor(200);
   EXPECT_EQ(UnitCommands().size(), commands);

@@ -20,8 +20,8 @@ using test::FailingFileIo;
 class WriteConfigurationTest : public test::ConfigurationTest {
  protected:
   // Writes the file and lets the unit take everything that was sent.
-  int Write() {
-    int result = WriteConfiguration(run);
+  Outcome Write() {
+    Outcome result = WriteConfiguration(run);
     host.RunFor(200);
     return result;
   }
@@ -47,7 +47,7 @@ TEST_F(WriteConfigurationTest, LinesWithinLimitsGoOutUnchangedWithoutABox) {
                                     "Swap Reason     0xFFFFFFFF", "LCD Vpos        0x000000FF"};
   WriteConfigFile(AsFile(lines));
 
-  EXPECT_EQ(Write(), kWriteSent);
+  EXPECT_EQ(Write().ending, Ending::kDone);
 
   std::vector<std::string> expected;
   for (const std::string& line : lines) expected.push_back(Checked(line));
@@ -66,7 +66,7 @@ TEST_F(WriteConfigurationTest, ValueOutsideItsLimitsIsSentAsTheMinimumAndTheFile
   host.AnswerNextBox(BoxAnswer::kOk);
   host.AnswerNextBox(BoxAnswer::kOk);
 
-  EXPECT_EQ(Write(), kWriteSent);
+  EXPECT_EQ(Write().ending, Ending::kDone);
 
   ASSERT_EQ(host.ShownBoxes().size(), 2u);
   EXPECT_EQ(host.ShownBoxes()[0].text, "DG Select       value 9 \nbeing changed to 0");
@@ -87,7 +87,7 @@ TEST_F(WriteConfigurationTest, UnknownNameIsSentAfterOneBoxShortLinesWithout) {
   WriteConfigFile(AsFile({newer, "ABC", kHdg}));
   host.AnswerNextBox(BoxAnswer::kOk);
 
-  EXPECT_EQ(Write(), kWriteSent);
+  EXPECT_EQ(Write().ending, Ending::kDone);
 
   ASSERT_EQ(host.ShownBoxes().size(), 1u);
   EXPECT_EQ(host.ShownBoxes()[0].text, newer);
@@ -99,13 +99,13 @@ TEST_F(WriteConfigurationTest, UnknownNameIsSentAfterOneBoxShortLinesWithout) {
 TEST_F(WriteConfigurationTest, EmptyLineIsSentPlainAndChecked) {
   StartConfiguredUnit([](auto& k) { k.checkedExchange = false; });
   WriteConfigFile(AsFile({kHdg, "", kHdg}));
-  EXPECT_EQ(Write(), kWriteSent);
+  EXPECT_EQ(Write().ending, Ending::kDone);
   // In the plain exchange it reads as the end of the list.
   EXPECT_EQ(SentAfter("WP"), (std::vector<std::string>{kHdg, "", kHdg, ""}));
 
   StartConfiguredUnit();
   WriteConfigFile(AsFile({kHdg, "", kHdg}));
-  EXPECT_EQ(Write(), kWriteSent);
+  EXPECT_EQ(Write().ending, Ending::kDone);
   EXPECT_EQ(SentAfter("WX"), (std::vector<std::string>{Checked(kHdg), " 0", Checked(kHdg), ""}));
   EXPECT_TRUE(host.ShownBoxes().empty());
 }
@@ -116,7 +116,7 @@ TEST_F(WriteConfigurationTest, LineOfTheWrongFormIsDroppedNamingTheCharacter) {
   host.AnswerNextBox(BoxAnswer::kOk);
   host.AnswerNextBox(BoxAnswer::kOk);
 
-  EXPECT_EQ(Write(), kWriteSent);
+  EXPECT_EQ(Write().ending, Ending::kDone);
 
   ASSERT_EQ(host.ShownBoxes().size(), 2u);
   const std::string tab =
@@ -135,7 +135,7 @@ TEST_F(WriteConfigurationTest, SilentUnitGetsEveryLineFiveTimes) {
   StartConfiguredUnit([](auto& k) { k.neverAckWrites = true; });
   WriteConfigFile(AsFile({kHdg, kDgSelect9.substr(0, 16) + "0x00000001"}));
 
-  EXPECT_EQ(Write(), kWriteSent);
+  EXPECT_EQ(Write().ending, Ending::kDone);
 
   EXPECT_EQ(Received(Checked(kHdg)), 5);
   EXPECT_EQ(Received(Checked("DG Select       0x00000001")), 5);
@@ -144,13 +144,33 @@ TEST_F(WriteConfigurationTest, SilentUnitGetsEveryLineFiveTimes) {
   EXPECT_EQ(UnitCommands().back(), "");
 }
 
+// A signal to the command line while the lines go out: the rest of the file
+// is not worked through, nor the list closed, in either exchange.
+TEST_F(WriteConfigurationTest, AStopBetweenTwoLinesEndsTheWriteThere) {
+  for (bool checked : {false, true}) {
+    SCOPED_TRACE(checked ? "checked" : "plain");
+    StartConfiguredUnit([checked](auto& k) { k.checkedExchange = checked; });
+    WriteConfigFile(AsFile({kHdg, kHdg, kHdg, kHdg, kHdg, kHdg}));
+    host.StopAfterChecks(3);
+    EXPECT_EQ(Write().ending, Ending::kCancelled);
+    EXPECT_TRUE(run.CancelRequested);
+    // A look before each line; the offer may take one.
+    int sent = Received(checked ? Checked(kHdg) : kHdg);
+    EXPECT_GE(sent, 2);
+    EXPECT_LE(sent, 3);
+    EXPECT_EQ(exchange->CompletedWrites(), 0);
+    run.CancelRequested = false;
+    host.StopAfterChecks(-1);
+  }
+}
+
 TEST_F(WriteConfigurationTest, RepetitionsAreCountedOverAllLines) {
   // The first line needs three sends; the next has two repetitions left.
   StartConfiguredUnit([](auto& k) { k.unansweredWriteSends = {1, 2, 4, 5, 6}; });
   const std::string second = "CRS             0x0000005B";
   WriteConfigFile(AsFile({kHdg, second, kHdg}));
 
-  EXPECT_EQ(Write(), kWriteSent);
+  EXPECT_EQ(Write().ending, Ending::kDone);
 
   EXPECT_EQ(Received(Checked(kHdg)), 3 + 1);
   EXPECT_EQ(Received(Checked(second)), 3);
@@ -161,7 +181,7 @@ TEST_F(WriteConfigurationTest, ListEndsWithAnEmptyLineAlsoAfterADroppedLine) {
   StartConfiguredUnit();
   WriteConfigFile(AsFile({kHdg, "HDG.", "A_B"}));
   host.SetBoxHandler([](const MessageBoxRequest&) { return BoxAnswer::kOk; });
-  EXPECT_EQ(Write(), kWriteSent);
+  EXPECT_EQ(Write().ending, Ending::kDone);
   EXPECT_EQ(SentAfter("WX"), (std::vector<std::string>{Checked(kHdg), ""}));
   EXPECT_EQ(exchange->CompletedWrites(), 1);
 }
@@ -171,7 +191,7 @@ TEST_F(WriteConfigurationTest, OtherFileThanTheSettingsOneIsSent) {
   WriteConfigFile(AsFile({kHdg}));
   const std::string other = dir.File("param.dat.1");
   test::WriteFile(other, AsFile({kDgSelect9.substr(0, 16) + "0x00000001"}));
-  EXPECT_EQ(WriteConfiguration(run, other), kWriteSent);
+  EXPECT_EQ(WriteConfiguration(run, other).ending, Ending::kDone);
   host.RunFor(200);
   EXPECT_EQ(exchange->WrittenLines(), (std::vector<std::string>{"DG Select       0x00000001"}));
 }
@@ -179,7 +199,7 @@ TEST_F(WriteConfigurationTest, OtherFileThanTheSettingsOneIsSent) {
 TEST_F(WriteConfigurationTest, LastLineWithoutNewlineIsSentWhole) {
   StartConfiguredUnit([](auto& k) { k.checkedExchange = false; });
   WriteConfigFile(kHdg + "\n" + kHdg);
-  EXPECT_EQ(Write(), kWriteSent);
+  EXPECT_EQ(Write().ending, Ending::kDone);
   EXPECT_EQ(SentAfter("WP"), (std::vector<std::string>{kHdg, kHdg, ""}));
   EXPECT_TRUE(host.ShownBoxes().empty());
 }
@@ -189,7 +209,7 @@ TEST_F(WriteConfigurationTest, FileThatCannotBeOpenedSendsNothing) {
   run.settings.configFile = dir.File("gone/param.dat");
   host.AnswerNextBox(BoxAnswer::kOk);
 
-  EXPECT_EQ(Write(), kWriteFileError);
+  EXPECT_EQ(Write().ending, Ending::kFileRefused);
 
   EXPECT_TRUE(UnitCommands().empty());
   ASSERT_EQ(host.ShownBoxes().size(), 1u);
@@ -209,7 +229,7 @@ TEST_F(WriteConfigurationTest, MalformedFilesAreDroppedLineByLineWithClearMessag
                   kHdg + "\n");
   host.SetBoxHandler([](const MessageBoxRequest&) { return BoxAnswer::kOk; });
 
-  EXPECT_EQ(Write(), kWriteSent);
+  EXPECT_EQ(Write().ending, Ending::kDone);
 
   ASSERT_EQ(host.ShownBoxes().size(), 3u);
   EXPECT_EQ(host.ShownBoxes()[0].text,
@@ -269,7 +289,7 @@ TEST_F(WriteConfigurationTest, FileThatCannotBeUsedWholeGetsOneBoxAndNothingIsSe
                              "\n\nNothing was sent to the unit.";
     const int logged = LogCount(text + "\n");
 
-    EXPECT_EQ(Write(), kWriteFileError);
+    EXPECT_EQ(Write().ending, Ending::kFileRefused);
 
     EXPECT_TRUE(UnitCommands().empty());
     ASSERT_EQ(host.ShownBoxes().size(), 1u);
@@ -288,7 +308,8 @@ TEST_F(WriteConfigurationTest, FileFailingAfterItsCheckEndsTheListAndSaysSo) {
   FailingFileIo failing(FailingFileIo::kNever, 5 * 28 + 3 * 28 + 4);
   host.AnswerNextBox(BoxAnswer::kOk);
 
-  EXPECT_EQ(Write(), kWriteSent);
+  // The list went short: what follows goes on, the run has failed.
+  EXPECT_EQ(Write().ending, Ending::kIncomplete);
 
   EXPECT_EQ(SentAfter("WP"), (std::vector<std::string>{kHdg, kHdg, kHdg, ""}));
   ASSERT_EQ(host.ShownBoxes().size(), 1u);

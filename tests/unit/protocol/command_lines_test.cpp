@@ -245,7 +245,7 @@ class WaitForOkTest : public VirtualUnitTest {};
 TEST_F(WaitForOkTest, UnitAtTheCurrentSpeedAnswersTheFirstAttemptWithoutBreak) {
   StartUnit();
   OpenPort();
-  EXPECT_EQ(WaitForOk(run, 0), 0);
+  EXPECT_EQ(WaitForOk(run, HandshakeStart::kPlain).ending, Ending::kDone);
   EXPECT_EQ(unit->Attentions(), 1);
   EXPECT_EQ(unit->Breaks(), 0);
   EXPECT_EQ(host.Device().BreakCount(), 0);
@@ -254,7 +254,7 @@ TEST_F(WaitForOkTest, UnitAtTheCurrentSpeedAnswersTheFirstAttemptWithoutBreak) {
 TEST_F(WaitForOkTest, WithBreakTheFirstAttemptStartsWithABreak) {
   StartUnit();
   OpenPort();
-  EXPECT_EQ(WaitForOk(run, 1), 0);
+  EXPECT_EQ(WaitForOk(run, HandshakeStart::kWithBreak).ending, Ending::kDone);
   EXPECT_EQ(unit->Breaks(), 1);
   EXPECT_EQ(unit->Attentions(), 1);
 }
@@ -262,7 +262,7 @@ TEST_F(WaitForOkTest, WithBreakTheFirstAttemptStartsWithABreak) {
 TEST_F(WaitForOkTest, UnitOnlyAt1200IsFoundOnTheSixthOrSeventhAttempt) {
   StartUnit({.speed = 1200});
   OpenPort();
-  EXPECT_EQ(WaitForOk(run, 0), 0);
+  EXPECT_EQ(WaitForOk(run, HandshakeStart::kPlain).ending, Ending::kDone);
   // Five cancel characters per attempt; attempts at 9600 reach the unit garbled.
   std::size_t attempts =
       (unit->GarbledBytes() + 5 * static_cast<std::size_t>(unit->Attentions())) / 5;
@@ -280,7 +280,7 @@ TEST_F(WaitForOkTest, SilentUnitKeepsTryingUntilCancelled) {
     run.CancelRequested = true;
     SerialClose(run.link);
   });
-  EXPECT_EQ(WaitForOk(run, 0), 1);
+  EXPECT_EQ(WaitForOk(run, HandshakeStart::kPlain).ending, Ending::kCancelled);
   EXPECT_GE(host.TickCount(), 5000);
   EXPECT_LE(host.TickCount(), 5000 + 150);
   // The speed search came by 1200 and 9600 more than once in five seconds.
@@ -295,7 +295,7 @@ TEST_F(WaitForOkTest, FailedReopenLeavesNoPortAndTheAttemptsGoOnWithoutSpinning)
   host.Device().SetBaudRejected(1200, true);
   host.Device().SetBaudRejected(9600, true);
   host.At(3000, [this] { run.CancelRequested = true; });
-  EXPECT_EQ(WaitForOk(run, 0), 1);
+  EXPECT_EQ(WaitForOk(run, HandshakeStart::kPlain).ending, Ending::kCancelled);
   EXPECT_FALSE(run.link.open);
   EXPECT_GE(host.TickCount(), 3000);
 }
@@ -316,27 +316,39 @@ TEST_F(WaitForOkTest, ADeviceThatWentAwayIsNotReplacedByTheNextAtItsPath) {
       device.ReplaceDevice("COM1");
     });
     host.At(start + 5000, [this] { run.CancelRequested = true; });
-    host.AnswerNextBox(BoxAnswer::kOk);
-    EXPECT_EQ(WaitForOk(run, 0), 1);
+    Outcome outcome = WaitForOk(run, HandshakeStart::kPlain);
+    EXPECT_EQ(outcome.ending, Ending::kLineGone);
     EXPECT_FALSE(run.CancelRequested);
     EXPECT_LT(host.TickCount(), start + 1000);
     EXPECT_FALSE(device.IsOpen());
     EXPECT_EQ(device.OpenedBauds().back(), 9600);
-    std::string text = FormatText(kLineWentAwayFormat, "COM1");
-    ASSERT_EQ(host.ShownBoxes().size(), 1u);
-    EXPECT_EQ(host.ShownBoxes()[0].text, text);
-    EXPECT_EQ(host.ShownBoxes()[0].caption, "Error");
-    EXPECT_NE(LogText().find(text), std::string::npos);
+    // The words for the log and the question a silent unit gets; the page shows them.
+    EXPECT_EQ(outcome.message, FormatText(kLineWentAwayFormat, "COM1"));
+    EXPECT_EQ(outcome.question, kOperationTimedOut);
+    EXPECT_TRUE(host.ShownBoxes().empty());
     // Starting again takes the device that is there now.
     EXPECT_EQ(SerialOpen(run.link), 1);
     EXPECT_FALSE(SerialLineGone(run.link));
   }
 }
 
+TEST_F(WaitForOkTest, TheRunsWaitLimitEndsASilentHandshakeNamingItsStep) {
+  StartUnit({.silent = true});
+  OpenPort();
+  run.waitLimitMs = 3000;
+  std::int64_t start = host.TickCount();
+  Outcome outcome = WaitForOk(run, HandshakeStart::kWithBreak, "the step");
+  EXPECT_EQ(outcome.ending, Ending::kNoAnswer);
+  EXPECT_EQ(outcome.message, "No answer from the unit within 3 s: the step");
+  EXPECT_EQ(outcome.question, kOperationTimedOut);
+  EXPECT_GE(host.TickCount(), start + 3000);
+  EXPECT_LT(host.TickCount(), start + 3300);
+}
+
 TEST_F(WaitForOkTest, SlowUnitIsStillFound) {
   StartUnit({.replyDelayUs = 60'000});
   OpenPort();
-  EXPECT_EQ(WaitForOk(run, 0), 0);
+  EXPECT_EQ(WaitForOk(run, HandshakeStart::kPlain).ending, Ending::kDone);
 }
 
 TEST_F(WaitForOkTest, OnlyCapitalOkCounts) {
@@ -349,7 +361,7 @@ TEST_F(WaitForOkTest, OnlyCapitalOkCounts) {
   talker.SendAt(160'000, "O\r\n");
   talker.SendAt(260'000, "OKAY then\r\n");
   talker.MutableKnobs().silent = true;
-  EXPECT_EQ(WaitForOk(run, 0), 0);
+  EXPECT_EQ(WaitForOk(run, HandshakeStart::kPlain).ending, Ending::kDone);
   EXPECT_GE(host.TickCount(), 260);
   EXPECT_LT(host.TickCount(), 400);
 }
@@ -360,74 +372,59 @@ class CheckReplyTest : public VirtualUnitTest {
     StartUnit();
     OpenPort();
   }
-  // Records whether the port was still open when each box was shown.
   void AnswerWith(std::vector<BoxAnswer> answers) {
-    host.SetBoxHandler([this, answers, i = std::size_t{0}](const MessageBoxRequest&) mutable {
-      portOpenAtBox.push_back(run.link.open);
+    host.SetBoxHandler([answers, i = std::size_t{0}](const MessageBoxRequest&) mutable {
       return i < answers.size() ? answers[i++] : BoxAnswer::kOk;
     });
   }
-  std::vector<bool> portOpenAtBox;
 };
 
 TEST_F(CheckReplyTest, MatchingReplyIsLoggedAndAccepted) {
-  EXPECT_EQ(CheckReply(run, "OK done", 7, "OK", kUnitRepliedError), 0);
+  EXPECT_TRUE(CheckReply(run, "OK done", 7, "OK", kUnitRepliedError).Done());
   EXPECT_NE(LogText().find("Unit sent 'OK done'\r\n\n"), std::string::npos);
   EXPECT_TRUE(host.ShownBoxes().empty());
-  EXPECT_FALSE(page.ended);
   EXPECT_TRUE(run.link.open);
 }
 
-TEST_F(CheckReplyTest, TimeoutAnsweredNoEndsThePageWithZeroAndOneBox) {
-  AnswerWith({BoxAnswer::kNo});
-  EXPECT_EQ(CheckReply(run, "", -1, "OK", kUnitRepliedError), 1);
-  ASSERT_EQ(host.ShownBoxes().size(), 1u);
+// CheckReply says what the page asks; it asks nothing, closes nothing.
+TEST_F(CheckReplyTest, TimeoutAsksOperationTimedOutAndWrongReplyTheCallersQuestion) {
+  Outcome silent = CheckReply(run, "", -1, "OK", kUnitRepliedError);
+  EXPECT_EQ(silent.ending, Ending::kNoAnswer);
+  EXPECT_EQ(silent.reaction, PageReaction::kAsks);
+  EXPECT_EQ(silent.question, "Operation timed out\nTry again?");
+  EXPECT_EQ(LogText().find("Unit sent"), std::string::npos);
+
+  Outcome wrong = CheckReply(run, "ERROR bad", 9, "OK", kUnitRepliedError);
+  EXPECT_EQ(wrong.ending, Ending::kUnitError);
+  EXPECT_EQ(wrong.reply, "ERROR bad");
+  EXPECT_EQ(wrong.question, "Unit replied with an error\nTry again?");
+  EXPECT_NE(LogText().find("Unit sent 'ERROR bad'\r\n\n"), std::string::npos);
+
+  EXPECT_TRUE(host.ShownBoxes().empty());
+  EXPECT_TRUE(run.link.open);
+}
+
+TEST_F(CheckReplyTest, OnlyTheFirstTwoCharactersAreCompared) {
+  EXPECT_TRUE(CheckReply(run, "OKAY", 4, "OK", kUnitRepliedError).Done());
+  EXPECT_EQ(CheckReply(run, "O", 1, "OK", kUnitRepliedError).ending, Ending::kUnitError);
+}
+
+TEST_F(CheckReplyTest, AskRetryReturnsTheAnswerAndYesShowsThePowerCycleNote) {
+  AnswerWith({BoxAnswer::kNo, BoxAnswer::kYes, BoxAnswer::kOk});
+  EXPECT_EQ(AskRetryAfterError(run, "Problem\nTry again?"), 0);
+  EXPECT_EQ(AskRetryAfterError(run, "Problem\nTry again?"), 1);
+  ASSERT_EQ(host.ShownBoxes().size(), 3u);
   const MessageBoxRequest& box = host.ShownBoxes()[0];
-  EXPECT_EQ(box.text, "Operation timed out\nTry again?");
   EXPECT_EQ(box.caption, "Error");
   EXPECT_EQ(box.icon, BoxIcon::kError);
   EXPECT_EQ(box.buttons, BoxButtons::kYesNo);
   EXPECT_EQ(box.owner, nullptr);
-  EXPECT_EQ(portOpenAtBox, std::vector<bool>{false});
-  EXPECT_TRUE(page.ended);
-  EXPECT_EQ(page.endResult, kPageLeave);
-  std::string log = LogText();
-  EXPECT_NE(log.find("Error:Operation timed out\nTry again?\n"), std::string::npos);
-  EXPECT_EQ(log.find("Unit sent"), std::string::npos);
-}
-
-TEST_F(CheckReplyTest, WrongReplyAnsweredYesShowsThePowerCycleNoteAndTriesAgain) {
-  AnswerWith({BoxAnswer::kYes, BoxAnswer::kOk});
-  EXPECT_EQ(CheckReply(run, "ERROR bad", 9, "OK", kUnitRepliedError), 1);
-  ASSERT_EQ(host.ShownBoxes().size(), 2u);
-  EXPECT_EQ(host.ShownBoxes()[0].text, "Unit replied with an error\nTry again?");
-  const MessageBoxRequest& note = host.ShownBoxes()[1];
+  const MessageBoxRequest& note = host.ShownBoxes()[2];
   EXPECT_EQ(note.text, "Please reset the unit by turning\nits power off then on...");
   EXPECT_EQ(note.caption, "Note");
   EXPECT_EQ(note.icon, BoxIcon::kInformation);
   EXPECT_EQ(note.buttons, BoxButtons::kOk);
-  EXPECT_EQ(portOpenAtBox, (std::vector<bool>{false, false}));
-  EXPECT_EQ(page.endResult, kPageTryAgain);
-  std::string log = LogText();
-  std::size_t sent = log.find("Unit sent 'ERROR bad'\r\n\n");
-  std::size_t error = log.find("Error:Unit replied with an error\nTry again?\n");
-  ASSERT_NE(sent, std::string::npos);
-  ASSERT_NE(error, std::string::npos);
-  EXPECT_LT(sent, error);
-}
-
-TEST_F(CheckReplyTest, OnlyTheFirstTwoCharactersAreCompared) {
-  EXPECT_EQ(CheckReply(run, "OKAY", 4, "OK", kUnitRepliedError), 0);
-  AnswerWith({BoxAnswer::kNo});
-  EXPECT_EQ(CheckReply(run, "O", 1, "OK", kUnitRepliedError), 1);
-  EXPECT_EQ(page.endResult, kPageLeave);
-}
-
-TEST_F(CheckReplyTest, AskRetryReturnsTheAnswer) {
-  AnswerWith({BoxAnswer::kNo, BoxAnswer::kYes, BoxAnswer::kOk});
-  EXPECT_EQ(AskRetryAfterError(run, "Problem\nTry again?"), 0);
-  EXPECT_EQ(AskRetryAfterError(run, "Problem\nTry again?"), 1);
-  EXPECT_EQ(host.ShownBoxes().size(), 3u);
+  EXPECT_NE(LogText().find("Error:Problem\nTry again?\n"), std::string::npos);
 }
 
 }  // namespace
@@ -449,7 +446,7 @@ TEST_F(WaitForOkTest, CancelDuringTheBreakBeforeTheSwitchTo9600LeavesThePortClos
     SerialClose(run.link);
     return false;
   });
-  EXPECT_EQ(WaitForOk(run, 0), 1);
+  EXPECT_EQ(WaitForOk(run, HandshakeStart::kPlain).ending, Ending::kCancelled);
   EXPECT_TRUE(cancelledInBreak);
   EXPECT_FALSE(run.link.open);
   EXPECT_FALSE(host.Device().IsOpen());

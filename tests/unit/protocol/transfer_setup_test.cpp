@@ -71,10 +71,11 @@ class TransferSetupTest : public VirtualUnitTest {
     return *speeds;
   }
 
-  int RunSetup(int mapMode = 0) {
+  Outcome Negotiate(LoadMode mode = LoadMode::kProgram) {
     OpenPort();
-    return SetupTransfer(run, page, mapMode, block.data());
+    return SetupTransfer(run, page, mode, block.data());
   }
+  Ending RunSetup(LoadMode mode = LoadMode::kProgram) { return Negotiate(mode).ending; }
 
   bool UnitHoldsTheBlock() const {
     return speeds->ControlBlock().size() == block.size() &&
@@ -87,7 +88,7 @@ class TransferSetupTest : public VirtualUnitTest {
 
 TEST_F(TransferSetupTest, UnitAt115200GetsOneOfEachAndTheStatusShowsTheSpeed) {
   StartSpeedUnit();
-  EXPECT_EQ(RunSetup(), 0);
+  EXPECT_EQ(RunSetup(), Ending::kDone);
 
   EXPECT_EQ(SpeedCommands(UnitCommands()), std::vector<std::string>{"BR 115200"});
   EXPECT_EQ(std::count(UnitCommands().begin(), UnitCommands().end(), "P"), 1);
@@ -102,7 +103,6 @@ TEST_F(TransferSetupTest, UnitAt115200GetsOneOfEachAndTheStatusShowsTheSpeed) {
   EXPECT_EQ(speeds->LoadMode(), 'P');
 
   EXPECT_EQ(page.status1033, "   Baud Rate Set to 115200   ");
-  EXPECT_FALSE(page.ended);
   EXPECT_EQ(run.settings.baudRate, 115200);
   EXPECT_TRUE(run.link.open);
   EXPECT_EQ(host.Device().Baud(), 115200);
@@ -120,7 +120,7 @@ TEST_F(TransferSetupTest, UnitAt115200GetsOneOfEachAndTheStatusShowsTheSpeed) {
 
 TEST_F(TransferSetupTest, MapModeSendsMAndProgramModeSendsP) {
   StartSpeedUnit();
-  EXPECT_EQ(RunSetup(1), 0);
+  EXPECT_EQ(RunSetup(LoadMode::kMap), Ending::kDone);
   EXPECT_EQ(speeds->LoadMode(), 'M');
   EXPECT_EQ(std::count(UnitCommands().begin(), UnitCommands().end(), "P"), 0);
   EXPECT_NE(LogText().find("Setting map load mode\r\n"), std::string::npos);
@@ -131,7 +131,7 @@ TEST_F(TransferSetupTest, CableThatFailsAbove38400FallsBackTwiceWithABreakEachTi
   sim::LineKnobs cable;
   cable.cableMaxBaud = 38400;
   StartSpeedUnit({}, cable);
-  EXPECT_EQ(RunSetup(), 0);
+  EXPECT_EQ(RunSetup(), Ending::kDone);
 
   EXPECT_EQ(SpeedCommands(UnitCommands()),
             (std::vector<std::string>{"BR 115200", "BR 57600", "BR 38400"}));
@@ -152,7 +152,10 @@ TEST_F(TransferSetupTest, UnitIgnoringTheLoadModeGetsFiveSpeedCommandsAndFails) 
   sim::SpeedKnobs knobs;
   knobs.ignoreLoadMode = true;
   StartSpeedUnit(knobs);
-  EXPECT_EQ(RunSetup(), 1);
+  Outcome outcome = Negotiate();
+  // The log shows the speeds tried; the page stays open.
+  EXPECT_EQ(outcome.ending, Ending::kNoAnswer);
+  EXPECT_EQ(outcome.reaction, PageReaction::kStaysOpen);
 
   std::vector<std::string> sent = SpeedCommands(UnitCommands());
   ASSERT_EQ(sent.size(), 5u);
@@ -163,13 +166,12 @@ TEST_F(TransferSetupTest, UnitIgnoringTheLoadModeGetsFiveSpeedCommandsAndFails) 
   EXPECT_TRUE(run.link.open);
   EXPECT_EQ(run.settings.baudRate, 9600);
   EXPECT_TRUE(host.ShownBoxes().empty());
-  EXPECT_FALSE(page.ended);
 }
 
 TEST_F(TransferSetupTest, PortThatCannotReopenAtASpeedActsLikeAMissingReply) {
   StartSpeedUnit();
   host.Device().SetBaudRejected(115200, true);
-  EXPECT_EQ(RunSetup(), 0);
+  EXPECT_EQ(RunSetup(), Ending::kDone);
   EXPECT_EQ(SpeedCommands(UnitCommands()), (std::vector<std::string>{"BR 115200", "BR 57600"}));
   EXPECT_EQ(Occurrences(LogText(), "Trying lower baud rate\r\n"), 1);
   EXPECT_EQ(unit->Breaks(), 1);
@@ -181,29 +183,24 @@ TEST_F(TransferSetupTest, RefusedFirstSpeedCommandAsksAtOnceAndTriesNoOtherSpeed
   sim::SpeedKnobs knobs;
   knobs.refuseSpeed = true;
   StartSpeedUnit(knobs);
-  host.AnswerNextBox(BoxAnswer::kNo);
-  EXPECT_EQ(RunSetup(), 1);
+  Outcome outcome = Negotiate();
+  EXPECT_EQ(outcome.ending, Ending::kUnitError);
+  EXPECT_EQ(outcome.question, "Unit replied with an error\nTry again?");
 
   EXPECT_EQ(SpeedCommands(UnitCommands()), std::vector<std::string>{"BR 115200"});
-  ASSERT_EQ(host.ShownBoxes().size(), 1u);
-  EXPECT_EQ(host.ShownBoxes()[0].text, "Unit replied with an error\nTry again?");
-  EXPECT_TRUE(page.ended);
-  EXPECT_EQ(page.endResult, kPageLeave);
-  EXPECT_FALSE(run.link.open);
+  // The page asks it: the set-up shows nothing.
+  EXPECT_TRUE(host.ShownBoxes().empty());
 }
 
-TEST_F(TransferSetupTest, UnansweredSpeedCommandAsksOperationTimedOutAndYesTriesAgain) {
+TEST_F(TransferSetupTest, UnansweredSpeedCommandAsksOperationTimedOut) {
   sim::LineKnobs silent;
   silent.silent = true;
   StartSpeedUnit({}, silent);
-  host.AnswerNextBox(BoxAnswer::kYes);
-  host.AnswerNextBox(BoxAnswer::kOk);
-  EXPECT_EQ(RunSetup(), 1);
-  ASSERT_EQ(host.ShownBoxes().size(), 2u);
-  EXPECT_EQ(host.ShownBoxes()[0].text, kOperationTimedOut);
-  EXPECT_EQ(host.ShownBoxes()[1].text, kResetUnitNote);
-  EXPECT_EQ(page.endResult, kPageTryAgain);
-  EXPECT_FALSE(run.link.open);
+  Outcome outcome = Negotiate();
+  EXPECT_EQ(outcome.ending, Ending::kNoAnswer);
+  EXPECT_EQ(outcome.question, kOperationTimedOut);
+  EXPECT_EQ(SpeedCommands(UnitCommands()), std::vector<std::string>{"BR 115200"});
+  EXPECT_TRUE(host.ShownBoxes().empty());
 }
 
 TEST_F(TransferSetupTest, ControlBlockThatCannotBeSentIsReportedAndRetriedAfterResync) {
@@ -213,7 +210,7 @@ TEST_F(TransferSetupTest, ControlBlockThatCannotBeSentIsReportedAndRetriedAfterR
   unit->Make<CommandTrigger>("P", [this] { host.Device().SetBaudRejected(115200, true); });
   speeds = &unit->Make<sim::SpeedAndModesFeature>(sim::SpeedKnobs{});
   host.AnswerNextBox(BoxAnswer::kOk);
-  EXPECT_EQ(RunSetup(), 0);
+  EXPECT_EQ(RunSetup(), Ending::kDone);
 
   ASSERT_EQ(host.ShownBoxes().size(), 1u);
   const MessageBoxRequest& box = host.ShownBoxes()[0];
@@ -246,7 +243,7 @@ TEST_F(TransferSetupTest, DamagedControlBlockReplyFallsBackLikeAMissingOne) {
   StartUnit();
   unit->Make<RejectFirstFrame>();
   speeds = &unit->Make<sim::SpeedAndModesFeature>(sim::SpeedKnobs{});
-  EXPECT_EQ(RunSetup(), 0);
+  EXPECT_EQ(RunSetup(), Ending::kDone);
   EXPECT_NE(LogText().find("Unit sent 'ERROR data check'\r\n\nTrying lower baud rate\r\n"),
             std::string::npos);
   EXPECT_EQ(run.settings.baudRate, 57600);
@@ -261,7 +258,7 @@ TEST_F(TransferSetupTest, CancelWhileWaitingForTheLoadModeReplyClosesThePort) {
     run.CancelRequested = true;
     SerialClose(run.link);
   });
-  EXPECT_EQ(RunSetup(), 1);
+  EXPECT_EQ(RunSetup(), Ending::kCancelled);
   EXPECT_FALSE(run.link.open);
   EXPECT_EQ(SpeedCommands(UnitCommands()).size(), 1u);
   EXPECT_TRUE(host.ShownBoxes().empty());
@@ -274,7 +271,7 @@ TEST_F(TransferSetupTest, CancelDuringTheSpeedSwitchPauseSendsNothingMore) {
     run.CancelRequested = true;
     SerialClose(run.link);
   });
-  EXPECT_EQ(RunSetup(), 1);
+  EXPECT_EQ(RunSetup(), Ending::kCancelled);
   EXPECT_FALSE(run.link.open);
   EXPECT_FALSE(host.Device().IsOpen());
   EXPECT_EQ(host.Device().OpenedBauds(), std::vector<int>{9600});
@@ -296,12 +293,12 @@ TEST_F(TransferSetupTest, ControlBlockCutShortByACancelIsNoWriteError) {
   StartSpeedUnit();
   CancellingPage cancelling(run);
   OpenPort();
-  EXPECT_EQ(SetupTransfer(run, cancelling, 0, block.data()), 1);
+  EXPECT_EQ(SetupTransfer(run, cancelling, LoadMode::kProgram, block.data()).ending,
+            Ending::kCancelled);
   EXPECT_FALSE(run.link.open);
   EXPECT_FALSE(host.Device().IsOpen());
   EXPECT_TRUE(host.ShownBoxes().empty());
   EXPECT_EQ(LogText().find("Control Block write error"), std::string::npos);
-  EXPECT_FALSE(cancelling.ended);
 }
 
 TEST_F(TransferSetupTest, CancelDuringAFallBackHandshakeStopsThere) {
@@ -315,7 +312,7 @@ TEST_F(TransferSetupTest, CancelDuringAFallBackHandshakeStopsThere) {
     run.CancelRequested = true;
     SerialClose(run.link);
   });
-  EXPECT_EQ(RunSetup(), 1);
+  EXPECT_EQ(RunSetup(), Ending::kCancelled);
   EXPECT_FALSE(run.link.open);
   EXPECT_EQ(SpeedCommands(UnitCommands()).size(), 1u);
   EXPECT_EQ(LogText().find("Trying lower baud rate"), std::string::npos);

@@ -58,7 +58,7 @@ class UnitDetectionTest : public VirtualUnitTest {
   // The unit's attention, as the waiting page has it before it queries.
   void Attend() {
     OpenPort();
-    ASSERT_EQ(WaitForOk(run, 0), 0);
+    ASSERT_EQ(WaitForOk(run, HandshakeStart::kPlain).ending, Ending::kDone);
   }
 
   // Runs the waiting page for `function` with `map` and returns its result.
@@ -123,7 +123,7 @@ TEST_P(ReplyLayoutTest, AnyArrangementOfLinesAndSpacesDecodesTheSame) {
   StartIdentifyingUnit(knobs);
   Attend();
 
-  EXPECT_EQ(QueryUnit(run), 0);
+  EXPECT_EQ(QueryUnit(run).ending, Ending::kDone);
   EXPECT_TRUE(run.UnitInfoValid);
   EXPECT_TRUE(RecordMatches(knobs));
 }
@@ -154,7 +154,7 @@ TEST_F(UnitDetectionTest, DamagedOddOrShortRepliesAreNeverValid) {
     fault.apply(knobs);
     StartIdentifyingUnit(knobs);
     Attend();
-    EXPECT_EQ(QueryUnit(run), 1);
+    EXPECT_FALSE(QueryUnit(run).Done());
     EXPECT_FALSE(run.UnitInfoValid);
     SerialClose(run.link);
   }
@@ -166,7 +166,7 @@ TEST_F(UnitDetectionTest, AReplyThatStopsHalfwayEndsAfterAPauseNotAtItsTerminato
   StartIdentifyingUnit(knobs);
   Attend();
   std::int64_t start = host.TickCount();
-  EXPECT_EQ(QueryUnit(run), 1);
+  EXPECT_FALSE(QueryUnit(run).Done());
   // Half the reply takes about 270 ms at 9600 baud; then the pause rule ends it.
   std::int64_t took = host.TickCount() - start;
   EXPECT_GE(took, kQueryPauseMs);
@@ -180,7 +180,7 @@ TEST_F(UnitDetectionTest, AnEndlessReplyIsCutAtTheQueryLimit) {
   unit->Make<ScriptedIdentification>(endless);
   Attend();
   std::int64_t start = host.TickCount();
-  EXPECT_EQ(QueryUnit(run), 1);
+  EXPECT_FALSE(QueryUnit(run).Done());
   std::int64_t took = host.TickCount() - start;
   EXPECT_GE(took, kQueryLimitMs);
   EXPECT_LT(took, kQueryLimitMs + 100);
@@ -195,7 +195,7 @@ TEST_F(UnitDetectionTest, ARecordAtTwelveHundredBaudFitsTheQueryLimit) {
   StartIdentifyingUnit(knobs, slow);
   run.settings.baudRate = 1200;
   Attend();
-  EXPECT_EQ(QueryUnit(run), 0);
+  EXPECT_EQ(QueryUnit(run).ending, Ending::kDone);
   EXPECT_TRUE(RecordMatches(knobs));
 }
 
@@ -208,7 +208,7 @@ TEST_F(UnitDetectionTest, ReplyCutOffByAVanishingPortEndsAtOnce) {
   // An adapter pulled out half a second into the 4.4 s reply.
   std::int64_t start = host.TickCount();
   host.At(start + 500, [this] { host.Device().Close(); });
-  EXPECT_EQ(QueryUnit(run), 1);
+  EXPECT_FALSE(QueryUnit(run).Done());
   EXPECT_LE(host.TickCount() - start, 500 + kByteTimeoutMs);
 }
 
@@ -223,7 +223,7 @@ TEST_F(UnitDetectionTest, DigitsBeyondTheRecordAreCheckedButNeverStored) {
   unit->Make<ScriptedIdentification>(longReply);
   Attend();
 
-  EXPECT_EQ(QueryUnit(run), 0);
+  EXPECT_EQ(QueryUnit(run).ending, Ending::kDone);
   EXPECT_TRUE(run.UnitInfoValid);
   EXPECT_TRUE(std::equal(record.begin(), record.begin() + 256, run.unitInfo.bytes.begin()));
   // Bytes 256..259 hold what arrived there; nothing beyond is written.
@@ -236,14 +236,14 @@ TEST_F(UnitDetectionTest, DigitsBeyondTheRecordAreCheckedButNeverStored) {
   unit->Make<ScriptedIdentification>(trailing);
   SerialClose(run.link);
   Attend();
-  EXPECT_EQ(QueryUnit(run), 1);
+  EXPECT_FALSE(QueryUnit(run).Done());
   EXPECT_FALSE(run.UnitInfoValid);
 }
 
 TEST_F(UnitDetectionTest, QueryWithoutAPortWaitsOutItsStartLimit) {
   StartIdentifyingUnit();
   std::int64_t start = host.TickCount();
-  EXPECT_EQ(QueryUnit(run), 1);
+  EXPECT_FALSE(QueryUnit(run).Done());
   EXPECT_EQ(host.TickCount() - start, kQueryStartMs);
   EXPECT_EQ(identification->Queries(), 0);
 }
@@ -254,7 +254,7 @@ TEST_F(UnitDetectionTest, PunctuationInTheReplyEndsIt) {
   StartUnit();
   unit->Make<ScriptedIdentification>(hex.substr(0, 100) + ":" + hex.substr(100) + "\r\r");
   Attend();
-  EXPECT_EQ(QueryUnit(run), 1);
+  EXPECT_FALSE(QueryUnit(run).Done());
 }
 
 TEST_F(UnitDetectionTest, WrongCheckFailsAllThreeQueriesAndOnlyWriteMapRefuses) {
@@ -316,9 +316,7 @@ TEST_F(UnitDetectionTest, OtherFunctionsGoOnWithoutLookingAtTheUnit) {
   for (LoaderFunction function : {kWriteProgram, kReadConfiguration, kWriteConfiguration}) {
     run.settings.function = function;
     run.UnitInfoValid = false;
-    VirtualWaitingPage page(host, run);
-    EXPECT_EQ(CheckUnitForFunction(run, page, {0, 0xFFFFFFFF}), 0);
-    EXPECT_FALSE(page.Ended());
+    EXPECT_TRUE(CheckUnitForFunction(run, {0, 0xFFFFFFFF}).Done());
   }
 }
 

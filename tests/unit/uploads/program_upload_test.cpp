@@ -344,7 +344,11 @@ TEST_F(ProgramUploadTest, ALineThatHangsUpMidUploadEndsInTheQuestionWithTheSaved
   host.AnswerNextBox(BoxAnswer::kNo);
   EXPECT_EQ(Upload(), kPageLeave);
   EXPECT_EQ(BoxTexts(), std::vector<std::string>{kUnitRepliedError});
-  EXPECT_TRUE(StatusShowed("    Write error count 1    "));
+  // Asked at once: no attempt is made on a line that went away.
+  EXPECT_FALSE(StatusShowed("    Retry count 1    "));
+  EXPECT_NE(LogText().find(FormatText(kLineWentAwayFormat, "COM1")), std::string::npos);
+  ASSERT_EQ(page.outcomes.size(), 1u);
+  EXPECT_EQ(page.outcomes[0].ending, Ending::kLineGone);
   EXPECT_FALSE(run.link.open);
   EXPECT_EQ(program->FlashCommits(), 0);
   // What the unit held, saved before the upload began, is in the file.
@@ -353,6 +357,39 @@ TEST_F(ProgramUploadTest, ALineThatHangsUpMidUploadEndsInTheQuestionWithTheSaved
     EXPECT_NE(saved.find(line + "\r\n"), std::string::npos) << line;
   }
 }
+
+// The line hangs up while the upload waits for the unit: in the flash write,
+// while it restarts, in the restore. The page asks what a silent unit gets,
+// at once rather than when the wait's limit has passed.
+class ProgramUploadHangUpTest : public ProgramUploadTest,
+                                public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(ProgramUploadHangUpTest, ALineGoneInAWaitIsAskedAboutAtOnce) {
+  sim::SimOptions options = WholeUnitOptions();
+  const std::string phase = GetParam();
+  if (phase == "restore") {
+    options.configuration.hangUpAtWriteLine = 1;
+  } else {
+    ASSERT_TRUE(sim::ParseHangUp(phase, options.program.hangUp));
+  }
+  Prepare(3000, true, options);
+  host.AnswerNextBox(BoxAnswer::kNo);
+  EXPECT_EQ(Upload(), kPageLeave);
+  EXPECT_EQ(BoxTexts(), std::vector<std::string>{kOperationTimedOut});
+  ASSERT_EQ(page.outcomes.size(), 1u);
+  EXPECT_EQ(page.outcomes[0].ending, Ending::kLineGone);
+  EXPECT_NE(LogText().find(FormatText(kLineWentAwayFormat, "COM1")), std::string::npos);
+  std::int64_t hangUpMs = -1;
+  for (const sim::JournalEntry& entry : unit->Log().Entries()) {
+    if (entry.event == "hang-up") hangUpMs = entry.atUs / 1000;
+  }
+  ASSERT_GE(hangUpMs, 0);
+  EXPECT_LT(page.endedAtMs - hangUpMs, 1000);
+  EXPECT_FALSE(run.link.open);
+}
+
+INSTANTIATE_TEST_SUITE_P(Waits, ProgramUploadHangUpTest,
+                         ::testing::Values("flash", "restart", "restore"));
 
 TEST_F(ProgramUploadTest, AFailedFlashWriteTriedAgainRestoresWhatTheUnitHeldFirst) {
   sim::SimOptions options = WholeUnitOptions();

@@ -247,17 +247,20 @@ TEST_F(TransferDriverTest, AWriteWhoseFileCannotBeOpenedSendsNothingAndWaitsForN
   EXPECT_EQ(page.log.text.find("Done..."), std::string::npos);
 }
 
-TEST_F(TransferDriverTest, AWriteReplyCheckEndsThisPageNotAnEarlierOne) {
+TEST_F(TransferDriverTest, AnUnansweredListIsAskedAboutWithThePortClosedAndReported) {
   StartUnit({}, {}, [](sim::UnitModel& u) { u.Make<ListEndSwallower>(); });
   WriteFile(configPath, kGoodList);
-  RecordingTransferPage earlier;
-  { TransferPageInstall install(run, earlier); }
-  EXPECT_EQ(run.transferPage, nullptr);
-  host.AnswerNextBox(BoxAnswer::kNo);
+  std::vector<bool> portOpenAtBox;
+  host.SetBoxHandler([&](const MessageBoxRequest&) {
+    portOpenAtBox.push_back(run.link.open);
+    return BoxAnswer::kNo;
+  });
   EXPECT_EQ(RunTransfer(kWriteConfiguration), kPageLeave);
-  EXPECT_FALSE(earlier.ended);
   EXPECT_EQ(BoxTexts(), std::vector<std::string>{kOperationTimedOut});
-  EXPECT_EQ(run.transferPage, nullptr);
+  // The page closes the port before it asks.
+  EXPECT_EQ(portOpenAtBox, std::vector<bool>{false});
+  ASSERT_EQ(page.outcomes.size(), 1u);
+  EXPECT_EQ(page.outcomes[0].ending, Ending::kNoAnswer);
   EXPECT_FALSE(run.link.open);
 }
 

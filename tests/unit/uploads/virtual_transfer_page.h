@@ -62,6 +62,7 @@ class VirtualTransferPage : public TransferPageWindow {
   void ShowCursor(CursorShape shape) override { cursors.push_back(shape); }
   LogWindow& LogControl() override { return log; }
   bool Ended() const override { return ended_; }
+  void ReportOutcome(const Outcome& outcome) override { outcomes.push_back(outcome); }
 
   // A command (a click, Enter, Escape or the close control) at virtual tick `ms`.
   void CommandAt(std::int64_t ms, TransferCommand command) {
@@ -84,6 +85,8 @@ class VirtualTransferPage : public TransferPageWindow {
   std::vector<CursorShape> cursors;
   std::vector<std::string> status1032;
   std::vector<std::string> status1033;
+  // How the page's work ended, as the page's logic told it.
+  std::vector<Outcome> outcomes;
   std::int64_t timerFiredAtMs = -1;
   std::int64_t timerReturnedAtMs = -1;
   std::int64_t endedAtMs = -1;
