@@ -54,8 +54,13 @@ TEST_F(ActivityLogTest, SecondRunAppendsAfterTheFirstBeginningWithTheBanner) {
 }
 
 TEST_F(ActivityLogTest, BannerShowsTheLocalTimeInAsctimeLayout) {
+#if defined(_WIN32)
+  _putenv_s("TZ", "UTC0");
+  _tzset();
+#else
   setenv("TZ", "UTC", 1);
   tzset();
+#endif
   host.SetWallClock(1768478400);  // Thu Jan 15 12:00:00 2026 UTC
   ActivityLog log(host, path);
   log.LogOpen();
