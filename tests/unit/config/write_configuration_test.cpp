@@ -221,6 +221,14 @@ TEST_F(WriteConfigurationTest, MalformedFilesAreDroppedLineByLineWithClearMessag
   EXPECT_EQ(SentAfter("WP"), (std::vector<std::string>{kHdg, ""}));
 }
 
+#if defined(_WIN32)
+// Windows has no FIFOs and no /proc: those cases are skipped there.
+int mkfifo(const char*, int) {
+  errno = ENOSYS;
+  return -1;
+}
+#endif
+
 struct UnusableFile {
   const char* name;
   std::function<void(const std::string& path)> make;
@@ -232,35 +240,36 @@ TEST_F(WriteConfigurationTest, FileThatCannotBeUsedWholeGetsOneBoxAndNothingIsSe
   std::string good;
   for (int i = 0; i < 100; ++i) good += kHdg + "\r\n";
   const UnusableFile cases[] = {
-    {"folder", [](const std::string& path) { std::filesystem::create_directory(path); },
-     "(it is not a regular file)"},
-#if !defined(_WIN32)
-    // Opening a pipe would wait for a writer; as root no mode bits stop a read.
-    {"pipe", [](const std::string& path) { ASSERT_EQ(mkfifo(path.c_str(), 0600), 0); },
-     "(it is not a regular file)"},
-    {"unreadable file",
-     [](const std::string& path) { std::filesystem::create_symlink("/proc/self/mem", path); },
-     "(reading line 1 failed: Input/output error)"},
-#endif
-    {"read failing part way", [&good](const std::string& path) { test::WriteFile(path, good); },
-     "(reading line 81 failed: Input/output error)", 80 * 28 + 5},
-    {"empty file", [](const std::string& path) { test::WriteFile(path, ""); },
-     "(it holds no parameter line)"},
-    {"only empty and dropped lines",
-     [](const std::string& path) {
-       test::WriteFile(path, AsFile({"", "HDG.", "A_B", ""}));
-     },
-     "(it holds no parameter line)"},
-    {"lines with carriage return ends only",
-     [](const std::string& path) {
-       std::string file;
-       for (int i = 0; i < 20; ++i) file += kHdg + "\r";
-       test::WriteFile(path, file);
-     },
-     "(it holds no parameter line)"},
+      {"folder", [](const std::string& path) { std::filesystem::create_directory(path); },
+       "(it is not a regular file)"},
+      // Opening a pipe would wait for a writer; as root no mode bits stop a read.
+      {"pipe", [](const std::string& path) { ASSERT_EQ(mkfifo(path.c_str(), 0600), 0); },
+       "(it is not a regular file)"},
+      {"unreadable file",
+       [](const std::string& path) { std::filesystem::create_symlink("/proc/self/mem", path); },
+       "(reading line 1 failed: Input/output error)"},
+      {"read failing part way", [&good](const std::string& path) { test::WriteFile(path, good); },
+       "(reading line 81 failed: Input/output error)", 80 * 28 + 5},
+      {"empty file", [](const std::string& path) { test::WriteFile(path, ""); },
+       "(it holds no parameter line)"},
+      {"only empty and dropped lines",
+       [](const std::string& path) {
+         test::WriteFile(path, AsFile({"", "HDG.", "A_B", ""}));
+       },
+       "(it holds no parameter line)"},
+      {"lines with carriage return ends only",
+       [](const std::string& path) {
+         std::string file;
+         for (int i = 0; i < 20; ++i) file += kHdg + "\r";
+         test::WriteFile(path, file);
+       },
+       "(it holds no parameter line)"},
   };
   for (const UnusableFile& c : cases) {
     SCOPED_TRACE(c.name);
+#if defined(_WIN32)
+    if (std::string(c.name) == "pipe" || std::string(c.name) == "unreadable file") continue;
+#endif
     StartConfiguredUnit();
     std::filesystem::remove(configPath);
     c.make(configPath);
