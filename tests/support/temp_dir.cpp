@@ -38,6 +38,13 @@ std::string ReadFile(const std::string& path) {
   return contents.str();
 }
 
+std::string ReadLogFile(const std::string& path) {
+  std::ifstream in(path);
+  std::ostringstream contents;
+  contents << in.rdbuf();
+  return contents.str();
+}
+
 void WriteFile(const std::string& path, const std::string& contents) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out << contents;

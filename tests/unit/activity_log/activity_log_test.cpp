@@ -12,7 +12,7 @@
 namespace rv4410 {
 namespace {
 
-using test::ReadFile;
+using test::ReadLogFile;
 using test::TempDir;
 using test::TextLogWindow;
 
@@ -43,7 +43,7 @@ TEST_F(ActivityLogTest, SecondRunAppendsAfterTheFirstBeginningWithTheBanner) {
   }
   std::string rule(73, '=');
   std::string banner = "\r\n\r\n\n" + rule + "\n" + rule + "\nThe current date and time are: ";
-  std::string text = ReadFile(path);
+  std::string text = ReadLogFile(path);
   std::size_t first = text.find(banner);
   ASSERT_EQ(first, 0u);
   std::size_t second = text.find(banner, first + 1);
@@ -65,11 +65,11 @@ TEST_F(ActivityLogTest, BannerShowsTheLocalTimeInAsctimeLayout) {
   ActivityLog log(host, path);
   log.LogOpen();
   log.LogBanner();
-  EXPECT_NE(ReadFile(path).find("The current date and time are: Thu Jan 15 12:00:00 2026\n\n"),
+  EXPECT_NE(ReadLogFile(path).find("The current date and time are: Thu Jan 15 12:00:00 2026\n\n"),
             std::string::npos);
   host.SetWallClock(1765155909);  // Mon Dec  8 01:05:09 2025 UTC: a one-digit day
   log.LogBanner();
-  EXPECT_NE(ReadFile(path).find("The current date and time are: Mon Dec  8 01:05:09 2025\n\n"),
+  EXPECT_NE(ReadLogFile(path).find("The current date and time are: Mon Dec  8 01:05:09 2025\n\n"),
             std::string::npos);
 }
 
@@ -77,14 +77,14 @@ TEST_F(ActivityLogTest, TextEndingInCrLfGetsOneMoreNewlineInTheFile) {
   ActivityLog log(host, path);
   log.LogOpen();
   EXPECT_EQ(log.LogPrintf("Communications ready\r\n"), 0);
-  EXPECT_EQ(ReadFile(path), "Communications ready\r\n\n");
+  EXPECT_EQ(ReadLogFile(path), "Communications ready\r\n\n");
 }
 
 TEST_F(ActivityLogTest, PrintfWithoutWindowWritesTheFileOnly) {
   ActivityLog log(host, path);
   log.LogOpen();
   log.LogPrintf("Unit sent '%s' %d %8.8X\r\n", "OK", 7, 0xABCDu);
-  EXPECT_EQ(ReadFile(path), "Unit sent 'OK' 7 0000ABCD\r\n\n");
+  EXPECT_EQ(ReadLogFile(path), "Unit sent 'OK' 7 0000ABCD\r\n\n");
 }
 
 TEST_F(ActivityLogTest, PrintfCutsAtTheFormatBuffer) {
@@ -92,7 +92,7 @@ TEST_F(ActivityLogTest, PrintfCutsAtTheFormatBuffer) {
   log.LogOpen();
   std::string big(3000, 'x');
   log.LogPrintf("%s", big.c_str());
-  EXPECT_EQ(ReadFile(path), std::string(1023, 'x') + "\n");
+  EXPECT_EQ(ReadLogFile(path), std::string(1023, 'x') + "\n");
 }
 
 TEST_F(ActivityLogTest, WindowGetsTheTextAndTheLogFont) {
