@@ -9,6 +9,8 @@
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
 // The SetupAPI headers need the full windows.h set above them.
+#include <initguid.h>
+// initguid.h first: the class GUID is defined here rather than taken from a library.
 #include <devguid.h>
 #include <setupapi.h>
 

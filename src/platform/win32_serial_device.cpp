@@ -16,9 +16,6 @@ namespace {
 
 // One read or write handed to the driver at a time, at most this many bytes.
 constexpr DWORD kTransferChunk = 1024;
-// A pending read that saw nothing for this long ends empty and is started
-// again: one wake a minute while the line is silent.
-constexpr DWORD kReadWaitMs = 60'000;
 // What a drain waits beyond the line time of the bytes still queued.
 constexpr std::int64_t kDrainSlackMs = 1000;
 
@@ -136,12 +133,12 @@ bool Win32SerialDevice::Configure(int baud) {
   // A line error must not stop reads and writes until it is cleared.
   state.fAbortOnError = FALSE;
   if (!SetCommState(handle, &state)) return false;
-  // A read returns at once with what has arrived; with nothing, it waits for
-  // the first byte (or kReadWaitMs). Writes take as long as they take.
+  // No read timeouts: a read returns when it has all the bytes it asked for.
+  // A read asks for what the driver holds, or for one byte that pends until
+  // it comes. (The modes that return at once, or with what has arrived after
+  // a first byte, never complete under Wine when nothing has arrived.)
+  // Writes take as long as they take.
   COMMTIMEOUTS timeouts{};
-  timeouts.ReadIntervalTimeout = MAXDWORD;
-  timeouts.ReadTotalTimeoutMultiplier = MAXDWORD;
-  timeouts.ReadTotalTimeoutConstant = kReadWaitMs;
   return SetCommTimeouts(handle, &timeouts) != 0;
 }
 
@@ -194,22 +191,29 @@ DeviceIdentity Win32SerialDevice::IdentityNow() const {
 }
 
 void Win32SerialDevice::StartRead() {
+  HANDLE handle = AsHandle(handle_);
   while (handle_ != nullptr && !read_->busy && input_.size() < kDriverQueueSize) {
-    DWORD wanted =
-        static_cast<DWORD>(std::min<std::size_t>(kTransferChunk, kDriverQueueSize - input_.size()));
+    DWORD errors = 0;
+    COMSTAT status{};
+    if (!ClearCommError(handle, &errors, &status)) return LineGone();
+    // What the driver holds, which completes at once; when it holds nothing,
+    // one byte that pends and whose arrival wakes the host's wait.
+    DWORD wanted = static_cast<DWORD>(
+        std::min<std::size_t>({status.cbInQue, kTransferChunk, kDriverQueueSize - input_.size()}));
+    bool pend = wanted == 0;
+    if (pend) wanted = 1;
     DWORD got = 0;
-    if (ReadFile(AsHandle(handle_), read_->buffer, wanted, &got, read_->Fresh())) {
-      input_.insert(input_.end(), read_->buffer, read_->buffer + got);
-      if (got == 0) return;  // the read's wait ran out at once; the next Poll starts another
-      continue;
+    if (!ReadFile(handle, read_->buffer, wanted, &got, read_->Fresh())) {
+      if (GetLastError() != ERROR_IO_PENDING) return LineGone();
+      if (pend) {
+        read_->busy = true;
+        return;
+      }
+      if (!GetOverlappedResult(handle, &read_->overlapped, &got, TRUE)) return LineGone();
     }
-    DWORD error = GetLastError();
-    if (error == ERROR_IO_PENDING) {
-      read_->busy = true;
-      read_->count = wanted;
-      return;
-    }
-    LineGone();
+    // A read that ends empty without a timeout: the line is gone.
+    if (got == 0) return LineGone();
+    input_.insert(input_.end(), read_->buffer, read_->buffer + got);
   }
 }
 

@@ -1,8 +1,9 @@
 #pragma once
 // The serial device over the Win32 comm functions. The port is opened for
 // exclusive use (a COM port opens for one program at a time) and overlapped:
-// one read stays pending, so that the host's wait sleeps on its event until
-// a byte arrives; written bytes queue here and go out by overlapped writes.
+// when nothing has arrived, a read of one byte stays pending, so that the
+// host's wait sleeps on its event until a byte arrives; written bytes queue
+// here and go out by overlapped writes.
 
 #include <cstdint>
 #include <deque>
