@@ -191,8 +191,11 @@ bool Win32Host::ChooseFile(const FileChoiceRequest& request, std::string& path) 
 }
 
 PortDiagnosis Win32Host::DiagnosePort(const std::string& portName) {
-  // The loader's own handle is closed before any diagnosis.
-  return DiagnoseWin32Port(portName);
+  // The loader's own handle is closed before any diagnosis; why its last
+  // open of this port failed is the one sign of another program holding it.
+  bool failedHere = !device_.IsOpen() && device_.LastOpenError() != 0 &&
+                    device_.DevicePath() == Win32DevicePath(portName);
+  return DiagnoseWin32Port(portName, failedHere ? device_.LastOpenError() : 0);
 }
 
 }  // namespace rv4410

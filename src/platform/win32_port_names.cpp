@@ -144,30 +144,25 @@ std::vector<Win32Port> FindWin32Ports() {
   return ports;
 }
 
-PortDiagnosis DiagnoseWin32Port(const std::string& portName) {
+PortDiagnosis DiagnoseWin32Port(const std::string& portName, std::uint32_t openError) {
   PortDiagnosis diagnosis;
   std::string name = Win32PortName(portName);
   diagnosis.device = name.empty() ? portName : name;
-  // Whether the name reaches a device at all, without opening it.
+  // Whether the name reaches a device at all.
   char target[1024];
   if (name.empty() || QueryDosDeviceA(name.c_str(), target, sizeof target) == 0) {
     diagnosis.state = PortState::kMissing;
-  } else {
-    // Windows tells a port in use only by refusing an open: try one and
-    // give the port back at once. Nothing is written or changed.
-    HANDLE handle = CreateFileA(Win32DevicePath(portName).c_str(), GENERIC_READ | GENERIC_WRITE, 0,
-                                nullptr, OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
-    if (handle == INVALID_HANDLE_VALUE) {
-      diagnosis.state = ClassifyWin32OpenError(GetLastError());
-    } else {
-      CloseHandle(handle);
-    }
+  } else if (openError != 0) {
+    diagnosis.state = ClassifyWin32OpenError(openError);
   }
   if (diagnosis.state == PortState::kMissing) {
     for (const Win32Port& port : FindWin32Ports()) {
       if (port.name == name) continue;
-      diagnosis.presentDevices.push_back(
-          port.friendlyName.empty() ? port.name : port.name + " (" + port.friendlyName + ")");
+      // A friendly name mostly names its port already: "USB Serial Port (COM3)".
+      bool named = port.friendlyName.find(port.name) != std::string::npos;
+      diagnosis.presentDevices.push_back(port.friendlyName.empty() ? port.name
+                                         : named                   ? port.friendlyName
+                                                 : port.name + " (" + port.friendlyName + ")");
     }
   }
   return diagnosis;

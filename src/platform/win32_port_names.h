@@ -34,7 +34,10 @@ PortState ClassifyWin32OpenError(std::uint32_t error);
 // with the friendly names and hardware ids SetupAPI knows.
 std::vector<Win32Port> FindWin32Ports();
 
-// What stands behind `portName` now; see Host::DiagnosePort.
-PortDiagnosis DiagnoseWin32Port(const std::string& portName);
+// What stands behind `portName` now, without opening it; see
+// Host::DiagnosePort. Windows tells a port in use only by refusing an open:
+// `openError` is the Win32 error of the loader's own last open of this port
+// that failed, 0 when there is none.
+PortDiagnosis DiagnoseWin32Port(const std::string& portName, std::uint32_t openError);
 
 }  // namespace rv4410

@@ -89,6 +89,10 @@ TEST_F(Win32HostTest, AMissingPortIsMissingAndAPresentOneFound) {
   EXPECT_EQ(ClassifyWin32OpenError(device.LastOpenError()), PortState::kMissing);
   EXPECT_EQ(host.DiagnosePort("COM250").state, PortState::kMissing);
   EXPECT_EQ(host.DiagnosePort(port).state, PortState::kFound);
+  // The refusal of an open is what tells a port in use, and the log says so.
+  EXPECT_EQ(DescribePortDiagnosis(port, DiagnoseWin32Port(port, ERROR_ACCESS_DENIED)),
+            port + ": in use by another program.");
+  EXPECT_EQ(DiagnoseWin32Port("COM250", ERROR_ACCESS_DENIED).state, PortState::kMissing);
   bool listed = false;
   for (const Win32Port& found : FindWin32Ports()) listed = listed || found.name == port;
   EXPECT_TRUE(listed);
