@@ -16,6 +16,8 @@ namespace {
 
 // One read or write handed to the driver at a time, at most this many bytes.
 constexpr DWORD kTransferChunk = 1024;
+// The longest a pending read is given to take a byte the driver holds.
+constexpr DWORD kSettleMs = 100;
 // What a drain waits beyond the line time of the bytes still queued.
 constexpr std::int64_t kDrainSlackMs = 1000;
 
@@ -282,8 +284,7 @@ std::size_t Win32SerialDevice::Write(const std::uint8_t* data, std::size_t count
   return taken;
 }
 
-std::size_t Win32SerialDevice::BytesWaiting() {
-  if (handle_ == nullptr) return 0;
+std::size_t Win32SerialDevice::DriverInput() {
   DWORD errors = 0;
   COMSTAT status{};
   // Clears the line-error state, which would otherwise hold the port.
@@ -291,13 +292,37 @@ std::size_t Win32SerialDevice::BytesWaiting() {
     LineGone();
     return 0;
   }
+  return status.cbInQue;
+}
+
+void Win32SerialDevice::SettlePendingRead() {
   Poll();
+  if (handle_ == nullptr || !read_->busy || DriverInput() == 0) return;
+  // Bytes the driver holds while the read of the first is still pending:
+  // Wine completes that read only when the thread next waits. It has its
+  // byte, so the wait is short; the bound only guards against a driver
+  // that never completes it.
+  WaitForSingleObject(read_->event, kSettleMs);
+  Poll();
+}
+
+std::size_t Win32SerialDevice::BytesWaiting() {
   if (handle_ == nullptr) return 0;
-  return input_.size() + status.cbInQue;
+  std::size_t held = DriverInput();
+  if (handle_ == nullptr) return 0;
+  if (input_.empty() && held > 0) {
+    SettlePendingRead();
+    held = handle_ != nullptr ? DriverInput() : 0;
+  } else {
+    Poll();
+  }
+  if (handle_ == nullptr) return 0;
+  return input_.size() + held;
 }
 
 std::size_t Win32SerialDevice::Read(std::uint8_t* data, std::size_t count) {
   Poll();
+  if (handle_ != nullptr && input_.size() < count) SettlePendingRead();
   std::size_t taken = std::min(count, input_.size());
   std::copy_n(input_.begin(), taken, data);
   input_.erase(input_.begin(), input_.begin() + static_cast<std::ptrdiff_t>(taken));

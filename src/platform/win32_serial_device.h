@@ -53,6 +53,10 @@ class Win32SerialDevice : public SerialDevice {
   bool OpenPath(int baud);
   bool Configure(int baud);
   void StartRead();
+  // Bytes the driver holds and no read has taken yet; clears line errors.
+  std::size_t DriverInput();
+  // Lets a pending read take the byte the driver holds for it.
+  void SettlePendingRead();
   void StartWrite();
   // Waits for the pending write (bounded by its line time) and the driver's
   // queue to empty.

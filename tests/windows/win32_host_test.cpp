@@ -59,6 +59,7 @@ class Win32HostTest : public ::testing::Test {
     ASSERT_FALSE(port.empty()) << "RV4410_TEST_PORT names no COM port";
     run.settings.portName = port;
     run.settings.baudRate = 9600;
+    run.log.LogOpen();
   }
 
   const std::string port = Environment("RV4410_TEST_PORT");
