@@ -10,11 +10,7 @@
 #include <io.h>
 #include <share.h>
 #include <sys/stat.h>
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#define WIN32_LEAN_AND_MEAN
-#include <windows.h>
+#include "platform/windows_api.h"
 #else
 #include <dirent.h>
 #include <fcntl.h>

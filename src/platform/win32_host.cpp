@@ -3,12 +3,8 @@
 #include <algorithm>
 #include <vector>
 
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#define WIN32_LEAN_AND_MEAN
-#include <windows.h>
-// The common dialogs need the full windows.h set above them.
+#include "platform/windows_api.h"
+// The common dialogs need windows.h above them.
 #include <commdlg.h>
 
 #include "platform/win32_port_names.h"

@@ -3,12 +3,8 @@
 #include <algorithm>
 #include <cctype>
 
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#define WIN32_LEAN_AND_MEAN
-#include <windows.h>
-// The SetupAPI headers need the full windows.h set above them.
+#include "platform/windows_api.h"
+// The SetupAPI headers need windows.h above them.
 #include <initguid.h>
 // initguid.h first: the class GUID is defined here rather than taken from a library.
 #include <devguid.h>

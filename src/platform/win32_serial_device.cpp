@@ -2,11 +2,7 @@
 
 #include <algorithm>
 
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#define WIN32_LEAN_AND_MEAN
-#include <windows.h>
+#include "platform/windows_api.h"
 
 #include "platform/win32_port_names.h"
 
@@ -63,12 +59,11 @@ struct Win32SerialDevice::Pending {
   }
 };
 
-Win32SerialDevice::Win32SerialDevice() : read_(new Pending), write_(new Pending) {}
+Win32SerialDevice::Win32SerialDevice()
+    : read_(std::make_unique<Pending>()), write_(std::make_unique<Pending>()) {}
 
 Win32SerialDevice::~Win32SerialDevice() {
   Close();
-  delete read_;
-  delete write_;
 }
 
 bool Win32SerialDevice::Open(const std::string& portName, int baud) {
@@ -171,7 +166,7 @@ void Win32SerialDevice::CancelPending() {
   HANDLE handle = AsHandle(handle_);
   if (!read_->busy && !write_->busy) return;
   CancelIo(handle);
-  for (Pending* pending : {read_, write_}) {
+  for (Pending* pending : {read_.get(), write_.get()}) {
     if (!pending->busy) continue;
     DWORD done = 0;
     GetOverlappedResult(handle, &pending->overlapped, &done, TRUE);

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -73,8 +74,8 @@ class Win32SerialDevice : public SerialDevice {
   int baud_ = 0;
   DeviceIdentity identity_;
   std::uint32_t lastOpenError_ = 0;
-  Pending* read_ = nullptr;
-  Pending* write_ = nullptr;
+  std::unique_ptr<Pending> read_;
+  std::unique_ptr<Pending> write_;
   std::deque<std::uint8_t> input_;   // bytes read, not yet taken
   std::deque<std::uint8_t> output_;  // bytes taken by Write, not yet handed to a write
 };

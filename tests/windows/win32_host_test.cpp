@@ -16,11 +16,7 @@
 #include "protocol/unit_detection.h"
 #include "support/temp_dir.h"
 
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#define WIN32_LEAN_AND_MEAN
-#include <windows.h>
+#include "platform/windows_api.h"
 
 namespace rv4410::test {
 namespace {
