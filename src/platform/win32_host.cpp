@@ -103,7 +103,7 @@ void Win32Host::PumpMessages() {
   device_.Poll();
 }
 
-void Win32Host::Sleep(std::int64_t deadline, bool withInput) {
+void Win32Host::SleepUntil(std::int64_t deadline, bool withInput) {
   device_.Poll();
   std::int64_t remaining = deadline - TickCount();
   if (remaining <= 0) {
@@ -124,13 +124,13 @@ void Win32Host::Sleep(std::int64_t deadline, bool withInput) {
 }
 
 void Win32Host::WaitForEvent(std::int64_t deadline) {
-  Sleep(deadline, true);
+  SleepUntil(deadline, true);
 }
 
 void Win32Host::WaitForUserEvent(std::int64_t deadline) {
   // The bytes gather in the driver meanwhile; they count as waiting all the
   // same, and the next read fetches them all at once.
-  Sleep(deadline, false);
+  SleepUntil(deadline, false);
 }
 
 BoxAnswer Win32Host::ShowMessageBox(const MessageBoxRequest& request) {

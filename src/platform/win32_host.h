@@ -34,7 +34,7 @@ class Win32Host : public Host {
   bool QuitRequested() const { return quitRequested_; }
 
  private:
-  void Sleep(std::int64_t deadline, bool withInput);
+  void SleepUntil(std::int64_t deadline, bool withInput);
   void RunMessages();
 
   Win32SerialDevice device_;
