@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "platform/system_calls.h"
 #include "sim/data_file_encoding.h"
 #include "sim/flash_load.h"
 
@@ -23,8 +24,7 @@ std::vector<std::uint8_t> AsBytes(const std::string& text) {
 }  // namespace
 
 std::int32_t MapOrdinalDate(std::time_t when) {
-  std::tm local{};
-  localtime_r(&when, &local);
+  std::tm local = LocalTime(when);
   return (local.tm_year % 100) * 1000 + local.tm_yday + 1;
 }
 

@@ -10,9 +10,7 @@
 #include <io.h>
 #include <share.h>
 #include <sys/stat.h>
-#define NOMINMAX
-#define WIN32_LEAN_AND_MEAN
-#include <windows.h>
+#include "platform/windows_api.h"
 #else
 #include <dirent.h>
 #include <fcntl.h>
@@ -431,23 +429,32 @@ namespace {
 
 // One try at a new file of our own at `name`: the file, locked; or nullptr
 // with `again` set when another name should be tried, or with errno set.
+// Opened with delete sharing, so that it can be renamed into place while
+// open and locked, as on POSIX; the C library's open cannot ask for that.
 std::FILE* TryOwnFile(const std::string& name, bool& again) {
-  int fd = -1;
-  if (_sopen_s(&fd, name.c_str(), _O_RDWR | _O_CREAT | _O_EXCL | _O_BINARY, _SH_DENYNO,
-               _S_IREAD | _S_IWRITE) != 0) {
+  HANDLE handle = CreateFileA(name.c_str(), GENERIC_READ | GENERIC_WRITE,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) {
+    SetErrnoFromLastError();
     again = errno == EEXIST;
     return nullptr;
   }
-  auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(fd));
   if (!LockHandle(handle) || !SameFile(handle, name)) {
-    _close(fd);
+    CloseHandle(handle);
     again = true;
+    return nullptr;
+  }
+  int fd = _open_osfhandle(reinterpret_cast<std::intptr_t>(handle), _O_RDWR | _O_BINARY);
+  if (fd < 0) {
+    CloseHandle(handle);
+    DeleteFileA(name.c_str());
     return nullptr;
   }
   std::FILE* file = _fdopen(fd, "w+b");
   if (file == nullptr) {
     _close(fd);
-    _unlink(name.c_str());
+    DeleteFileA(name.c_str());
   }
   return file;
 }

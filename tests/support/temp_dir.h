@@ -20,6 +20,10 @@ class TempDir {
 };
 
 std::string ReadFile(const std::string& path);
+// The log as its lines read: the log is written in text mode, which on
+// Windows ends every line with CR LF in the file; reading it in text mode
+// gives back what was written.
+std::string ReadLogFile(const std::string& path);
 void WriteFile(const std::string& path, const std::string& contents);
 
 }  // namespace rv4410::test

@@ -32,7 +32,7 @@ void VirtualUnitTest::OpenPort() {
 }
 
 std::string VirtualUnitTest::LogText() const {
-  return ReadFile(dir.File("Loader.LOG"));
+  return ReadLogFile(dir.File("Loader.LOG"));
 }
 
 }  // namespace rv4410::test

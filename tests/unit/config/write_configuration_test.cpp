@@ -241,6 +241,14 @@ TEST_F(WriteConfigurationTest, MalformedFilesAreDroppedLineByLineWithClearMessag
   EXPECT_EQ(SentAfter("WP"), (std::vector<std::string>{kHdg, ""}));
 }
 
+#if defined(_WIN32)
+// Windows has no FIFOs and no /proc: those cases are skipped there.
+int mkfifo(const char*, int) {
+  errno = ENOSYS;
+  return -1;
+}
+#endif
+
 struct UnusableFile {
   const char* name;
   std::function<void(const std::string& path)> make;
@@ -279,6 +287,9 @@ TEST_F(WriteConfigurationTest, FileThatCannotBeUsedWholeGetsOneBoxAndNothingIsSe
   };
   for (const UnusableFile& c : cases) {
     SCOPED_TRACE(c.name);
+#if defined(_WIN32)
+    if (std::string(c.name) == "pipe" || std::string(c.name) == "unreadable file") continue;
+#endif
     StartConfiguredUnit();
     std::filesystem::remove(configPath);
     c.make(configPath);

@@ -69,7 +69,7 @@ class TransferTest : public ::testing::Test {
   // Runs the selected function through DoTransfer and returns the page's result.
   int RunTransfer(LoaderFunction function);
 
-  std::string LogText() const { return ReadFile(dir.File("Loader.LOG")); }
+  std::string LogText() const { return ReadLogFile(dir.File("Loader.LOG")); }
   int Count(const std::vector<std::string>& commands, const std::string& command) const;
   // The boxes shown, as their texts.
   std::vector<std::string> BoxTexts() const;
