@@ -67,13 +67,13 @@ class Win32HostTest : public ::testing::Test {
 TEST_F(Win32HostTest, HandshakeIdentificationAndAConfigurationReadAreExact) {
   ASSERT_EQ(SerialOpen(run.link), 1);
   EXPECT_EQ(host.Device().DevicePath(), Win32DevicePath(port));
-  EXPECT_EQ(WaitForOk(run, 0), 0);
-  EXPECT_EQ(QueryUnit(run), 0);
+  EXPECT_EQ(WaitForOk(run, HandshakeStart::kPlain).ending, Ending::kDone);
+  EXPECT_EQ(QueryUnit(run).ending, Ending::kDone);
   EXPECT_TRUE(run.UnitInfoValid);
 
   // The unit's list, byte for byte, in a file that did not exist before.
   run.settings.configFile = dir.File("param.dat");
-  EXPECT_EQ(ReadConfiguration(run), kReadDone);
+  EXPECT_EQ(ReadConfiguration(run).ending, Ending::kDone);
   EXPECT_EQ(ReadFile(run.settings.configFile), ReadFile(Environment("RV4410_TEST_LIST")));
   EXPECT_TRUE(host.boxes.empty()) << ReadLogFile(dir.File("Loader.LOG"));
 }
@@ -100,13 +100,13 @@ TEST_F(Win32HostTest, ASpeedChangeReopensTheSameDeviceAndItStillAnswers) {
   DeviceIdentity opened = host.Device().OpenedIdentity();
   EXPECT_NE(opened, DeviceIdentity{});
   EXPECT_EQ(host.Device().IdentityNow(), opened);
-  EXPECT_EQ(WaitForOk(run, 0), 0);
+  EXPECT_EQ(WaitForOk(run, HandshakeStart::kPlain).ending, Ending::kDone);
   run.settings.baudRate = 19200;
   ASSERT_EQ(SerialReopen(run.link), 1);
   EXPECT_EQ(host.Device().OpenedIdentity(), opened);
   // The unit stays at its own speed: a garbled exchange, then the handshake
   // finds it again, so the bytes went out whole and in order both times.
-  EXPECT_EQ(WaitForOk(run, 0), 0);
+  EXPECT_EQ(WaitForOk(run, HandshakeStart::kPlain).ending, Ending::kDone);
 }
 
 // A silent line: the wait sleeps until its deadline instead of spinning.
