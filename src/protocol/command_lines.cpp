@@ -173,6 +173,8 @@ Outcome CheckReply(RunState& run, const char* reply, int result, const char* exp
   if (result < 0) return NoLine(run, kOperationTimedOut);
   run.log.LogPrintf(kUnitSentFormat, reply);
   if (std::strncmp(reply, expected, 2) == 0) return Outcome::Ok();
+  // A line cut short by the device going away is not the unit's answer.
+  if (SerialLineGone(run.link)) return LineGone(run, kOperationTimedOut);
   return Outcome::UnitError(reply, message);
 }
 
