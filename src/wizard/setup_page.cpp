@@ -6,6 +6,7 @@
 #include "datafiles/program_file.h"
 #include "platform/format.h"
 #include "platform/system_calls.h"
+#include "protocol/boxes.h"
 #include "protocol/page_results.h"
 #include "protocol/port_problem.h"
 
@@ -46,8 +47,7 @@ void FindInto(RunState& run, SetupPage& page, int field, const std::vector<FileF
 // `box`, owned by the page, then its text logged.
 void ShowAndLog(RunState& run, SetupPage& page, MessageBoxRequest box) {
   box.owner = page.Window();
-  run.host.ShowMessageBox(box);
-  run.log.LogLine(box.text);
+  ShowBox(run, box);
 }
 
 // The page's own failure: an error box, then the same text logged. Always
@@ -74,9 +74,8 @@ void Tell(RunState& run, SetupPage& page, const FileRefusal& refusal) {
     ShowAndLog(run, page, box);
     return;
   }
-  run.log.LogLine(box.text);
   box.owner = page.Window();
-  run.host.ShowMessageBox(box);
+  ShowBox(run, box, BoxLine::kBefore);
 }
 
 // The validity dates between the map's header and its data: the range,
@@ -86,7 +85,7 @@ bool DatesAccepted(RunState& run, SetupPage& page, const MapHeader& header) {
   ShowAndLog(run, page, dates.range);
   for (MessageBoxRequest& warning : dates.warnings) {
     warning.owner = page.Window();
-    if (run.host.ShowMessageBox(warning) != BoxAnswer::kOk) return false;
+    if (ShowBox(run, warning) != BoxAnswer::kOk) return false;
   }
   return true;
 }
@@ -152,6 +151,8 @@ bool CheckProgram(RunState& run, DataFiles& files, SetupPage& page) {
 bool CheckMap(RunState& run, DataFiles& files, SetupPage& page) {
   if (!CheckPathLength(run, page, run.settings.mapFile)) return false;
   const char* name = run.settings.mapFile.c_str();
+  run.log.LogLine(kReadMapFileLog);
+  run.log.LogLine(name);
   ImageRead read = ReadMapFile(run, files, page, name);
   files.loadedImage.length = read.length;
   if (!read.Taken()) Tell(run, page, *read.refusal);

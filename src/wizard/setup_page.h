@@ -46,6 +46,8 @@ inline constexpr const char* kSetupCancelText = kWaitingCancelText;
 inline constexpr const char* kDoSetupLogLine = "... DoSetup()";
 
 inline constexpr const char* kReadProgramFileLog = "Read Program file...";
+// The map file is named in the log as the program file is.
+inline constexpr const char* kReadMapFileLog = "Read Map file...";
 inline constexpr const char* kCouldNotOpenProgramFormat = "Couldn't open '%s'.";
 inline constexpr const char* kProgramFileErrorFormat = "File Error on '%s'.";
 inline constexpr const char* kCouldNotCreateFormat = "Could not create '%s'.";
