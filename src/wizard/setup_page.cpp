@@ -78,6 +78,11 @@ void Tell(RunState& run, SetupPage& page, const FileRefusal& refusal) {
   ShowBox(run, box, BoxLine::kBefore);
 }
 
+// A refused file's plain words, after the boxes that told of it.
+void Explain(RunState& run, const FileRefusal& refusal) {
+  if (!refusal.plain.empty()) run.log.LogLine(refusal.plain);
+}
+
 // The validity dates between the map's header and its data: the range,
 // then each warning due, until one is answered with Cancel.
 bool DatesAccepted(RunState& run, SetupPage& page, const MapHeader& header) {
@@ -95,7 +100,7 @@ ImageRead ReadMapFile(RunState& run, DataFiles& files, SetupPage& page, const ch
   MapFileReader reader(run.host, files, path);
   if (std::optional<FileRefusal> refusal = reader.ReadHeader()) return *refusal;
   if (!DatesAccepted(run, page, files.mapHeader)) {
-    return QuietRefusal(RefusalReason::kDatesDeclined);
+    return Explained(QuietRefusal(RefusalReason::kDatesDeclined), kDatesDeclinedPlain);
   }
   return reader.ReadRest();
 }
@@ -134,15 +139,20 @@ bool CheckProgram(RunState& run, DataFiles& files, SetupPage& page) {
   files.loadedImage.length = read.length;
   if (!read.Taken()) {
     Tell(run, page, *read.refusal);
-    return Refuse(run, page, FormatText(kCouldNotOpenProgramFormat, name));
+    Refuse(run, page, FormatText(kCouldNotOpenProgramFormat, name));
+    Explain(run, *read.refusal);
+    return false;
   }
   if (!read.note.empty()) run.log.LogLine(read.note);
   if (read.length < kMinimumProgramLength || !files.loadedImage.HasBuffer()) {
-    return Refuse(run, page, FormatText(kProgramFileErrorFormat, name));
+    Refuse(run, page, FormatText(kProgramFileErrorFormat, name));
+    run.log.LogLine(FormatText(kShortImagePlainFormat, read.length, kMinimumProgramLength));
+    return false;
   }
   // A refused check is told in its own words alone.
   if (std::optional<FileRefusal> refusal = CheckProgramImage(files.loadedImage, name)) {
     Tell(run, page, *refusal);
+    Explain(run, *refusal);
     return false;
   }
   return CheckConfigWritable(run, page);
@@ -156,8 +166,14 @@ bool CheckMap(RunState& run, DataFiles& files, SetupPage& page) {
   ImageRead read = ReadMapFile(run, files, page, name);
   files.loadedImage.length = read.length;
   if (!read.Taken()) Tell(run, page, *read.refusal);
-  if (read.length <= 0) return Refuse(run, page, FormatText(kCouldNotReadMapFormat, name));
-  return true;
+  if (read.length > 0) return true;
+  Refuse(run, page, FormatText(kCouldNotReadMapFormat, name));
+  if (read.Taken()) {
+    run.log.LogLine(kEmptyMapPlain);
+  } else {
+    Explain(run, *read.refusal);
+  }
+  return false;
 }
 
 bool CheckConfigPresent(RunState& run, SetupPage& page) {

@@ -50,6 +50,9 @@ inline constexpr const char* kReadProgramFileLog = "Read Program file...";
 inline constexpr const char* kReadMapFileLog = "Read Map file...";
 inline constexpr const char* kCouldNotOpenProgramFormat = "Couldn't open '%s'.";
 inline constexpr const char* kProgramFileErrorFormat = "File Error on '%s'.";
+inline constexpr const char* kShortImagePlainFormat =
+    "the program image is %d bytes, shorter than its %d-byte control block";
+inline constexpr const char* kEmptyMapPlain = "the map database holds no map data";
 inline constexpr const char* kCouldNotCreateFormat = "Could not create '%s'.";
 inline constexpr const char* kCannotFindConfigFormat =
     "Cannot find Configuration\r\ndata file '%s'.";

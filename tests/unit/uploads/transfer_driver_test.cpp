@@ -68,7 +68,8 @@ TEST_F(TransferDriverTest, ReadConfigurationRunsAfterASecondAndLeavesThePageOpen
   EXPECT_EQ(page.progress.front(), 0);
   EXPECT_EQ(page.timerFiredAtMs, kTransferStartMs);
   EXPECT_EQ(page.log.text.rfind("Communications ready\r\n", 0), 0u) << page.log.text;
-  EXPECT_NE(page.log.text.find("Done...\r\n"), std::string::npos);
+  EXPECT_NE(page.log.text.find("Configuration written to " + configPath + "\r\nDone...\r\n"),
+            std::string::npos);
   // The read ended long before the user pressed Exit; the page stayed open till then.
   EXPECT_LT(page.timerReturnedAtMs, 60'000);
   EXPECT_EQ(page.endedAtMs, 60'000);
