@@ -194,6 +194,7 @@ TEST_F(MapUploadTest, ASetUpThatGivesUpLeavesThePageOpen) {
   EXPECT_TRUE(page.exitEnabled);
   EXPECT_TRUE(host.ShownBoxes().empty());
   EXPECT_EQ(map->Blocks(), 0u);
+  ASSERT_FALSE(page.status1033.empty());
   EXPECT_EQ(page.status1033.back(), "Failed: the unit did not answer");
   EXPECT_TRUE(page.progressStopped);
 }
