@@ -91,13 +91,14 @@ ParseOutcome ParseCliArguments(const QStringList& arguments, CliOptions& options
   QCommandLineOption acceptDates("accept-dates", "accept-dates");
   QCommandLineOption json("json", "json");
   QCommandLineOption quiet({"q", "quiet"}, "quiet");
+  QCommandLineOption verbose({"v", "verbose"}, "verbose");
   QCommandLineOption version("version", "version");
   QCommandLineOption help("help", "help");
   QCommandLineOption config("config", "config", "FILE");
   QCommandLineOption restore("restore", "restore", "WHICH");
   QCommandLineOption noConfigOk("no-config-ok", "no-config-ok");
-  parser.addOptions({port, baud, log, wait, yes, retries, acceptDates, json, quiet, version, help,
-                     config, restore, noConfigOk});
+  parser.addOptions({port, baud, log, wait, yes, retries, acceptDates, json, quiet, verbose,
+                     version, help, config, restore, noConfigOk});
   if (!parser.parse(arguments)) {
     error = parser.errorText().toStdString();
     return ParseOutcome::kError;
@@ -138,7 +139,12 @@ ParseOutcome ParseCliArguments(const QStringList& arguments, CliOptions& options
   options.rules.yes = parser.isSet(yes);
   options.rules.acceptDates = parser.isSet(acceptDates);
   options.output.json = parser.isSet(json);
-  options.output.quiet = parser.isSet(quiet);
+  if (parser.isSet(quiet) && parser.isSet(verbose)) {
+    error = "--quiet and --verbose exclude each other";
+    return ParseOutcome::kError;
+  }
+  if (parser.isSet(quiet)) options.verbosity = Verbosity::kQuiet;
+  if (parser.isSet(verbose)) options.verbosity = Verbosity::kVerbose;
 
   QStringList positional = parser.positionalArguments();
   const CommandName* found = FindCommand(positional, error);

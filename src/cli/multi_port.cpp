@@ -107,7 +107,8 @@ QStringList ChildArguments(const CliOptions& options, const std::string& port) {
   if (options.rules.yes) arguments << "--yes";
   if (options.rules.acceptDates) arguments << "--accept-dates";
   if (options.output.json) arguments << "--json";
-  if (options.output.quiet) arguments << "--quiet";
+  if (options.verbosity == Verbosity::kQuiet) arguments << "--quiet";
+  if (options.verbosity == Verbosity::kVerbose) arguments << "--verbose";
   arguments << CommandWord(options.command);
   // Each unit's configuration goes to a file of its own; a file that is
   // only read (write-config, the images) is shared.

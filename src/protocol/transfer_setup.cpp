@@ -72,7 +72,7 @@ Outcome SetupTransfer(RunState& run, TransferPage& page, LoadMode mode,
     if (result >= 0 && ReplyIsOk(reply.data())) {
       ShowSpeed(run, page, entry.baud);
       if (SerialLineGone(run.link)) return LineGone(run, kOperationTimedOut);
-      run.log.LogPrintf(kSendingControlBlock);
+      run.log.LogStep(kSendingControlBlock);
       if (SendBlock(run, kControlBlockType, controlBlock, kControlBlockSize, kControlBlockAddress) <
           0) {
         // A block cut short by the user's Cancel, or by a line that went

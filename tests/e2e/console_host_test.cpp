@@ -20,7 +20,7 @@ MessageBoxRequest Question(const char* text, const char* caption,
 }
 
 TEST(ConsoleHost, TryAgainIsYesOnlyWithYesAndAtMostRetriesTimes) {
-  ConsoleOutput output({true, false, false});
+  ConsoleOutput output({true, false}, Verbosity::kNormal);
   ConsoleHost without(BoxRules{}, output);
   EXPECT_EQ(without.ShowMessageBox(Question(kFlashWriteFailed, kErrorCaption)), BoxAnswer::kNo);
   EXPECT_EQ(without.Record().retriesGranted, 0);
@@ -33,7 +33,7 @@ TEST(ConsoleHost, TryAgainIsYesOnlyWithYesAndAtMostRetriesTimes) {
 }
 
 TEST(ConsoleHost, MapDatesGoOnOnlyWithAcceptDates) {
-  ConsoleOutput output({true, false, false});
+  ConsoleOutput output({true, false}, Verbosity::kNormal);
   ConsoleHost strict(BoxRules{}, output);
   MessageBoxRequest warning =
       Question("Map expired", kMapDateWarningCaption, BoxButtons::kOkCancel);
@@ -43,7 +43,7 @@ TEST(ConsoleHost, MapDatesGoOnOnlyWithAcceptDates) {
 }
 
 TEST(ConsoleHost, AnotherUnitIsAlwaysNoAndNoticesAreOk) {
-  ConsoleOutput output({true, false, false});
+  ConsoleOutput output({true, false}, Verbosity::kNormal);
   ConsoleHost host(BoxRules{true, 9, true}, output);
   EXPECT_EQ(host.ShowMessageBox(Question(kUploadAnotherQuestion, kUploadDoneCaption)),
             BoxAnswer::kNo);
@@ -60,7 +60,7 @@ TEST(ConsoleHost, AnotherUnitIsAlwaysNoAndNoticesAreOk) {
 }
 
 TEST(ConsoleHost, ProgramUploadQuestionsAreAnsweredOnlyByTheirOptions) {
-  ConsoleOutput output({true, false, false});
+  ConsoleOutput output({true, false}, Verbosity::kNormal);
   MessageBoxRequest empty{kNoConfigurationQuestion, kNoteCaption, BoxIcon::kInformation,
                           BoxButtons::kYesNo, nullptr};
   MessageBoxRequest which{std::string(kRestoreChoiceLead) + "Yes: ...", kNoteCaption,
@@ -83,7 +83,7 @@ TEST(ConsoleHost, ProgramUploadQuestionsAreAnsweredOnlyByTheirOptions) {
 }
 
 TEST(ConsoleHost, QuestionWithoutRuleIsAnsweredSoThatNothingGoesAhead) {
-  ConsoleOutput output({true, false, false});
+  ConsoleOutput output({true, false}, Verbosity::kNormal);
   ConsoleHost host(BoxRules{true, 9, true}, output);
   EXPECT_EQ(host.ShowMessageBox(Question("Erase everything?", "Question")), BoxAnswer::kNo);
   EXPECT_EQ(host.ShowMessageBox(Question("Proceed?", "Question", BoxButtons::kOkCancel)),

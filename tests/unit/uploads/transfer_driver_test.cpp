@@ -80,6 +80,7 @@ TEST_F(TransferDriverTest, ReadConfigurationRunsAfterASecondAndLeavesThePageOpen
   EXPECT_TRUE(page.exitEnabled);
   EXPECT_EQ(ReadFile(configPath).empty(), false);
   EXPECT_NE(LogText().find("... DoTransfer()"), std::string::npos);
+  EXPECT_EQ(page.phases, std::vector<TransferPhase>{TransferPhase::kReadingConfiguration});
   EXPECT_TRUE(host.ShownBoxes().empty());
 }
 
@@ -198,6 +199,7 @@ TEST_F(TransferDriverTest, WriteToAnIdentifiedUnitResetsItTwoSecondsAfterItsOk) 
   EXPECT_NE(
       page.log.text.find("Resetting Unit\r\n0 line(s) dropped, 0 value(s) changed\r\nDone...\r\n"),
       std::string::npos);
+  EXPECT_EQ(page.phases, std::vector<TransferPhase>{TransferPhase::kWritingConfiguration});
   EXPECT_EQ(host.Beeps(), 2);
   EXPECT_FALSE(run.link.open);
   EXPECT_TRUE(host.ShownBoxes().empty());
