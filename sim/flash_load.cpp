@@ -201,7 +201,7 @@ bool DataLoad::ProbeOrFlash(UnitModel& unit, std::string_view line) {
   if (line.empty()) {
     if (!hasLoad_) return false;
     // The loader's probe after the data: the unit is listening.
-    unit.Send("OK\r\n");
+    if (!load_.flash.deafToProbe) unit.Send("OK\r\n");
     return true;
   }
   if (!hasLoad_) {

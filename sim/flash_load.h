@@ -48,6 +48,7 @@ struct FlashKnobs {
   std::string failLine;              // ends the write with this line instead of "OK"
   bool silent = false;               // hangs after "Begin erase" until its power is cycled
   bool forgetConfiguration = false;  // the parameters read as erased after the write
+  bool deafToProbe = false;          // the empty line after the data gets no answer
 };
 
 enum class HangUpPhase {

@@ -8,15 +8,21 @@
 #include <cstdio>
 #include <functional>
 #include <memory>
+#include <string>
+#include <string_view>
 #include <vector>
 
 #include "activity_log/activity_log.h"
 #include "platform/format.h"
 #include "platform/qt_host.h"
+#include "protocol/boxes.h"
+#include "protocol/command_lines.h"
 #include "protocol/transfer_setup.h"
 #include "uploads/loader_state.h"
+#include "uploads/map_upload.h"
 #include "uploads/program_upload.h"
 #include "uploads/transfer_driver.h"
+#include "uploads/upload_steps.h"
 #include "wizard/comms_dialog.h"
 #include "wizard/comms_page.h"
 #include "wizard/page_picture.h"
@@ -61,6 +67,33 @@ std::unique_ptr<QWidget> MakeTransfer(LoaderState& state) {
   return page;
 }
 
+// The transfer page after a map upload failed and the page stayed open: a
+// block the unit never answered, "Try again?" answered No.
+std::unique_ptr<QWidget> MakeTransferFailed(LoaderState& state) {
+  auto page = std::make_unique<TransferDialog>(state);
+  page->SetApplicationIcon();
+  LogWindow& log = page->LogControl();
+  log.SetLogFont(kLogFontFamily, kLogFontHeight);
+  constexpr int kMapBytes = 65536;
+  constexpr int kSent = 20480;
+  for (const char* line :
+       {kCommunicationsReady, kSetUpForTransfer, kSettingMapLoadMode, kSendingControlBlock}) {
+    log.Append(line);
+  }
+  log.Append(FormatText(kSendingMapDataFormat, kMapBytes));
+  log.Append(std::string(kRetryLogPrefix) + kBlockSendTimedOut + "\r\n");
+  log.Append(FormatText(kBoxAnswerFormat, "No") + "\r\n");
+  std::string reason(kBlockSendTimedOut, std::string_view(kBlockSendTimedOut).find('\n'));
+  log.Append(FormatText(kFailedLogFormat, reason.c_str()));
+  page->SetProgressRange(0, kProgressMaximum, 1);
+  page->SetProgress(kSent * kProgressMaximum / kMapBytes);
+  page->SetStatusText(kStatusField1032, FormatText(kSentOfFormat, kSent, kMapBytes));
+  page->SetStatusText(kStatusField1033, FormatText(kFailedFormat, reason.c_str()));
+  page->StopProgress();
+  page->EnableExit(true);
+  return page;
+}
+
 // The four pictures side by side, small and large, to see that they stay legible.
 // The setup page as it opens, the remembered function selected.
 std::unique_ptr<QWidget> MakeSetup(LoaderState& state) {
@@ -98,8 +131,13 @@ std::unique_ptr<QWidget> MakePictures(LoaderState&) {
 }
 
 const std::vector<Screen> kScreens = {
-    {"pictures", MakePictures}, {"splash", MakeSplash},   {"setup", MakeSetup},
-    {"comms", MakeComms},       {"waiting", MakeWaiting}, {"transfer", MakeTransfer},
+    {"pictures", MakePictures},
+    {"splash", MakeSplash},
+    {"setup", MakeSetup},
+    {"comms", MakeComms},
+    {"waiting", MakeWaiting},
+    {"transfer", MakeTransfer},
+    {"transfer-failed", MakeTransferFailed},
 };
 
 }  // namespace

@@ -56,12 +56,45 @@ void ActivityLog::AppendToWindow(std::string_view text) {
   window_->Append(text);
 }
 
+int ActivityLog::Print(const std::string& text) {
+  AppendToWindow(text);
+  return LogLine(text);
+}
+
 int ActivityLog::LogPrintf(const char* format, ...) {
   std::va_list args;
   va_start(args, format);
   std::string text = FormatTextV(format, args);
   va_end(args);
-  AppendToWindow(text);
+  return Print(text);
+}
+
+int ActivityLog::LogStep(const char* format, ...) {
+  std::va_list args;
+  va_start(args, format);
+  step_ = FormatTextV(format, args);
+  va_end(args);
+  return Print(step_);
+}
+
+std::string ActivityLog::CurrentStep() const {
+  std::string step;
+  for (char c : step_) {
+    bool lineEnd = c == '\r' || c == '\n';
+    // Line ends inside become one space; those around it go.
+    if (lineEnd && !step.empty() && step.back() != ' ') step += ' ';
+    if (!lineEnd) step += c;
+  }
+  while (!step.empty() && step.back() == ' ') step.pop_back();
+  return step;
+}
+
+int ActivityLog::LogShown(std::string_view text) {
+  if (window_ != nullptr) {
+    // The file's newline is LogLine's; the window needs a line end of its own.
+    bool ended = !text.empty() && text.back() == '\n';
+    AppendToWindow(ended ? std::string(text) : std::string(text) + "\r\n");
+  }
   return LogLine(text);
 }
 

@@ -44,6 +44,10 @@ class ActivityLog {
   // Formats into the 1024-byte buffer, appends the text to the log window (if
   // one is attached) and passes it to LogLine. Returns LogLine's result.
   int LogPrintf(const char* format, ...) RV4410_PRINTF(2, 3);
+  // A line the user has seen elsewhere (a box, its answer): written to the
+  // file as LogLine writes it, and to the log window, if one is attached, as
+  // a line of its own. Returns LogLine's result.
+  int LogShown(std::string_view text);
   // Makes `window` the log window and gives it the log font.
   void LogWindowAttach(LogWindow* window);
   // Takes the font back and forgets the window.
@@ -52,17 +56,25 @@ class ActivityLog {
   // and the local date and time.
   void LogBanner();
 
+  // LogPrintf for the line that begins a step of an operation ("Sending
+  // Program Data, ..."): the step is remembered until the next one.
+  int LogStep(const char* format, ...) RV4410_PRINTF(2, 3);
+  // The text of the last step begun, on one line; empty before the first.
+  std::string CurrentStep() const;
+
   bool IsOpen() const { return stream_ != nullptr; }
   const std::string& Path() const { return path_; }
 
  private:
   void AppendToWindow(std::string_view text);
+  int Print(const std::string& text);
   void ReportIoError(std::string text);
 
   Host& host_;
   std::string path_;
   std::FILE* stream_ = nullptr;
   LogWindow* window_ = nullptr;
+  std::string step_;
 };
 
 }  // namespace rv4410

@@ -12,6 +12,7 @@
 #include "checksum/crc32.h"
 #include "config/parameter_file.h"
 #include "config/parameter_line.h"
+#include "protocol/boxes.h"
 #include "protocol/command_lines.h"
 
 namespace rv4410 {
@@ -229,8 +230,7 @@ bool ClearPendingRestore(RunState& run, const std::string& configFile, const cha
 
 void ReportPendingRestoreKept(RunState& run, const std::string& configFile) {
   std::string text = FormatText(kPendingRestoreKeptFormat, configFile.c_str());
-  run.log.LogLine(text);
-  run.host.ShowMessageBox({text, kErrorCaption, BoxIcon::kError, BoxButtons::kOk, nullptr});
+  ShowBox(run, {text, kErrorCaption, BoxIcon::kError, BoxButtons::kOk, nullptr}, BoxLine::kBefore);
 }
 
 }  // namespace rv4410

@@ -11,6 +11,7 @@
 #include "config/parameter_file.h"
 #include "config/parameter_line.h"
 #include "config/pending_restore.h"
+#include "protocol/boxes.h"
 #include "protocol/command_lines.h"
 
 namespace rv4410 {
@@ -62,9 +63,8 @@ bool CreateConfigurationFile(RunState& run, ParameterFileWriter& file) {
 }
 
 void ReportWriteError(RunState& run) {
-  run.log.LogLine(kFileWriteError);
-  run.host.ShowMessageBox(
-      {kFileWriteError, kIoErrorCaption, BoxIcon::kWarning, BoxButtons::kOk, nullptr});
+  ShowBox(run, {kFileWriteError, kIoErrorCaption, BoxIcon::kWarning, BoxButtons::kOk, nullptr},
+          BoxLine::kBefore);
 }
 
 void StoreLine(RunState& run, ParameterFileWriter& file, std::string_view line) {
@@ -86,7 +86,7 @@ Outcome EndList(RunState& run, ReadList& list, int unitLines) {
 // configuration file as it was (the writer removes what it wrote).
 ExchangeEnd ReadPlain(RunState& run, ReadList& list) {
   SendLine(run, "%s", kPlainReadCommand);
-  run.log.LogPrintf(kReadingConfiguration);
+  run.log.LogStep(kReadingConfiguration);
   if (!CreateConfigurationFile(run, list.file)) return {Failed(Ending::kStopped)};
 
   ReplyBuffer line{};
@@ -115,7 +115,7 @@ std::string ParameterText(std::string_view received) {
 }
 
 ExchangeEnd ReadChecked(RunState& run, ReadList& list) {
-  run.log.LogPrintf(kReadingConfiguration);
+  run.log.LogStep(kReadingConfiguration);
   FailureCounter failures;
   if (!CreateConfigurationFile(run, list.file)) return {Failed(Ending::kStopped)};
 
@@ -154,9 +154,8 @@ ExchangeEnd ReadChecked(RunState& run, ReadList& list) {
 void PrepareRestart(RunState& run, LineFault damage) {
   const char* text =
       damage == LineFault::kInvalidCharacter ? kRestartInvalidCharacterText : kRestartBadValueText;
-  run.host.ShowMessageBox(
-      {text, kParameterTransferErrorCaption, BoxIcon::kWarning, BoxButtons::kOk, nullptr});
-  run.log.LogLine(kRestartLogLine);
+  ShowBox(run, {text, kParameterTransferErrorCaption, BoxIcon::kWarning, BoxButtons::kOk, nullptr},
+          BoxLine::kAfter, kRestartLogLine);
   SerialPurge(run.link);
   ReplyBuffer line{};
   while (ReceiveLine(run, line.data(), kFlushLineTimeoutMs) > 0) {
@@ -197,6 +196,7 @@ Outcome PutReadListInPlace(RunState& run, ReadList& list, ConfigurationFileChang
   }
   change.replaced = true;
   change.keptAs = replacement.keptAs;
+  run.log.LogPrintf(kConfigurationWrittenToFormat, list.file.Target().c_str());
   if (!change.keptAs.empty()) run.log.LogPrintf(kEarlierKeptFormat, change.keptAs.c_str());
   return Outcome::Ok();
 }

@@ -54,6 +54,7 @@ inline constexpr const char* kLeftoverRemovedFormat =
 inline constexpr const char* kLeftoverInUseFormat =
     "Another run is writing %s beside this configuration file now\r\n";
 inline constexpr const char* kEarlierKeptFormat = "Earlier configuration kept as %s\r\n";
+inline constexpr const char* kConfigurationWrittenToFormat = "Configuration written to %s\r\n";
 inline constexpr const char* kParameterTransferErrorCaption = "Parameter Transfer Error ...";
 inline constexpr const char* kRestartLogLine =
     "Parameter Transfer Error ... Restarting the Parameter Read";

@@ -6,24 +6,21 @@
 
 #include "config/write_configuration.h"
 #include "platform/system_calls.h"
+#include "protocol/boxes.h"
 #include "protocol/command_lines.h"
 
 namespace rv4410 {
 
 namespace {
 
-// A question under "Note"; its text and the answer go to the log.
+// A question under "Note".
 BoxAnswer AskNote(RunState& run, const std::string& text, BoxButtons buttons) {
-  BoxAnswer answer =
-      run.host.ShowMessageBox({text, kNoteCaption, BoxIcon::kInformation, buttons, nullptr});
-  run.log.LogLine(
-      FormatText(kBoxAnsweredFormat, kNoteCaption, text.c_str(), BoxAnswerName(answer)));
-  return answer;
+  return ShowBox(run, {text, kNoteCaption, BoxIcon::kInformation, buttons, nullptr});
 }
 
 void ShowNote(RunState& run, const std::string& text) {
-  run.log.LogLine(text);
-  run.host.ShowMessageBox({text, kNoteCaption, BoxIcon::kInformation, BoxButtons::kOk, nullptr});
+  ShowBox(run, {text, kNoteCaption, BoxIcon::kInformation, BoxButtons::kOk, nullptr},
+          BoxLine::kBefore);
 }
 
 // The upload stops before anything is written to the unit; the page stays open.
@@ -34,8 +31,7 @@ Outcome Stopped(RunState& run) {
 
 // The upload stops before anything is written to the unit, for the reason in `text`.
 Outcome Stop(RunState& run, const std::string& text) {
-  run.log.LogLine(text);
-  run.host.ShowMessageBox({text, kErrorCaption, BoxIcon::kError, BoxButtons::kOk, nullptr});
+  ShowBox(run, {text, kErrorCaption, BoxIcon::kError, BoxButtons::kOk, nullptr}, BoxLine::kBefore);
   return Stopped(run);
 }
 
@@ -275,9 +271,8 @@ Outcome SavedConfiguration::RestoreAfterUpload(RunState& run) const {
   if (emptyList_) return WriteEmptyConfiguration(run);
   // Nothing saved for this unit: the file that is there may be another unit's.
   if (restorePath_.empty()) {
-    run.log.LogLine(kNothingSavedForUnit);
-    run.host.ShowMessageBox(
-        {kNothingSavedForUnit, kErrorCaption, BoxIcon::kError, BoxButtons::kOk, nullptr});
+    ShowBox(run, {kNothingSavedForUnit, kErrorCaption, BoxIcon::kError, BoxButtons::kOk, nullptr},
+            BoxLine::kBefore);
     Outcome refused = Outcome::StaysOpen(Ending::kFileRefused);
     refused.reason = kNothingSavedForUnit;
     return refused;

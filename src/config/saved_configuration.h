@@ -93,7 +93,6 @@ inline constexpr const char* kPendingRestoreRecordedFormat =
     "Recorded in %s that the configuration goes back to the unit after the flash write\r\n";
 inline constexpr const char* kFileHeldByAnotherRun = "another run holds the file";
 // A question and its answer, as the log keeps them.
-inline constexpr const char* kBoxAnsweredFormat = "%s: %s -> %s";
 inline constexpr const char* kTechnicianChose = "the technician chose it";
 inline constexpr const char* kTechnicianChoseUnitList = "the technician chose the unit's own list";
 inline constexpr const char* kUploadStoppedBeforeSending =
@@ -165,8 +164,8 @@ class SavedConfiguration {
  private:
   Outcome SaveFirst(RunState& run);
   Outcome SaveAgainstRecord(RunState& run, const PendingRestore& record);
-  Outcome UseSavedList(RunState& run, ReadList& list, const ListFacts& unit,
-                       const ListFacts& saved, const char* reason);
+  Outcome UseSavedList(RunState& run, ReadList& list, const ListFacts& unit, const ListFacts& saved,
+                       const char* reason);
   Outcome UseUnitList(RunState& run, ReadList& list, const ListFacts& unit);
 
   std::string restorePath_;

@@ -9,6 +9,7 @@
 #include "config/exchange_common.h"
 #include "config/parameter_file.h"
 #include "config/parameter_line.h"
+#include "protocol/boxes.h"
 #include "protocol/command_lines.h"
 
 namespace rv4410 {
@@ -18,13 +19,15 @@ namespace {
 // Lines up to this length name no parameter and get no warning when unknown.
 constexpr std::size_t kShortLineLength = 3;
 
-void Warn(RunState& run, const std::string& text, const char* caption) {
-  run.host.ShowMessageBox({text, caption, BoxIcon::kWarning, BoxButtons::kOk, nullptr});
+// A warning about one line, then `logLine` (the text when empty) in the log.
+void Warn(RunState& run, const std::string& text, const char* caption,
+          const std::string& logLine = {}) {
+  ShowBox(run, {text, caption, BoxIcon::kWarning, BoxButtons::kOk, nullptr}, BoxLine::kAfter,
+          logLine);
 }
 
 void ShowFileError(RunState& run, const std::string& text) {
-  run.log.LogLine(text);
-  run.host.ShowMessageBox({text, kErrorCaption, BoxIcon::kError, BoxButtons::kOk, nullptr});
+  ShowBox(run, {text, kErrorCaption, BoxIcon::kError, BoxButtons::kOk, nullptr}, BoxLine::kBefore);
 }
 
 // Tells why the file cannot be sent; false, with `reason` kept for the outcome.
@@ -89,7 +92,7 @@ Outcome StartExchange(RunState& run, bool& checked) {
     RV4410_TRY(WaitForOk(run, HandshakeStart::kPlain, kStepBeforePlainWrite));
     SendLine(run, "%s", kPlainWriteCommand);
   }
-  run.log.LogPrintf(kWritingConfiguration);
+  run.log.LogStep(kWritingConfiguration);
   return Outcome::Ok();
 }
 
@@ -101,7 +104,6 @@ void DropLine(RunState& run, const std::string& line, std::size_t position) {
   std::string text = FormatText(kIgnoringParameterFormat, line.c_str(), shown,
                                 static_cast<int>(code), static_cast<int>(position));
   Warn(run, text, kParameterCharacterErrorCaption);
-  run.log.LogLine(text);
 }
 
 // `start` holds the first 254 characters of a longer line. A character
@@ -116,23 +118,22 @@ void DropTooLongLine(RunState& run, const std::string& start) {
   std::string text =
       FormatText(kLineTooLongFormat, start.c_str(), static_cast<int>(kParameterLineLimit));
   Warn(run, text, kParameterCharacterErrorCaption);
-  run.log.LogLine(text);
 }
 
 // The form check, the lookup and the limit rule. False when the line is
 // dropped; otherwise `line` is what goes to the unit.
-bool PrepareLine(RunState& run, std::string& line) {
+bool PrepareLine(RunState& run, std::string& line, WriteCounts& counts) {
   LineCheck check = CheckParameterLine(line);
   if (!check.Passed()) {
     DropLine(run, line, check.position);
+    ++counts.dropped;
     return false;
   }
 
   const ParameterEntry* entry = FindParameter(line);
   if (entry == nullptr) {
     if (line.size() > kShortLineLength) {
-      Warn(run, line, kParameterNameNotFound);
-      run.log.LogLine(kParameterNameNotFound + line);
+      Warn(run, line, kParameterNameNotFound, kParameterNameNotFound + line);
     }
     return true;
   }
@@ -143,7 +144,7 @@ bool PrepareLine(RunState& run, std::string& line) {
   std::string text = FormatText(kValueChangedFormat, name.c_str(), value, entry->minimum);
   Warn(run, text, kParameterValueErrorCaption);
   line = LimitReplacementLine(*entry);
-  run.log.LogLine(text);
+  ++counts.changed;
   return true;
 }
 
@@ -168,7 +169,7 @@ Outcome SendChecked(RunState& run, const std::string& line, FailureCounter& fail
 
 }  // namespace
 
-Outcome WriteConfiguration(RunState& run, const std::string& path) {
+Outcome WriteConfiguration(RunState& run, const std::string& path, WriteCounts& counts) {
   // Checked before saying anything to the unit: an offer followed by an
   // empty list could leave the unit with no configuration at all.
   ParameterFileReader file;
@@ -178,6 +179,7 @@ Outcome WriteConfiguration(RunState& run, const std::string& path) {
     refused.reason = unusable;
     return refused;
   }
+  run.log.LogPrintf(kConfigurationReadFromFormat, path.c_str());
   bool checked = false;
   RV4410_TRY(StartExchange(run, checked));
   FailureCounter failures;
@@ -197,9 +199,10 @@ Outcome WriteConfiguration(RunState& run, const std::string& path) {
     }
     if (status == FileLine::kTooLong) {
       DropTooLongLine(run, line);
+      ++counts.dropped;
       continue;
     }
-    if (!PrepareLine(run, line)) continue;
+    if (!PrepareLine(run, line, counts)) continue;
     if (checked) {
       RV4410_TRY(SendChecked(run, line, failures));
     } else {
@@ -211,8 +214,18 @@ Outcome WriteConfiguration(RunState& run, const std::string& path) {
   return sent;
 }
 
+Outcome WriteConfiguration(RunState& run, const std::string& path) {
+  WriteCounts counts;
+  return WriteConfiguration(run, path, counts);
+}
+
+Outcome WriteConfiguration(RunState& run, WriteCounts& counts) {
+  return WriteConfiguration(run, run.settings.configFile, counts);
+}
+
 Outcome WriteConfiguration(RunState& run) {
-  return WriteConfiguration(run, run.settings.configFile);
+  WriteCounts counts;
+  return WriteConfiguration(run, counts);
 }
 
 Outcome WriteEmptyConfiguration(RunState& run) {

@@ -39,6 +39,8 @@ inline constexpr const char* kNotARegularFile = "it is not a regular file";
 inline constexpr const char* kReadFailedFormat = "reading line %d failed: %s";
 inline constexpr const char* kNoParameterLine = "it holds no parameter line";
 // The file failed between its check and the end of sending: the list is short.
+// The file a write sends, named in the log once it has passed its check.
+inline constexpr const char* kConfigurationReadFromFormat = "Configuration read from %s\r\n";
 inline constexpr const char* kReadFailedWhileSendingFormat =
     "The configuration file\n%s\ncould not be read past line %d (%s).\n\n"
     "The unit got only the lines before it.";
@@ -61,7 +63,15 @@ inline constexpr const char* kReadFailedWhileSendingFormat =
 // - kLineGone, or kNoAnswer when the handshake before "WP" ran out of the
 //   run's wait limit: nothing more went out; they ask "Operation timed
 //   out\nTry again?", what a silent unit's answer to the list would get.
+// What the checks did to the file's lines on their way to the unit.
+struct WriteCounts {
+  int dropped = 0;  // lines not sent: a wrong character, or far too long
+  int changed = 0;  // values out of their limits, sent as the minimum
+};
+
+Outcome WriteConfiguration(RunState& run, const std::string& path, WriteCounts& counts);
 Outcome WriteConfiguration(RunState& run, const std::string& path);
+Outcome WriteConfiguration(RunState& run, WriteCounts& counts);
 Outcome WriteConfiguration(RunState& run);
 
 // The list of a unit that holds none: the exchange offered as above, then

@@ -35,7 +35,16 @@ struct FileRefusal {
   const char* caption = nullptr;
   BoxIcon icon = BoxIcon::kError;
   bool loggedFirst = false;
+  // What was wrong with the file, in plain words, for the log line after
+  // the boxes (which keep their own words); empty when there is nothing to add.
+  std::string plain;
 };
+
+// `refusal` with `plain` words beside it.
+inline FileRefusal Explained(FileRefusal refusal, std::string plain) {
+  refusal.plain = std::move(plain);
+  return refusal;
+}
 
 // A refusal that says nothing, or only `logLine` in the log.
 inline FileRefusal QuietRefusal(RefusalReason reason, std::string logLine = {}) {
@@ -48,7 +57,11 @@ inline FileRefusal QuietRefusal(RefusalReason reason, std::string logLine = {}) 
 // A refusal shown in an error box and logged.
 inline FileRefusal ShownRefusal(RefusalReason reason, std::string text,
                                 const char* caption = kErrorCaption) {
-  return {reason, std::move(text), caption};
+  FileRefusal refusal;
+  refusal.reason = reason;
+  refusal.text = std::move(text);
+  refusal.caption = caption;
+  return refusal;
 }
 
 // What a reader made of a file: the image's length, the image itself being in

@@ -1,5 +1,8 @@
 #include "datafiles/image_file.h"
 
+#include <cerrno>
+#include <cstring>
+
 #include "platform/format.h"
 #include "platform/system_calls.h"
 
@@ -8,6 +11,7 @@ namespace rv4410 {
 ImageFile::ImageFile(const char* path, const char* mode) {
   bool notRegular = false;
   file_ = OpenRegularFile(path, mode, notRegular);
+  if (file_ == nullptr) openError_ = errno;
   if (notRegular) notRegularText_ = FormatText(kNotARegularFileLogFormat, path);
 }
 
@@ -16,7 +20,12 @@ ImageFile::~ImageFile() {
 }
 
 FileRefusal ImageFile::Refusal() const {
-  return QuietRefusal(RefusalReason::kNotOpened, notRegularText_);
+  FileRefusal refusal = QuietRefusal(RefusalReason::kNotOpened, notRegularText_);
+  // Its own log line says it already.
+  if (notRegularText_.empty()) {
+    refusal.plain = FormatText(kNotOpenedPlainFormat, std::strerror(openError_));
+  }
+  return refusal;
 }
 
 }  // namespace rv4410

@@ -9,6 +9,7 @@
 namespace rv4410 {
 
 inline constexpr const char* kNotARegularFileLogFormat = "'%s' is not a regular file: not read";
+inline constexpr const char* kNotOpenedPlainFormat = "the file cannot be opened: %s";
 
 // A program or map file open for reading, closed when this goes.
 class ImageFile {
@@ -30,6 +31,7 @@ class ImageFile {
  private:
   std::FILE* file_ = nullptr;
   std::string notRegularText_;
+  int openError_ = 0;
 };
 
 }  // namespace rv4410

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <array>
+#include <cctype>
+#include <cerrno>
 #include <cstdint>
 #include <cstring>
 #include <optional>
@@ -37,6 +39,28 @@ std::string ReadErrorText(int which, int number, const char* text, const char* p
   }
 }
 
+// The part of the file that read error (1) to (7) stopped in.
+const char* PartOfReadError(int which) {
+  static constexpr const char* kParts[] = {"header",        "control block", "map data", "trailer",
+                                           "further bytes", "further bytes", "check sum"};
+  return kParts[std::clamp(which, 1, 7) - 1];
+}
+
+// A header that is not a map's: what the file seems to be instead.
+std::string WrongFormatPlain(const MapHeader& header) {
+  bool hexText = true;
+  bool text = true;
+  for (std::uint8_t c : header.bytes) {
+    bool space = c == '\r' || c == '\n' || c == ' ' || c == '\t';
+    if (!std::isxdigit(c) && !space) hexText = false;
+    if (!std::isprint(c) && !space) text = false;
+  }
+  if (hexText) return kLooksLikeProgramPlain;
+  if (text) return kLooksLikeTextPlain;
+  return FormatText(kOtherFormatPlainFormat, static_cast<unsigned>(header.FormatNumber()),
+                    static_cast<unsigned>(kMapFormat));
+}
+
 }  // namespace
 
 MapFileReader::MapFileReader(Host& host, DataFiles& files, const char* path)
@@ -59,6 +83,7 @@ std::optional<FileRefusal> MapFileReader::ReadHeader() {
         ShownRefusal(RefusalReason::kWrongFormat,
                      FormatText(kMapFormatConflictFormat, static_cast<int>(header.FormatNumber())));
     refusal.loggedFirst = true;
+    refusal.plain = WrongFormatPlain(header);
     return refusal;
   }
   return std::nullopt;
@@ -82,7 +107,8 @@ ImageRead MapFileReader::ReadRest() {
   std::array<std::uint8_t, 4> stored;
   if (!ReadExact(stored.data(), stored.size())) return ReadError(7);
   if (fileCrc_ != LoadLittleEndian32(stored.data())) {
-    return ShownRefusal(RefusalReason::kCrcError, FormatText(kMapCrcErrorFormat, path_));
+    return Explained(ShownRefusal(RefusalReason::kCrcError, FormatText(kMapCrcErrorFormat, path_)),
+                     kMapCrcPlain);
   }
   block.SetWord(kMapDataLengthOffset, length);
   block.SetWord(kMapDataCrcOffset, dataCrc);
@@ -110,10 +136,14 @@ bool MapFileReader::ReadFolded(std::uint8_t* into, std::size_t count) {
 FileRefusal MapFileReader::ReadError(int which) {
   if (stopped_) return QuietRefusal(RefusalReason::kStopped);
   int number = std::ferror(file_);
+  int error = errno;
   bool readCaption = which != 5 && which != 6;
-  return ShownRefusal(RefusalReason::kReadError,
-                      ReadErrorText(which, number, std::strerror(number), path_),
-                      readCaption ? kReadErrorCaption : kErrorCaption);
+  const char* part = PartOfReadError(which);
+  return Explained(ShownRefusal(RefusalReason::kReadError,
+                                ReadErrorText(which, number, std::strerror(number), path_),
+                                readCaption ? kReadErrorCaption : kErrorCaption),
+                   number == 0 ? FormatText(kMapEndsInsideFormat, part)
+                               : FormatText(kMapReadFailedFormat, part, std::strerror(error)));
 }
 
 // The map data into a new image, folded into the file CRC and into its own CRC.
@@ -129,8 +159,9 @@ std::optional<FileRefusal> MapFileReader::ReadData(std::uint32_t length, std::ui
   // The result is a signed length: data of 2 GB or more is as unobtainable
   // as it was to the 32-bit loader this file format was made for.
   if (length > static_cast<std::uint32_t>(INT32_MAX) || !image.Allocate(length)) {
-    return ShownRefusal(RefusalReason::kNoMemory,
-                        FormatText(kCouldNotAllocateFormat, static_cast<int>(length)));
+    return Explained(ShownRefusal(RefusalReason::kNoMemory,
+                                  FormatText(kCouldNotAllocateFormat, static_cast<int>(length))),
+                     FormatText(kMapNoMemoryPlainFormat, static_cast<unsigned>(length)));
   }
   image.length = length;
   Crc32Init(dataCrc);

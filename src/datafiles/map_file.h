@@ -43,6 +43,20 @@ inline constexpr const char* kMapReadError4Format = "%d -- %s on File %s (4)";
 inline constexpr const char* kMapReadError5Format = "(%d) %s on File %s (5)";
 inline constexpr const char* kMapReadError6Format = "(%d) %s on File %s (6)";
 inline constexpr const char* kMapReadError7Format = "(%d) %s on File %s (7)";
+// What was wrong with a refused map file, in plain words for the log.
+inline constexpr const char* kLooksLikeProgramPlain =
+    "this looks like a program file, not a map database";
+inline constexpr const char* kLooksLikeTextPlain =
+    "this looks like a text file, not a map database";
+inline constexpr const char* kOtherFormatPlainFormat =
+    "not a map database this loader reads: its header says format %u, not %u";
+inline constexpr const char* kMapEndsInsideFormat = "the map file ends inside its %s";
+inline constexpr const char* kMapReadFailedFormat = "reading the map file's %s failed: %s";
+inline constexpr const char* kMapCrcPlain =
+    "its check sum does not match its contents: the file is damaged";
+inline constexpr const char* kMapNoMemoryPlainFormat = "no memory for map data of %u bytes";
+inline constexpr const char* kDatesDeclinedPlain =
+    "quit at a warning about the map's validity dates";
 
 // Reads the map database file in two steps, between which the page shows
 // the validity dates (MapDatesFor) and may ask whether to go on; the reader

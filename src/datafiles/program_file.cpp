@@ -63,7 +63,10 @@ class ProgramTextReader {
   // and no more; a failure to give back the rest is an allocation failure
   // like any other.
   ImageRead Result() {
-    if (byteIndex_ < kProgramHeaderSize) return QuietRefusal(RefusalReason::kNoHeader);
+    if (byteIndex_ < kProgramHeaderSize) {
+      return Explained(QuietRefusal(RefusalReason::kNoHeader),
+                       FormatText(kNoHeaderPlainFormat, kProgramHeaderSize));
+    }
     if (!image_.Hold(static_cast<std::size_t>(byteIndex_) + 1)) return AllocationFailed();
     return ImageRead(imageLength_);
   }
@@ -88,8 +91,9 @@ class ProgramTextReader {
   Step TakeHeader() {
     auto length = static_cast<std::int32_t>(LoadBigEndian32(header_.data() + kProgramLengthOffset));
     if (length < kProgramHeaderSize) {
-      refusal_ =
-          ShownRefusal(RefusalReason::kInvalidHeader, FormatText(kInvalidHeaderFormat, length));
+      refusal_ = Explained(
+          ShownRefusal(RefusalReason::kInvalidHeader, FormatText(kInvalidHeaderFormat, length)),
+          FormatText(kInvalidHeaderPlainFormat, length, kProgramHeaderSize));
       return Step::kFailed;
     }
     imageLength_ = length;
@@ -122,8 +126,9 @@ class ProgramTextReader {
   }
 
   FileRefusal AllocationFailed() const {
-    return ShownRefusal(RefusalReason::kNoMemory,
-                        FormatText(kCouldNotAllocateFormat, imageLength_));
+    return Explained(
+        ShownRefusal(RefusalReason::kNoMemory, FormatText(kCouldNotAllocateFormat, imageLength_)),
+        FormatText(kNoMemoryPlainFormat, imageLength_));
   }
 
   static constexpr std::size_t kFirstRoom = 64 * 1024;
@@ -184,7 +189,9 @@ std::uint32_t ProgramCrc(const LoadedImage& image, std::size_t begin, std::size_
 std::optional<FileRefusal> CheckProgramImage(const LoadedImage& image, const char* fileName) {
   std::size_t size = image.HasBuffer() ? image.Size() : 0;
   auto crcError = [fileName] {
-    return ShownRefusal(RefusalReason::kCrcError, FormatText(kProgramCrcErrorFormat, fileName));
+    return Explained(
+        ShownRefusal(RefusalReason::kCrcError, FormatText(kProgramCrcErrorFormat, fileName)),
+        kProgramCrcPlain);
   };
   // Too short to hold a control block: nothing here can be trusted.
   if (size < kControlBlockBytes) return crcError();
@@ -193,7 +200,9 @@ std::optional<FileRefusal> CheckProgramImage(const LoadedImage& image, const cha
   auto word = [&block](std::size_t offset) { return block.Word(offset); };
 
   if (FieldPresent(word(kLoaderVersionOffset))) {
-    return ShownRefusal(RefusalReason::kLoaderVersion, kCannotLoadProgram, kLoaderVersionCaption);
+    return Explained(
+        ShownRefusal(RefusalReason::kLoaderVersion, kCannotLoadProgram, kLoaderVersionCaption),
+        kLoaderVersionPlain);
   }
 
   std::uint32_t expected = 0;
@@ -212,8 +221,9 @@ std::optional<FileRefusal> CheckProgramImage(const LoadedImage& image, const cha
 
   std::uint32_t blockCrc = word(kControlBlockCrcOffset);
   if (FieldPresent(blockCrc) && ProgramCrc(image, 0, kControlBlockCheckedBytes) != blockCrc) {
-    return ShownRefusal(RefusalReason::kCrcError,
-                        FormatText(kControlBlockCrcErrorFormat, fileName));
+    return Explained(
+        ShownRefusal(RefusalReason::kCrcError, FormatText(kControlBlockCrcErrorFormat, fileName)),
+        kControlBlockCrcPlain);
   }
   return std::nullopt;
 }

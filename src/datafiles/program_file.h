@@ -14,6 +14,16 @@
 namespace rv4410 {
 
 inline constexpr std::int32_t kProgramHeaderSize = 16;
+// What was wrong with a refused program file, in plain words for the log.
+inline constexpr const char* kNoHeaderPlainFormat = "not a program file: it ends before byte %d";
+inline constexpr const char* kInvalidHeaderPlainFormat =
+    "not a program file: its header gives an image of %d bytes, fewer than %d";
+inline constexpr const char* kNoMemoryPlainFormat = "no memory for an image of %d bytes";
+inline constexpr const char* kProgramCrcPlain =
+    "its check sum does not match its contents: the file is damaged or not a program file";
+inline constexpr const char* kControlBlockCrcPlain =
+    "its control block's check sum does not match: the file is damaged";
+inline constexpr const char* kLoaderVersionPlain = "the program was made for another loader";
 
 // Control-block fields of a program image (32-bit big-endian words).
 inline constexpr std::size_t kProgramLengthOffset = 8;

@@ -1,5 +1,7 @@
 #include "protocol/command_lines.h"
 
+#include "protocol/boxes.h"
+
 #include <cstring>
 #include <string>
 
@@ -158,13 +160,14 @@ Outcome Pause(RunState& run, std::int64_t ms) {
   return run.CancelRequested ? Outcome::StoppedByUser() : Outcome::Ok();
 }
 
+BoxAnswer AskRetryQuestion(RunState& run, const char* question) {
+  return ShowBox(run, {question, kErrorCaption, BoxIcon::kError, BoxButtons::kYesNo, nullptr},
+                 BoxLine::kBefore, std::string(kRetryLogPrefix) + question);
+}
+
 int AskRetryAfterError(RunState& run, const char* message) {
-  run.log.LogLine(std::string("Error:") + message);
-  BoxAnswer answer = run.host.ShowMessageBox(
-      {message, kErrorCaption, BoxIcon::kError, BoxButtons::kYesNo, nullptr});
-  if (answer != BoxAnswer::kYes) return 0;
-  run.host.ShowMessageBox(
-      {kResetUnitNote, kNoteCaption, BoxIcon::kInformation, BoxButtons::kOk, nullptr});
+  if (AskRetryQuestion(run, message) != BoxAnswer::kYes) return 0;
+  ShowBox(run, {kResetUnitNote, kNoteCaption, BoxIcon::kInformation, BoxButtons::kOk, nullptr});
   return 1;
 }
 

@@ -103,8 +103,14 @@ void PauseWithMessages(RunState& run, std::int64_t ms);
 // PauseWithMessages within an operation: kCancelled when the user ended the page meanwhile.
 Outcome Pause(RunState& run, std::int64_t ms);
 
-// Logs "Error:" and the message, asks it with Yes and No; on Yes shows the
-// power-cycle note. 1 for Yes (try again), 0 for No.
+// A "Try again?" question is logged first, after this.
+inline constexpr const char* kRetryLogPrefix = "Error:";
+
+// Logs "Error:" and the question, and asks it with Yes and No under "Error".
+BoxAnswer AskRetryQuestion(RunState& run, const char* question);
+
+// AskRetryQuestion; on Yes shows the power-cycle note. 1 for Yes (try
+// again), 0 for No.
 int AskRetryAfterError(RunState& run, const char* message);
 
 }  // namespace rv4410

@@ -58,7 +58,8 @@ struct Outcome {
   std::string message;
   // kUnitError: the unit's reply as it came.
   std::string reply;
-  // kFileRefused: why, as the box said.
+  // kFileRefused: why, as the box said. An ending that leaves the page open
+  // may say here why, in a few words (else the page says it from the ending).
   std::string reason;
 
   bool Done() const { return ending == Ending::kDone; }
@@ -84,11 +85,11 @@ struct Outcome {
 
 // One step of an operation: the operation returns the step's outcome unless
 // the step reached its end.
-#define RV4410_TRY(step)                                         \
-  do {                                                           \
-    if (::rv4410::Outcome tried_ = (step); !tried_.Done()) {     \
-      return tried_;                                             \
-    }                                                            \
+#define RV4410_TRY(step)                                     \
+  do {                                                       \
+    if (::rv4410::Outcome tried_ = (step); !tried_.Done()) { \
+      return tried_;                                         \
+    }                                                        \
   } while (false)
 
 }  // namespace rv4410

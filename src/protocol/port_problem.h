@@ -5,6 +5,7 @@
 #include <string>
 
 #include "platform/format.h"
+#include "protocol/boxes.h"
 #include "protocol/run_state.h"
 
 namespace rv4410 {
@@ -23,8 +24,7 @@ inline void LogPortProblem(RunState& run, const std::string& portName) {
 // and the reason in the log.
 inline void ReportCouldNotOpen(RunState& run, WindowRef owner, const char* caption) {
   std::string text = FormatText(kCouldNotOpenFormat, run.settings.portName.c_str());
-  run.host.ShowMessageBox({text, caption, BoxIcon::kError, BoxButtons::kOk, owner});
-  run.log.LogLine(text);
+  ShowBox(run, {text, caption, BoxIcon::kError, BoxButtons::kOk, owner});
   LogPortProblem(run, run.settings.portName);
 }
 

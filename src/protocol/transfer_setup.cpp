@@ -4,6 +4,7 @@
 #include <string>
 
 #include "protocol/block_frame.h"
+#include "protocol/boxes.h"
 #include "protocol/command_lines.h"
 
 namespace rv4410 {
@@ -21,10 +22,10 @@ int SelectLoadMode(RunState& run, LoadMode mode, ReplyBuffer& reply) {
   std::strncpy(reply.data(), kNoResponse, reply.size());
   if (mode == LoadMode::kMap) {
     SendLine(run, "%s", kMapLoadModeCommand);
-    run.log.LogPrintf(kSettingMapLoadMode);
+    run.log.LogStep(kSettingMapLoadMode);
   } else {
     SendLine(run, "%s", kProgramLoadModeCommand);
-    run.log.LogPrintf(kSettingProgramLoadMode);
+    run.log.LogStep(kSettingProgramLoadMode);
   }
   return ReceiveReplyAfterSwitch(run, reply, kLoadModeReplyMs);
 }
@@ -38,9 +39,9 @@ void ShowSpeed(RunState& run, TransferPage& page, int baud) {
 }
 
 void ReportControlBlockWriteError(RunState& run) {
-  run.host.ShowMessageBox(
-      {kControlBlockWriteError, kNoteCaption, BoxIcon::kInformation, BoxButtons::kOk, nullptr});
-  run.log.LogPrintf(kControlBlockWriteErrorLog);
+  ShowBox(run,
+          {kControlBlockWriteError, kNoteCaption, BoxIcon::kInformation, BoxButtons::kOk, nullptr},
+          BoxLine::kAfter, kControlBlockWriteErrorLog);
 }
 
 }  // namespace
@@ -71,7 +72,7 @@ Outcome SetupTransfer(RunState& run, TransferPage& page, LoadMode mode,
     if (result >= 0 && ReplyIsOk(reply.data())) {
       ShowSpeed(run, page, entry.baud);
       if (SerialLineGone(run.link)) return LineGone(run, kOperationTimedOut);
-      run.log.LogPrintf(kSendingControlBlock);
+      run.log.LogStep(kSendingControlBlock);
       if (SendBlock(run, kControlBlockType, controlBlock, kControlBlockSize, kControlBlockAddress) <
           0) {
         // A block cut short by the user's Cancel, or by a line that went

@@ -5,7 +5,6 @@
 
 #include "checksum/crc32.h"
 #include "protocol/command_lines.h"
-#include "checksum/crc32.h"
 
 namespace rv4410 {
 

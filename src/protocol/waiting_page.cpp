@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "protocol/boxes.h"
 #include "protocol/command_lines.h"
 #include "protocol/page_results.h"
 
@@ -16,17 +17,15 @@ void EndWithout(RunState& run, WaitingPage& page, const Outcome& outcome) {
   if (!outcome.message.empty()) run.log.LogPrintf("%s\r\n", outcome.message.c_str());
   // A device that went away is reported as one that does not open.
   if (outcome.ending == Ending::kLineGone) {
-    run.host.ShowMessageBox(
-        {outcome.message, kErrorCaption, BoxIcon::kError, BoxButtons::kOk, nullptr});
+    ShowBox(run, {outcome.message, kErrorCaption, BoxIcon::kError, BoxButtons::kOk, nullptr},
+            BoxLine::kLoggedAlready);
   }
   page.ReportOutcome(outcome);
   page.EndPage(kPageLeave);
 }
 
 void RefuseUnit(RunState& run, WaitingPage& page, const Outcome& refusal) {
-  run.host.ShowMessageBox(
-      {refusal.reason, kErrorCaption, BoxIcon::kError, BoxButtons::kOk, page.Window()});
-  run.log.LogLine(refusal.reason);
+  ShowBox(run, {refusal.reason, kErrorCaption, BoxIcon::kError, BoxButtons::kOk, page.Window()});
   page.ReportOutcome(refusal);
   page.EndPage(kPageUnsuitable);
 }

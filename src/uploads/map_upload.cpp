@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <string>
+#include <string_view>
 
 #include "checksum/crc32.h"
 #include "protocol/block_frame.h"
@@ -15,6 +16,14 @@ namespace {
 
 void Status(TransferPageWindow& page, const std::string& text) {
   page.SetStatusText(kStatusField1033, text);
+}
+
+// No to a block's question: the page stays open, the question's first line
+// saying why.
+Outcome Declined(Ending ending, std::string_view question) {
+  Outcome declined = Outcome::StaysOpen(ending);
+  declined.reason = question.substr(0, question.find('\n'));
+  return declined;
 }
 
 Outcome SendMapBlocks(RunState& run, TransferPageWindow& page, const LoadedImage& map,
@@ -43,7 +52,7 @@ Outcome SendMapBlocks(RunState& run, TransferPageWindow& page, const LoadedImage
       run.log.LogLine(text);
       if (retries < kBlockAttempts) continue;
       if (askAgain(kBlockSendTimedOut)) continue;
-      return Outcome::StaysOpen(Ending::kNoAnswer);
+      return Declined(Ending::kNoAnswer, kBlockSendTimedOut);
     }
     if (ReplyIsOk(reply.data())) {
       offset += static_cast<std::uint32_t>(length);
@@ -54,7 +63,7 @@ Outcome SendMapBlocks(RunState& run, TransferPageWindow& page, const LoadedImage
     if (++retries < kBlockAttempts) continue;
     run.log.LogPrintf(kUnitSentFormat, reply.data());
     if (askAgain(kUnitRepliedError)) continue;
-    Outcome refused = Outcome::StaysOpen(Ending::kUnitError);
+    Outcome refused = Declined(Ending::kUnitError, kUnitRepliedError);
     refused.reply = reply.data();
     return refused;
   }
@@ -82,12 +91,12 @@ Outcome UploadMap(LoaderState& state, TransferPageWindow& page, const AskBlockAg
   RelocateMapControlBlock(state.files.mapControlBlock, run.unitInfo.MapBase());
   page.SetPhase(TransferPhase::kSendingMap);
   RV4410_TRY(SetupTransfer(run, page, LoadMode::kMap, state.files.mapControlBlock.data()));
-  run.log.LogPrintf(kSendingMapDataFormat, static_cast<int>(map.length));
+  run.log.LogStep(kSendingMapDataFormat, static_cast<int>(map.length));
   RV4410_TRY(SendMapBlocks(run, page, map, askAgain));
   page.SetPhase(TransferPhase::kWritingFlash);
 
   RV4410_TRY(Pause(run, kBeforeFindingAgainMs));
-  run.log.LogPrintf(kFindInstrumentAgain);
+  run.log.LogStep(kFindInstrumentAgain);
   RV4410_TRY(WaitForOk(run, HandshakeStart::kWithBreak, kStepFindInstrumentAgain));
   RV4410_TRY(Pause(run, kAfterAttentionMs));
   RV4410_TRY(LineProbe(run));

@@ -113,12 +113,12 @@ Outcome RestartAndRestore(LoaderState& state, TransferPageWindow& page, const ch
                           const char* restoreStatus, const char* refused, bool busyWhileRestoring) {
   RunState& run = state.run;
   page.SetPhase(TransferPhase::kRestoringConfiguration);
-  run.log.LogPrintf(kWaitingForReset);
+  run.log.LogStep(kWaitingForReset);
   Status(page, restartStatus);
   // A Cancel during the restart ends the upload at the next check.
   RV4410_TRY(Pause(run, kRestartWaitMs));
   RV4410_TRY(WaitForOk(run, HandshakeStart::kPlain, kStepAfterRestart));
-  run.log.LogPrintf(kWritingConfigurationBack);
+  run.log.LogStep(kWritingConfigurationBack);
   if (busyWhileRestoring) ShowBusy(state, page);
   Status(page, restoreStatus);
   return RestoreConfiguration(state, refused);
@@ -145,7 +145,7 @@ Outcome UploadProgram(LoaderState& state, TransferPageWindow& page) {
   image.Copy(0, kControlBlockBytes, block.data());
   page.SetPhase(TransferPhase::kSendingProgram);
   RV4410_TRY(SetupTransfer(run, page, LoadMode::kProgram, block.data()));
-  run.log.LogPrintf(kSendingProgramDataFormat, static_cast<int>(image.length));
+  run.log.LogStep(kSendingProgramDataFormat, static_cast<int>(image.length));
   RV4410_TRY(SendBlocks(run, page, image));
   RV4410_TRY(Pause(run, kAfterAttentionMs));
   RV4410_TRY(RecordPendingRestore(state));
@@ -173,10 +173,10 @@ Outcome UploadProgramRaw(LoaderState& state, TransferPageWindow& page) {
   Status(page, FormatText(kSendingProgramAtFormat, run.settings.baudRate));
 
   SendLine(run, kByteCountCommandFormat, total);
-  run.log.LogPrintf(kSendingByteCount);
+  run.log.LogStep(kSendingByteCount);
   RV4410_TRY(ExpectOk(run, kByteCountReplyMs));
   SendLine(run, "%s", kRawDataCommand);
-  run.log.LogPrintf(kSendingBytesFormat, static_cast<int>(total));
+  run.log.LogStep(kSendingBytesFormat, static_cast<int>(total));
   RV4410_TRY(StreamImage(run, page, image));
   RV4410_TRY(ExpectOk(run, kRawDataReplyMs));
   RV4410_TRY(RecordPendingRestore(state));

@@ -5,6 +5,7 @@
 #include "config/pending_restore.h"
 #include "config/read_configuration.h"
 #include "config/write_configuration.h"
+#include "protocol/boxes.h"
 #include "protocol/command_lines.h"
 #include "protocol/page_results.h"
 #include "protocol/waiting_page.h"
@@ -23,23 +24,64 @@ void CommonEnding(LoaderState& state, TransferPageWindow& page) {
   state.run.host.Beep();
 }
 
+// Why an operation failed, in a few words for the status field and the log.
+std::string FailureReason(const Outcome& outcome) {
+  if (!outcome.reason.empty()) return outcome.reason;
+  switch (outcome.ending) {
+    case Ending::kUnitError:
+      return FormatText(kUnitAnsweredFormat, outcome.reply.c_str());
+    case Ending::kLineGone:
+      return kLineGoneReason;
+    case Ending::kStopped:
+      return kStoppedReason;
+    case Ending::kFileRefused:
+      return kFileRefusedReason;
+    case Ending::kNoPort:
+      return kNoPortReason;
+    case Ending::kNoAnswer:
+    case Ending::kDone:
+    case Ending::kCancelled:
+    case Ending::kIncomplete:
+      break;
+  }
+  return kNoAnswerReason;
+}
+
+// The page stays open after a failure: its status and the log say so, and
+// the progress bar stops.
+void ShowFailed(RunState& run, TransferPageWindow& page, const Outcome& outcome) {
+  std::string reason = FailureReason(outcome);
+  page.SetStatusText(kStatusField1033, FormatText(kFailedFormat, reason.c_str()));
+  page.StopProgress();
+  run.log.LogPrintf(kFailedLogFormat, reason.c_str());
+}
+
+// The user ended the page while its operation ran: the log says so, and
+// where it had got to.
+void LogStoppedByUser(RunState& run) {
+  std::string step = run.log.CurrentStep();
+  run.log.LogPrintf(kStoppedByUserFormat, step.c_str());
+}
+
 // What the page does once its operation has ended: the port closed, then
 // the question, the end of the page, or nothing more, as the outcome says.
-// A page the user has ended gets nothing more.
+// A page the user has ended gets nothing more than a line in the log.
 Outcome Finish(RunState& run, TransferPageWindow& page, Outcome outcome) {
   if (run.CancelRequested) outcome = Outcome::StoppedByUser();
   run.port.EndAfter(outcome);
+  if (outcome.Cancelled()) LogStoppedByUser(run);
   if (outcome.WentThrough() || outcome.Cancelled()) return outcome;
   if (!outcome.message.empty()) run.log.LogPrintf("%s\r\n", outcome.message.c_str());
   switch (outcome.reaction) {
     case PageReaction::kAsks:
       page.EndPage(AskRetryAfterError(run, outcome.question.c_str()) == 1 ? kPageTryAgain
-                                                                           : kPageLeave);
+                                                                          : kPageLeave);
       break;
     case PageReaction::kLeaves:
       page.EndPage(kPageLeave);
       break;
     case PageReaction::kStaysOpen:
+      ShowFailed(run, page, outcome);
       break;
   }
   return outcome;
@@ -72,7 +114,8 @@ Outcome RunReadConfiguration(LoaderState& state, TransferPageWindow& page) {
 
 // The list, the unit's answer to it, and the reset that makes the unit take it.
 Outcome WriteAndReset(RunState& run) {
-  Outcome sent = WriteConfiguration(run);
+  WriteCounts counts;
+  Outcome sent = WriteConfiguration(run, counts);
   if (!sent.WentThrough()) return sent;
   ReplyBuffer reply{};
   int n = ReceiveLine(run, reply.data(), kWrittenListReplyMs);
@@ -88,6 +131,7 @@ Outcome WriteAndReset(RunState& run) {
   } else {
     run.log.LogPrintf(kUnitNeedsReset);
   }
+  run.log.LogPrintf(kWriteCountsFormat, counts.dropped, counts.changed);
   run.host.Beep();
   run.log.LogPrintf(kDoneLog);
   return sent;
@@ -110,9 +154,7 @@ Outcome RunWriteConfiguration(LoaderState& state, TransferPageWindow& page) {
 // The map's block questions retry in place: plain Yes/No boxes without an
 // owner, logged as every "Try again?" is; true on Yes.
 bool AskBlockAgainInPlace(RunState& run, const char* question) {
-  run.log.LogLine(std::string("Error:") + question);
-  return run.host.ShowMessageBox({question, kErrorCaption, BoxIcon::kError, BoxButtons::kYesNo,
-                                  nullptr}) == BoxAnswer::kYes;
+  return AskRetryQuestion(run, question) == BoxAnswer::kYes;
 }
 
 Outcome RunUpload(LoaderState& state, TransferPageWindow& page) {
@@ -120,8 +162,8 @@ Outcome RunUpload(LoaderState& state, TransferPageWindow& page) {
   const bool raw = run.settings.function == kWriteProgram && !run.UnitInfoValid;
   Outcome outcome;
   if (run.settings.function == kWriteMap) {
-    outcome = UploadMap(state, page,
-                        [&run](const char* question) { return AskBlockAgainInPlace(run, question); });
+    outcome = UploadMap(
+        state, page, [&run](const char* question) { return AskBlockAgainInPlace(run, question); });
   } else if (raw) {
     outcome = UploadProgramRaw(state, page);
   } else {
@@ -190,7 +232,7 @@ void TransferPageTimer(LoaderState& state, TransferPageWindow& page) {
   RunState& run = state.run;
   page.StopTimer();
   run.log.LogWindowAttach(&page.LogControl());
-  run.log.LogPrintf(kCommunicationsReady);
+  run.log.LogStep(kCommunicationsReady);
   page.EnableExit(false);
   state.OperationRunning = true;
   page.ShowCursor(CursorShape::kAppStarting);
@@ -225,11 +267,10 @@ CursorShape TransferPageCursor(const LoaderState& state) {
 }
 
 int AskUploadAnother(RunState& run) {
-  BoxAnswer answer = run.host.ShowMessageBox({kUploadAnotherQuestion, kUploadDoneCaption,
-                                              BoxIcon::kInformation, BoxButtons::kYesNo, nullptr});
+  BoxAnswer answer = ShowBox(run, {kUploadAnotherQuestion, kUploadDoneCaption,
+                                   BoxIcon::kInformation, BoxButtons::kYesNo, nullptr});
   if (answer != BoxAnswer::kYes) return 0;
-  run.host.ShowMessageBox(
-      {kAttachNewUnitNote, kNoteCaption, BoxIcon::kInformation, BoxButtons::kOk, nullptr});
+  ShowBox(run, {kAttachNewUnitNote, kNoteCaption, BoxIcon::kInformation, BoxButtons::kOk, nullptr});
   return 1;
 }
 

@@ -30,6 +30,20 @@ inline constexpr const char* kUploadAnotherQuestion =
 inline constexpr const char* kUploadDoneCaption = "Done";
 inline constexpr const char* kAttachNewUnitNote =
     "Please remove the unit and\nattach a new unit to be upgraded...";
+// An operation that failed with the page left open says so in field 1033
+// and the log, as "Done" says success.
+inline constexpr const char* kFailedFormat = "Failed: %s";
+inline constexpr const char* kFailedLogFormat = "Failed: %s\r\n";
+inline constexpr const char* kNoAnswerReason = "the unit did not answer";
+inline constexpr const char* kUnitAnsweredFormat = "the unit answered '%s'";
+inline constexpr const char* kLineGoneReason = "the line went away";
+inline constexpr const char* kStoppedReason = "stopped before anything was written to the unit";
+inline constexpr const char* kFileRefusedReason = "the file cannot be used";
+inline constexpr const char* kNoPortReason = "the port would not open";
+// The user ended a running operation: the step the log had reached.
+inline constexpr const char* kStoppedByUserFormat = "Stopped by the user during: %s\r\n";
+// What Write Configuration's checks did, before its "Done...".
+inline constexpr const char* kWriteCountsFormat = "%d line(s) dropped, %d value(s) changed\r\n";
 
 // The page lets itself be seen before the first exchange.
 inline constexpr std::int64_t kTransferStartMs = 1000;
@@ -75,6 +89,9 @@ class TransferPageWindow : public TransferPage {
   virtual LogWindow& LogControl() = 0;
   // Whether the page has been ended (the first end counts).
   virtual bool Ended() const = 0;
+  // The operation has failed and will not go on: the progress bar shows that
+  // it no longer moves.
+  virtual void StopProgress() {}
 };
 
 // Logs "... DoTransfer()", runs `page`, and detaches the log window once it

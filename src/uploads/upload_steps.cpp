@@ -27,7 +27,8 @@ void ProgressReport::Report(std::uint64_t done) {
 Outcome LineProbe(RunState& run) {
   ReplyBuffer reply{};
   SendLine(run, "%s", kProbeCommand);
-  int n = ReceiveLine(run, reply.data(), kProbeReplyMs);
+  // A probe that times out is logged as a block's timeout is.
+  int n = ReceiveReplyOr(run, reply, kProbeReplyMs, kNoReply);
   if (run.CancelRequested) return Outcome::StoppedByUser();
   if (n == 0 || (n > 0 && ReplyIsOk(reply.data()))) return Outcome::Ok();
   run.log.LogPrintf(kUnitSentFormat, reply.data());
@@ -60,7 +61,7 @@ Outcome WriteFlashOnce(LoaderState& state, TransferPageWindow& page, std::int64_
                        const char* failure, const char* status, bool& retry) {
   RunState& run = state.run;
   SendLine(run, "%s", kFlashWriteCommand);
-  run.log.LogPrintf(kWritingToFlash);
+  run.log.LogStep(kWritingToFlash);
   ShowBusy(state, page);
   page.SetStatusText(kStatusField1033, status);
   return AwaitFlashAnswer(run, lineTimeoutMs, failure, retry);

@@ -1,5 +1,6 @@
 #include "wizard/comms_page.h"
 
+#include "protocol/boxes.h"
 #include "protocol/command_lines.h"
 #include "protocol/port_problem.h"
 
@@ -44,8 +45,7 @@ void Confirm(RunState& run, CommsPage& page) {
   }
   const std::string& port = run.settings.portName;
   std::string text = FormatText(kDidNotOpenFormat, port.c_str());
-  run.host.ShowMessageBox({text, kErrorCaption, BoxIcon::kError, BoxButtons::kOk, page.Window()});
-  run.log.LogLine(text);
+  ShowBox(run, {text, kErrorCaption, BoxIcon::kError, BoxButtons::kOk, page.Window()});
   LogPortProblem(run, port);
   // What stands behind each name may have changed since the dialog opened.
   ShowPortStates(run, page);

@@ -6,6 +6,7 @@
 #include "datafiles/program_file.h"
 #include "platform/format.h"
 #include "platform/system_calls.h"
+#include "protocol/boxes.h"
 #include "protocol/page_results.h"
 #include "protocol/port_problem.h"
 
@@ -46,8 +47,7 @@ void FindInto(RunState& run, SetupPage& page, int field, const std::vector<FileF
 // `box`, owned by the page, then its text logged.
 void ShowAndLog(RunState& run, SetupPage& page, MessageBoxRequest box) {
   box.owner = page.Window();
-  run.host.ShowMessageBox(box);
-  run.log.LogLine(box.text);
+  ShowBox(run, box);
 }
 
 // The page's own failure: an error box, then the same text logged. Always
@@ -74,9 +74,13 @@ void Tell(RunState& run, SetupPage& page, const FileRefusal& refusal) {
     ShowAndLog(run, page, box);
     return;
   }
-  run.log.LogLine(box.text);
   box.owner = page.Window();
-  run.host.ShowMessageBox(box);
+  ShowBox(run, box, BoxLine::kBefore);
+}
+
+// A refused file's plain words, after the boxes that told of it.
+void Explain(RunState& run, const FileRefusal& refusal) {
+  if (!refusal.plain.empty()) run.log.LogLine(refusal.plain);
 }
 
 // The validity dates between the map's header and its data: the range,
@@ -86,7 +90,7 @@ bool DatesAccepted(RunState& run, SetupPage& page, const MapHeader& header) {
   ShowAndLog(run, page, dates.range);
   for (MessageBoxRequest& warning : dates.warnings) {
     warning.owner = page.Window();
-    if (run.host.ShowMessageBox(warning) != BoxAnswer::kOk) return false;
+    if (ShowBox(run, warning) != BoxAnswer::kOk) return false;
   }
   return true;
 }
@@ -96,7 +100,7 @@ ImageRead ReadMapFile(RunState& run, DataFiles& files, SetupPage& page, const ch
   MapFileReader reader(run.host, files, path);
   if (std::optional<FileRefusal> refusal = reader.ReadHeader()) return *refusal;
   if (!DatesAccepted(run, page, files.mapHeader)) {
-    return QuietRefusal(RefusalReason::kDatesDeclined);
+    return Explained(QuietRefusal(RefusalReason::kDatesDeclined), kDatesDeclinedPlain);
   }
   return reader.ReadRest();
 }
@@ -135,15 +139,20 @@ bool CheckProgram(RunState& run, DataFiles& files, SetupPage& page) {
   files.loadedImage.length = read.length;
   if (!read.Taken()) {
     Tell(run, page, *read.refusal);
-    return Refuse(run, page, FormatText(kCouldNotOpenProgramFormat, name));
+    Refuse(run, page, FormatText(kCouldNotOpenProgramFormat, name));
+    Explain(run, *read.refusal);
+    return false;
   }
   if (!read.note.empty()) run.log.LogLine(read.note);
   if (read.length < kMinimumProgramLength || !files.loadedImage.HasBuffer()) {
-    return Refuse(run, page, FormatText(kProgramFileErrorFormat, name));
+    Refuse(run, page, FormatText(kProgramFileErrorFormat, name));
+    run.log.LogLine(FormatText(kShortImagePlainFormat, read.length, kMinimumProgramLength));
+    return false;
   }
   // A refused check is told in its own words alone.
   if (std::optional<FileRefusal> refusal = CheckProgramImage(files.loadedImage, name)) {
     Tell(run, page, *refusal);
+    Explain(run, *refusal);
     return false;
   }
   return CheckConfigWritable(run, page);
@@ -152,11 +161,19 @@ bool CheckProgram(RunState& run, DataFiles& files, SetupPage& page) {
 bool CheckMap(RunState& run, DataFiles& files, SetupPage& page) {
   if (!CheckPathLength(run, page, run.settings.mapFile)) return false;
   const char* name = run.settings.mapFile.c_str();
+  run.log.LogLine(kReadMapFileLog);
+  run.log.LogLine(name);
   ImageRead read = ReadMapFile(run, files, page, name);
   files.loadedImage.length = read.length;
   if (!read.Taken()) Tell(run, page, *read.refusal);
-  if (read.length <= 0) return Refuse(run, page, FormatText(kCouldNotReadMapFormat, name));
-  return true;
+  if (read.length > 0) return true;
+  Refuse(run, page, FormatText(kCouldNotReadMapFormat, name));
+  if (read.Taken()) {
+    run.log.LogLine(kEmptyMapPlain);
+  } else {
+    Explain(run, *read.refusal);
+  }
+  return false;
 }
 
 bool CheckConfigPresent(RunState& run, SetupPage& page) {

@@ -46,8 +46,13 @@ inline constexpr const char* kSetupCancelText = kWaitingCancelText;
 inline constexpr const char* kDoSetupLogLine = "... DoSetup()";
 
 inline constexpr const char* kReadProgramFileLog = "Read Program file...";
+// The map file is named in the log as the program file is.
+inline constexpr const char* kReadMapFileLog = "Read Map file...";
 inline constexpr const char* kCouldNotOpenProgramFormat = "Couldn't open '%s'.";
 inline constexpr const char* kProgramFileErrorFormat = "File Error on '%s'.";
+inline constexpr const char* kShortImagePlainFormat =
+    "the program image is %d bytes, shorter than its %d-byte control block";
+inline constexpr const char* kEmptyMapPlain = "the map database holds no map data";
 inline constexpr const char* kCouldNotCreateFormat = "Could not create '%s'.";
 inline constexpr const char* kCannotFindConfigFormat =
     "Cannot find Configuration\r\ndata file '%s'.";

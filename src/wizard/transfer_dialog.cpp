@@ -127,10 +127,16 @@ void TransferDialog::SetApplicationIcon() {
 void TransferDialog::SetProgressRange(int minimum, int maximum, int /*step*/) {
   // QProgressBar moves only to positions it is given: its step is always 1.
   progress_->setRange(minimum, maximum);
+  progress_->setEnabled(true);
 }
 
 void TransferDialog::SetProgress(int position) {
   progress_->setValue(position);
+}
+
+void TransferDialog::StopProgress() {
+  // Greyed, the bar no longer looks as if the work went on.
+  progress_->setEnabled(false);
 }
 
 void TransferDialog::EnableExit(bool enabled) {

@@ -31,6 +31,7 @@ class TransferDialog : public QDialog, public TransferPageWindow {
   void SetApplicationIcon() override;
   void SetProgressRange(int minimum, int maximum, int step) override;
   void SetProgress(int position) override;
+  void StopProgress() override;
   void EnableExit(bool enabled) override;
   void ShowCursor(CursorShape shape) override;
   LogWindow& LogControl() override;

@@ -18,6 +18,7 @@
 #include <functional>
 #include <memory>
 
+#include "modal_answerer.h"
 #include "platform/qt_host.h"
 #include "protocol/page_results.h"
 #include "support/sim_process.h"
@@ -222,6 +223,35 @@ TEST_F(TransferDialogTest, AWholeWriteLeavesTheFilesValuesInTheUnit) {
   EXPECT_TRUE(LogShown(dialog).contains(QStringLiteral("Resetting Unit")));
   sim->Stop();
   EXPECT_EQ(ReadFile(unitOut), changed);
+}
+
+TEST_F(TransferDialogTest, AFailureThatLeavesThePageOpenSaysSoAndStopsTheBar) {
+  StartSim({});
+  WriteFile(state.run.settings.configFile, "no parameters here\r\n");
+  state.run.settings.function = kWriteConfiguration;
+  ModalAnswerer answerer;
+  TransferDialog dialog(state);
+  QString status;
+  bool barEnabled = true;
+  bool exitEnabled = false;
+  auto* poll = new QTimer(&dialog);
+  QObject::connect(poll, &QTimer::timeout, &dialog, [&] {
+    if (!Field(dialog, "status1033")->text().startsWith(QStringLiteral("Failed"))) return;
+    poll->stop();
+    status = Field(dialog, "status1033")->text();
+    barEnabled = dialog.findChild<QProgressBar*>(QStringLiteral("progressBar"))->isEnabled();
+    exitEnabled = Button(dialog, "exitButton")->isEnabled();
+    Button(dialog, "exitButton")->click();
+  });
+  poll->start(50);
+  // A page that never says so fails the test rather than hanging it.
+  QTimer::singleShot(20'000, &dialog, [&] { Button(dialog, "backButton")->click(); });
+  EXPECT_EQ(DoTransfer(state, dialog), kPageLeave);
+  EXPECT_EQ(answerer.boxes.size(), 1u);
+  EXPECT_EQ(status, QStringLiteral("Failed: it holds no parameter line"));
+  EXPECT_FALSE(barEnabled);
+  EXPECT_TRUE(exitEnabled);
+  EXPECT_TRUE(LogShown(dialog).contains(QStringLiteral("Failed: it holds no parameter line")));
 }
 
 }  // namespace

@@ -172,14 +172,7 @@ TEST_F(SavedConfigurationTest,
     bool recordStays;
   };
   const Case cases[] = {
-      {"same serial number",
-       kHalfWritten,
-       true,
-       {},
-       Ending::kDone,
-       kBefore,
-       AsFile(kBefore),
-       true},
+      {"same serial number", kHalfWritten, true, {}, Ending::kDone, kBefore, AsFile(kBefore), true},
       {"erased, same identification",
        kErased,
        false,
@@ -342,7 +335,7 @@ TEST_F(SavedConfigurationTest, EmptyListIsTheUnitsAnswerAndNeverReplacesTheFile)
   ASSERT_EQ(BoxTexts(), std::vector<std::string>{kNoConfigurationQuestion});
   EXPECT_EQ(host.ShownBoxes()[0].buttons, BoxButtons::kYesNo);
   EXPECT_EQ(host.ShownBoxes()[0].caption, "Note");
-  EXPECT_EQ(LogCount(std::string("Note: ") + kNoConfigurationQuestion + " -> No"), 1);
+  EXPECT_EQ(LogCount(std::string(kNoConfigurationQuestion) + "\nAnswer: No"), 1);
 
   host.AnswerNextBox(BoxAnswer::kYes);
   EXPECT_EQ(saved.SaveBeforeUpload(run).ending, Ending::kDone);

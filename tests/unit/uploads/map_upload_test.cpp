@@ -111,9 +111,19 @@ TEST_F(MapUploadTest, AUnitThatNeverAnswersABlockIsAskedAgainAfterEachFurtherTim
   EXPECT_EQ(BoxTexts(), (std::vector<std::string>{kBlockSendTimedOut, kBlockSendTimedOut}));
   EXPECT_EQ(host.ShownBoxes()[0].owner, nullptr);
   EXPECT_EQ(host.ShownBoxes()[0].buttons, BoxButtons::kYesNo);
-  EXPECT_EQ(page.status1033.back(), "    Retry count 11    ");
+  ASSERT_GE(page.status1033.size(), 2u);
+  EXPECT_EQ(page.status1033[page.status1033.size() - 2], "    Retry count 11    ");
   EXPECT_NE(LogText().find("    Retry count 10    "), std::string::npos);
-  // No: the port is closed and the page stays open.
+  // Both questions are logged with their answers.
+  EXPECT_NE(LogText().find("Error:Block send timed out\nTry again?\nAnswer: Yes\n"),
+            std::string::npos);
+  EXPECT_NE(LogText().find("Error:Block send timed out\nTry again?\nAnswer: No\n"),
+            std::string::npos);
+  // No: the port is closed and the page stays open, saying that the upload failed.
+  EXPECT_EQ(page.status1033.back(), "Failed: Block send timed out");
+  EXPECT_TRUE(page.progressStopped);
+  EXPECT_NE(page.log.text.find("Answer: No\r\nFailed: Block send timed out\r\n"),
+            std::string::npos);
   EXPECT_TRUE(LeftOpen());
   EXPECT_FALSE(run.link.open);
   std::size_t commands = unit->Commands().size();
@@ -186,6 +196,20 @@ TEST_F(MapUploadTest, ASetUpThatGivesUpLeavesThePageOpen) {
   EXPECT_TRUE(page.exitEnabled);
   EXPECT_TRUE(host.ShownBoxes().empty());
   EXPECT_EQ(map->Blocks(), 0u);
+  ASSERT_FALSE(page.status1033.empty());
+  EXPECT_EQ(page.status1033.back(), "Failed: the unit did not answer");
+  EXPECT_TRUE(page.progressStopped);
+}
+
+TEST_F(MapUploadTest, AProbeThatTimesOutIsLoggedAsNoReplyAndEndsThePage) {
+  sim::SimOptions options = WholeUnitOptions();
+  options.map.flash.deafToProbe = true;
+  Prepare(1500, options);
+  EXPECT_EQ(Upload(), kPageLeave);
+  EXPECT_FALSE(LeftOpen());
+  EXPECT_TRUE(host.ShownBoxes().empty());
+  EXPECT_NE(LogText().find("Unit sent 'no reply'\r\n"), std::string::npos);
+  EXPECT_EQ(map->FlashCommits(), 0);
 }
 
 }  // namespace

@@ -322,6 +322,8 @@ TEST_F(ProgramUploadTest, ExitIsDisabledWhileTheUploadRunsButBackEndsIt) {
   EXPECT_FALSE(run.link.open);
   EXPECT_EQ(program->FlashCommits(), 0);
   EXPECT_TRUE(host.ShownBoxes().empty());
+  EXPECT_NE(LogText().find("Stopped by the user during: Reading configuration from Unit\r\n"),
+            std::string::npos);
 }
 
 TEST_F(ProgramUploadTest, ACancelDuringTheRestartWaitStopsTheUpload) {

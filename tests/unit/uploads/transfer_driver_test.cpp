@@ -68,7 +68,8 @@ TEST_F(TransferDriverTest, ReadConfigurationRunsAfterASecondAndLeavesThePageOpen
   EXPECT_EQ(page.progress.front(), 0);
   EXPECT_EQ(page.timerFiredAtMs, kTransferStartMs);
   EXPECT_EQ(page.log.text.rfind("Communications ready\r\n", 0), 0u) << page.log.text;
-  EXPECT_NE(page.log.text.find("Done...\r\n"), std::string::npos);
+  EXPECT_NE(page.log.text.find("Configuration written to " + configPath + "\r\nDone...\r\n"),
+            std::string::npos);
   // The read ended long before the user pressed Exit; the page stayed open till then.
   EXPECT_LT(page.timerReturnedAtMs, 60'000);
   EXPECT_EQ(page.endedAtMs, 60'000);
@@ -121,6 +122,10 @@ TEST_F(TransferDriverTest, BackDuringAReadEndsThePageWithoutAQuestion) {
   EXPECT_EQ(page.endedAtMs, 2500);
   EXPECT_TRUE(host.ShownBoxes().empty());
   EXPECT_EQ(page.log.text.find("Done..."), std::string::npos);
+  // The log says who stopped it, and at which step.
+  EXPECT_NE(
+      page.log.text.find("\r\nStopped by the user during: Reading configuration from Unit\r\n"),
+      std::string::npos);
   EXPECT_FALSE(run.link.open);
   // Run returned once the read had noticed the cancel and the page was gone.
   EXPECT_EQ(page.returnedAtMs, 2500);
@@ -191,22 +196,35 @@ TEST_F(TransferDriverTest, WriteToAnIdentifiedUnitResetsItTwoSecondsAfterItsOk) 
   EXPECT_GE(reset - listEnd, kResetPauseMs);
   EXPECT_LT(reset - listEnd, kResetPauseMs + 100);
   EXPECT_EQ(unit->Commands().back(), "RESET");
-  EXPECT_NE(page.log.text.find("Resetting Unit\r\nDone...\r\n"), std::string::npos);
+  EXPECT_NE(
+      page.log.text.find("Resetting Unit\r\n0 line(s) dropped, 0 value(s) changed\r\nDone...\r\n"),
+      std::string::npos);
   EXPECT_EQ(page.phases, std::vector<TransferPhase>{TransferPhase::kWritingConfiguration});
   EXPECT_EQ(host.Beeps(), 2);
   EXPECT_FALSE(run.link.open);
   EXPECT_TRUE(host.ShownBoxes().empty());
 }
 
+// The list also has a line that is dropped and a value that is changed: the
+// log's last lines count them, after the boxes that are gone by then.
 TEST_F(TransferDriverTest, WriteToAnUnidentifiedUnitAsksForAResetInstead) {
   StartUnit();
-  WriteFile(configPath, kGoodList);
+  WriteFile(configPath, std::string(kGoodList) +
+                            "DG Select       0x00000009\r\n"
+                            "HDG #           0x00000001\r\n");
+  host.AnswerNextBox(BoxAnswer::kOk);
+  host.AnswerNextBox(BoxAnswer::kOk);
   run.UnitInfoValid = false;
   page.CommandAt(60'000, TransferCommand::kExit);
   EXPECT_EQ(RunTransfer(kWriteConfiguration), kPageLeave);
+  EXPECT_EQ(host.ShownBoxes().size(), 2u);
   EXPECT_EQ(exchange->CompletedWrites(), 1);
   EXPECT_EQ(std::count(unit->Commands().begin(), unit->Commands().end(), "RESET"), 0);
-  EXPECT_NE(page.log.text.find(std::string(kUnitNeedsReset) + "Done...\r\n"), std::string::npos);
+  EXPECT_NE(page.log.text.find(std::string(kUnitNeedsReset) +
+                               "1 line(s) dropped, 1 value(s) changed\r\nDone...\r\n"),
+            std::string::npos);
+  EXPECT_NE(page.log.text.find("Configuration read from " + configPath + "\r\n"),
+            std::string::npos);
 }
 
 // Write Configuration of a file whose list a program upload still owes a
@@ -324,6 +342,12 @@ TEST_F(TransferDriverTest, AskUploadAnotherNotesTheNextUnitOnYes) {
   host.AnswerNextBox(BoxAnswer::kNo);
   EXPECT_EQ(AskUploadAnother(run), 0);
   EXPECT_EQ(host.ShownBoxes().size(), 1u);
+  // Each box and its answer are in the log.
+  EXPECT_NE(
+      LogText().find("Program upload completed\nUpload to another unit?\nAnswer: Yes\n"
+                     "Please remove the unit and\nattach a new unit to be upgraded...\nAnswer: OK\n"
+                     "Program upload completed\nUpload to another unit?\nAnswer: No\n"),
+      std::string::npos);
 }
 
 }  // namespace

@@ -64,6 +64,7 @@ class VirtualTransferPage : public TransferPageWindow {
   LogWindow& LogControl() override { return log; }
   bool Ended() const override { return ended_; }
   void ReportOutcome(const Outcome& outcome) override { outcomes.push_back(outcome); }
+  void StopProgress() override { progressStopped = true; }
 
   // A command (a click, Enter, Escape or the close control) at virtual tick `ms`.
   void CommandAt(std::int64_t ms, TransferCommand command) {
@@ -83,6 +84,7 @@ class VirtualTransferPage : public TransferPageWindow {
   int progressMaximum = -1;
   int progressStep = -1;
   std::vector<int> progress;
+  bool progressStopped = false;
   std::vector<TransferPhase> phases;
   std::vector<CursorShape> cursors;
   std::vector<std::string> status1032;

@@ -70,7 +70,7 @@ TEST_F(CommsPageTest, OkWithAPortThatWillNotOpenKeepsTheDialogAndCancelKeepsTheN
   EXPECT_EQ(run.settings.baudRate, 2400);
   std::string reason = host.DescribePortProblem("COM3");
   ASSERT_FALSE(reason.empty());
-  EXPECT_NE(LogText().find("Did not open COM3.\n" + reason + "\n"), std::string::npos);
+  EXPECT_NE(LogText().find("Did not open COM3.\nAnswer: OK\n" + reason + "\n"), std::string::npos);
 }
 
 TEST_F(CommsPageTest, ARateLoweredByATransferShowsWhenTheDialogOpensAgain) {
