@@ -3,12 +3,15 @@
 // progress and problems on standard error; with --json one JSON object per
 // line on standard output instead.
 
-#include <QJsonObject>
 #include <cstdint>
+#include <nlohmann/json.hpp>
 #include <string>
 #include <string_view>
 
 namespace rv4410 {
+
+// One JSON line: its keys come out sorted, as scripts have read them so far.
+using JsonObject = nlohmann::json;
 
 struct OutputMode {
   bool json = false;
@@ -36,9 +39,9 @@ class ConsoleOutput {
   // Ends a redrawn progress line, so that the next text starts on a line of its own.
   void EndProgress();
   // A plain result line (text mode) or a JSON object with "type" set.
-  void Result(const std::string& text, QJsonObject object);
+  void Result(const std::string& text, const JsonObject& object);
   // Writes `object` as one compact line on standard output.
-  static void WriteJson(const QJsonObject& object);
+  static void WriteJson(const JsonObject& object);
 
  private:
   OutputMode mode_;

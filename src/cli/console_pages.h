@@ -1,12 +1,11 @@
 #pragma once
 // The wizard's three pages without windows: each implements the page
-// interface of the logic, runs the same handlers on Qt Core events, and
-// tells afterwards how it ended. The setup page's fields hold the files of
-// the command line; Next is pressed at once.
+// interface of the logic, runs the same handlers from a loop of its own over
+// the host's waits, and tells afterwards how it ended. The setup page's
+// fields hold the files of the command line; Next is pressed at once.
 
-#include <QEventLoop>
-#include <QObject>
-#include <QTimer>
+#include <cstdint>
+#include <functional>
 #include <map>
 #include <string>
 
@@ -33,6 +32,25 @@ class ConsoleLogWindow : public LogWindow {
   ConsoleOutput& output_;
   std::string text_;     // what the control holds, trimmed by the log
   std::string partial_;  // the line being written
+};
+
+// A page's timer and its one posted command, run by the page's own loop: it
+// sleeps in the host's wait until the timer is due or a stop arrives.
+class PageLoop {
+ public:
+  explicit PageLoop(Host& host) : host_(host) {}
+  void StartTimer(std::int64_t ms) { due_ = host_.TickCount() + ms; }
+  void StopTimer() { due_ = -1; }
+  void Post() { posted_ = true; }
+  // Runs until `ended` says so: the posted command first, then the timer
+  // when due; `stop` once, when the host has been asked to end.
+  void Run(const std::function<bool()>& ended, const std::function<void()>& posted,
+           const std::function<void()>& timer, const std::function<void()>& stop);
+
+ private:
+  Host& host_;
+  std::int64_t due_ = -1;
+  bool posted_ = false;
 };
 
 // The files the command line names; empty ones keep the page's proposal.
@@ -82,14 +100,14 @@ class ConsoleWaitingPage : public WaitingPage {
   int Run() override;
   void EndPage(int result) override;
   void StartTimer(std::int64_t ms) override;
-  void StopTimer() override { startTimer_.stop(); }
-  void PostDefaultCommand() override;
+  void StopTimer() override { loop_.StopTimer(); }
+  void PostDefaultCommand() override { loop_.Post(); }
   void DisableNext() override {}
   void SetApplicationIcon() override {}
   WindowRef Window() const override { return this; }
   void ReportOutcome(const Outcome& outcome) override { outcome_ = outcome; }
 
-  // SIGINT or SIGTERM: the page is cancelled as by its Cancel button.
+  // A stop: the page is cancelled as by its Cancel button.
   void Interrupt();
   // How the page's work ended (cancelled until told otherwise).
   const Outcome& PageOutcome() const { return outcome_; }
@@ -99,9 +117,7 @@ class ConsoleWaitingPage : public WaitingPage {
 
   RunState& run_;
   MapRequirement map_;
-  QObject context_;
-  QTimer startTimer_;
-  QEventLoop loop_;
+  PageLoop loop_;
   bool ended_ = false;
   int result_ = 0;
   Outcome outcome_ = Outcome::StoppedByUser();
@@ -116,7 +132,7 @@ class ConsoleTransferPage : public TransferPageWindow {
   void SetStatusText(int field, std::string_view text) override;
   WindowRef Window() const override { return this; }
   void StartTimer(std::int64_t ms) override;
-  void StopTimer() override { startTimer_.stop(); }
+  void StopTimer() override { loop_.StopTimer(); }
   void SetApplicationIcon() override {}
   void SetProgressRange(int, int, int) override {}
   void SetProgress(int position) override;
@@ -126,7 +142,7 @@ class ConsoleTransferPage : public TransferPageWindow {
   bool Ended() const override { return ended_; }
   void ReportOutcome(const Outcome& outcome) override { outcome_ = outcome; }
 
-  // SIGINT or SIGTERM: the page is left as by its Exit button.
+  // A stop: the page is left as by its Exit button.
   void Interrupt();
   // How the page's operation ended (cancelled until told otherwise).
   const Outcome& PageOutcome() const { return outcome_; }
@@ -135,9 +151,7 @@ class ConsoleTransferPage : public TransferPageWindow {
   LoaderState& state_;
   ConsoleOutput& output_;
   ConsoleLogWindow& log_;
-  QObject context_;
-  QTimer startTimer_;
-  QEventLoop loop_;
+  PageLoop loop_;
   // The phase shown beside the progress.
   std::string status_;
   bool ended_ = false;

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "cli/cli_options.h"
 #include "cli/cli_run.h"
 #include "cli/multi_port.h"
@@ -11,8 +13,8 @@ namespace rv4410 {
 namespace {
 
 ParseOutcome Parse(const std::vector<const char*>& words, CliOptions& options, std::string& error) {
-  QStringList arguments{"rv4410"};
-  for (const char* word : words) arguments << word;
+  std::vector<std::string> arguments{"rv4410"};
+  arguments.insert(arguments.end(), words.begin(), words.end());
   return ParseCliArguments(arguments, options, error);
 }
 
@@ -110,22 +112,27 @@ TEST(MultiPort, EachUnitGetsItsOwnLogAndConfigurationFile) {
   options.ports = {"COM1", "COM2"};
   options.command = CliCommand::kReadConfig;
   options.file = "unit.dat";
-  QStringList arguments = ChildArguments(options, "COM2");
-  EXPECT_TRUE(arguments.contains("unit-COM2.dat"));
-  EXPECT_TRUE(arguments.contains("Loader-COM2.LOG"));
-  EXPECT_EQ(arguments.count("--port"), 1);
+  auto contains = [](const std::vector<std::string>& words, const std::string& word) {
+    return std::count(words.begin(), words.end(), word);
+  };
+  std::vector<std::string> arguments = ChildArguments(options, "COM2");
+  EXPECT_TRUE(contains(arguments, "unit-COM2.dat"));
+  EXPECT_TRUE(contains(arguments, "Loader-COM2.LOG"));
+  EXPECT_EQ(contains(arguments, "--port"), 1);
 
   // A file only read is shared.
   options.command = CliCommand::kWriteConfig;
-  EXPECT_TRUE(ChildArguments(options, "COM2").contains("unit.dat"));
+  EXPECT_TRUE(contains(ChildArguments(options, "COM2"), "unit.dat"));
 
   // Every unit answers the program upload's questions by the same options.
   options.command = CliCommand::kWriteProgram;
   options.rules.restore = RestoreRule::kUnit;
   options.rules.noConfigOk = true;
   arguments = ChildArguments(options, "COM2");
-  EXPECT_EQ(arguments.at(arguments.indexOf("--restore") + 1), "unit");
-  EXPECT_TRUE(arguments.contains("--no-config-ok"));
+  auto restore = std::find(arguments.begin(), arguments.end(), "--restore");
+  ASSERT_NE(restore, arguments.end());
+  EXPECT_EQ(*(restore + 1), "unit");
+  EXPECT_TRUE(contains(arguments, "--no-config-ok"));
 }
 
 }  // namespace
