@@ -209,7 +209,8 @@ ParseOutcome ParseCliArguments(const std::vector<std::string>& arguments, CliOpt
   }
   std::vector<std::string> unknown;
   for (const std::string& word : parser.remaining()) {
-    if (word.size() > 1 && word[0] == '-' && word != "--") unknown.push_back(word.substr(word[1] == '-' ? 2 : 1));
+    if (word.size() > 1 && word[0] == '-' && word != "--")
+      unknown.push_back(word.substr(word[1] == '-' ? 2 : 1));
   }
   if (!unknown.empty()) {
     std::string names;

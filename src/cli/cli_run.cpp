@@ -152,7 +152,9 @@ int CommandRun::Transfer(bool& again) {
   again = false;
   RunState& run = RunOf();
   ConsoleWaitingPage waiting(run, RequirementOf(state_.files.mapHeader));
+  host_.OnStop([&waiting] { waiting.Interrupt(); });
   int result = DoWaiting(run, waiting);
+  host_.OnStop(nullptr);
   if (stop_.Arrived()) return kExitInterrupted;
   if (result != kPageNext) {
     const Outcome& detection = waiting.PageOutcome();
@@ -163,7 +165,9 @@ int CommandRun::Transfer(bool& again) {
   if (options_.command == CliCommand::kIdentify) return Identify();
 
   ConsoleTransferPage transfer(state_, output_, logWindow_);
+  host_.OnStop([&transfer] { transfer.Interrupt(); });
   result = DoTransfer(state_, transfer);
+  host_.OnStop(nullptr);
   // The page's log control goes with the page; the console's stays.
   run.log.LogWindowAttach(&logWindow_);
   if (stop_.Arrived()) return kExitInterrupted;

@@ -11,6 +11,28 @@ namespace rv4410 {
 ConsoleHost::ConsoleHost(Host& platform, BoxRules rules, ConsoleOutput& output)
     : platform_(platform), rules_(rules), output_(output) {}
 
+void ConsoleHost::PumpMessages() {
+  platform_.PumpMessages();
+  ReactToStop();
+}
+
+void ConsoleHost::WaitForEvent(std::int64_t deadline) {
+  platform_.WaitForEvent(deadline);
+  ReactToStop();
+}
+
+void ConsoleHost::WaitForUserEvent(std::int64_t deadline) {
+  platform_.WaitForUserEvent(deadline);
+  ReactToStop();
+}
+
+void ConsoleHost::ReactToStop() {
+  if (!stopReaction_ || !StopRequestArrived()) return;
+  std::function<void()> reaction = std::move(stopReaction_);
+  stopReaction_ = nullptr;
+  reaction();
+}
+
 BoxAnswer ConsoleHost::ShowMessageBox(const MessageBoxRequest& request) {
   BoxAnswer answer = SafestAnswer(request.buttons);
   const char* rule = "notice";

@@ -48,9 +48,9 @@ class ConsoleHost : public Host {
   ConsoleHost(Host& platform, BoxRules rules, ConsoleOutput& output);
 
   std::int64_t TickCount() override { return platform_.TickCount(); }
-  void PumpMessages() override { platform_.PumpMessages(); }
-  void WaitForEvent(std::int64_t deadline) override { platform_.WaitForEvent(deadline); }
-  void WaitForUserEvent(std::int64_t deadline) override { platform_.WaitForUserEvent(deadline); }
+  void PumpMessages() override;
+  void WaitForEvent(std::int64_t deadline) override;
+  void WaitForUserEvent(std::int64_t deadline) override;
   BoxAnswer ShowMessageBox(const MessageBoxRequest& request) override;
   void Beep() override {}
   void SetCursor(CursorShape) override {}
@@ -65,6 +65,10 @@ class ConsoleHost : public Host {
   bool StopRequested() override;
 
   const BoxRecord& Record() const { return record_; }
+  // What runs once a stop has arrived, from the first wait or pump that sees
+  // it, as a button's handler runs from the wait it ends: the page's Cancel
+  // or Exit. Null: none.
+  void OnStop(std::function<void()> reaction) { stopReaction_ = std::move(reaction); }
 
  private:
   Host& platform_;
@@ -72,7 +76,9 @@ class ConsoleHost : public Host {
   ConsoleOutput& output_;
   // A question whose option was not given: refused, and the option named.
   void Refuse(const char* hint);
+  void ReactToStop();
 
+  std::function<void()> stopReaction_;
   BoxRecord record_;
 };
 

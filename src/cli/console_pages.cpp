@@ -35,20 +35,15 @@ void ConsoleLogWindow::Append(std::string_view text) {
 
 namespace {
 
-// How long the page sleeps at most with no timer due; a stop or the end of
-// the page's work wakes it sooner.
+// How long the page sleeps at most with no timer due; a stop wakes it sooner.
 constexpr std::int64_t kIdleWaitMs = 60'000;
 
 }  // namespace
 
 void PageLoop::Run(const std::function<bool()>& ended, const std::function<void()>& posted,
-                   const std::function<void()>& timer, const std::function<void()>& stop) {
-  bool stopped = false;
+                   const std::function<void()>& timer) {
   while (!ended()) {
-    if (!stopped && host_.StopRequested()) {
-      stopped = true;
-      stop();
-    } else if (posted_) {
+    if (posted_) {
       posted_ = false;
       posted();
     } else if (due_ >= 0 && host_.TickCount() >= due_) {
@@ -98,7 +93,7 @@ int ConsoleWaitingPage::Run() {
   // The loop ends once control is back in it (a handler may end the page
   // from inside a wait).
   loop_.Run([this] { return ended_; }, [this] { Command(WaitingCommand::kNext); },
-            [this] { WaitingPageTimer(run_, *this); }, [this] { Interrupt(); });
+            [this] { WaitingPageTimer(run_, *this); });
   return result_;
 }
 
@@ -136,8 +131,7 @@ int ConsoleTransferPage::Run() {
               output_.EndProgress();
               leftOpen_ = !ended_;
               over = true;
-            },
-            [this] { Interrupt(); });
+            });
   return leftOpen_ ? kPageLeave : result_;
 }
 

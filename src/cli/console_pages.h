@@ -35,7 +35,8 @@ class ConsoleLogWindow : public LogWindow {
 };
 
 // A page's timer and its one posted command, run by the page's own loop: it
-// sleeps in the host's wait until the timer is due or a stop arrives.
+// sleeps in the host's wait until the timer is due or the host's events
+// (a stop) end the page.
 class PageLoop {
  public:
   explicit PageLoop(Host& host) : host_(host) {}
@@ -43,9 +44,9 @@ class PageLoop {
   void StopTimer() { due_ = -1; }
   void Post() { posted_ = true; }
   // Runs until `ended` says so: the posted command first, then the timer
-  // when due; `stop` once, when the host has been asked to end.
+  // when due.
   void Run(const std::function<bool()>& ended, const std::function<void()>& posted,
-           const std::function<void()>& timer, const std::function<void()>& stop);
+           const std::function<void()>& timer);
 
  private:
   Host& host_;

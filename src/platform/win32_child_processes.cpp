@@ -1,6 +1,7 @@
 #include <memory>
 #include <mutex>
 #include <thread>
+#include <utility>
 
 #include "platform/child_processes.h"
 #include "platform/stop_request.h"
