@@ -103,11 +103,11 @@ struct OptionName {
 };
 
 constexpr OptionName kOptionNames[] = {
-    {"p", "port", true},   {"b", "baud", true},         {"", "log", true},
-    {"", "wait", true},    {"", "retries", true},       {"", "config", true},
-    {"", "restore", true}, {"", "yes", false},          {"", "accept-dates", false},
-    {"", "json", false},   {"q", "quiet", false},       {"", "version", false},
-    {"", "help", false},   {"", "no-config-ok", false},
+    {"p", "port", true},    {"b", "baud", true},   {"", "log", true},
+    {"", "wait", true},     {"", "retries", true}, {"", "config", true},
+    {"", "restore", true},  {"", "yes", false},    {"", "accept-dates", false},
+    {"", "json", false},    {"q", "quiet", false}, {"v", "verbose", false},
+    {"", "version", false}, {"", "help", false},   {"", "no-config-ok", false},
 };
 
 const OptionName* FindOption(const std::string& name) {
@@ -195,7 +195,10 @@ ParseOutcome ParseCliArguments(const std::vector<std::string>& arguments, CliOpt
   parser.add_flag("--yes", options.rules.yes);
   parser.add_flag("--accept-dates", options.rules.acceptDates);
   parser.add_flag("--json", options.output.json);
-  parser.add_flag("-q,--quiet", options.output.quiet);
+  bool quiet = false;
+  bool verbose = false;
+  parser.add_flag("-q,--quiet", quiet);
+  parser.add_flag("-v,--verbose", verbose);
   parser.add_flag("--version", version);
   parser.add_flag("--help", help);
   parser.add_flag("--no-config-ok", noConfigOk);
@@ -253,6 +256,12 @@ ParseOutcome ParseCliArguments(const std::vector<std::string>& arguments, CliOpt
   if (logSet->count() > 0 && !FileNameUsable("--log", options.logFile, error)) {
     return ParseOutcome::kError;
   }
+  if (quiet && verbose) {
+    error = "--quiet and --verbose exclude each other";
+    return ParseOutcome::kError;
+  }
+  if (quiet) options.verbosity = Verbosity::kQuiet;
+  if (verbose) options.verbosity = Verbosity::kVerbose;
 
   const CommandName* found = FindCommand(positional, error);
   if (found == nullptr) return ParseOutcome::kError;

@@ -39,10 +39,19 @@ inline constexpr const char* kCliHelpText =
     "                     came from (else exit 1)\n"
     "  --no-config-ok     write-program: go on when the unit holds no configuration\n"
     "                     (else exit 1)\n"
-    "  --json             one JSON object per line on standard output\n"
-    "  -q, --quiet        no log lines and no progress\n"
+    "  --json             one JSON object per line on standard output: every line\n"
+    "                     of every kind, whatever -q or -v\n"
+    "  -q, --quiet        only the result and the errors\n"
+    "  -v, --verbose      also the activity log's lines (on standard output)\n"
     "  --version          print the version\n"
     "  --help             print this help; after a COMMAND, that command's help\n"
+    "\n"
+    "Output:\n"
+    "  Standard output has the result (\"Done.\" or \"Failed: ...\"); standard\n"
+    "  error has the phases (finding unit, reading configuration, sending program,\n"
+    "  writing flash, restoring configuration, writing configuration, sending map),\n"
+    "  the progress, the boxes with their answers and the problems. The activity\n"
+    "  log has every line in the --log file.\n"
     "\n"
     "Exit codes:\n"
     "  0    done\n"
@@ -126,7 +135,7 @@ inline constexpr const char* kWriteMapHelpText =
 inline constexpr const char* kRetriesHelpText =
     "  --yes, --retries N  answer \"Try again?\" with Yes at most N times\n";
 inline constexpr const char* kCommonOptionsHelpText =
-    "  -p -b --log --wait --json -q\n"
+    "  -p -b --log --wait --json -q -v\n"
     "                      as for every command (rv4410 --help)\n";
 
 // The help of one command.

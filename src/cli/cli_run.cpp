@@ -21,6 +21,8 @@ inline constexpr const char* kNotIdentified = "The unit answered but did not ide
 inline constexpr const char* kDoneResult = "Done.";
 inline constexpr const char* kFailedResultPrefix = "Failed: ";
 inline constexpr const char* kNoDevices = "No serial devices found.";
+// The phase before the transfer page's own: the waiting page looks for the unit.
+inline constexpr const char* kPhaseFindingUnit = "finding unit";
 
 // "free" where the diagnosis found nothing in the way.
 const char* StateName(PortState state) {
@@ -152,6 +154,7 @@ int CommandRun::Transfer(bool& again) {
   again = false;
   RunState& run = RunOf();
   ConsoleWaitingPage waiting(run, RequirementOf(state_.files.mapHeader));
+  output_.Phase(kPhaseFindingUnit);
   host_.OnStop([&waiting] { waiting.Interrupt(); });
   int result = DoWaiting(run, waiting);
   host_.OnStop(nullptr);
@@ -179,6 +182,11 @@ int CommandRun::Transfer(bool& again) {
     return kExitFailed;
   }
   int code = ExitCodeFor(operation.ending, RunStage::kOperation);
+  // A unit that did not identify itself is not reset by the loader: the
+  // log asks the technician to, and so does the terminal.
+  bool resetByHand =
+      options_.command == CliCommand::kWriteConfig || options_.command == CliCommand::kWriteProgram;
+  if (code == kExitDone && resetByHand && !run.UnitInfoValid) output_.Note(kUnitNeedsReset);
   return code == kExitPortNotOpened ? PortNotOpened() : code;
 }
 
@@ -272,20 +280,17 @@ const char* ExitMeaning(int code) {
 }
 
 int RunCommand(const CliOptions& options, Host& platform) {
-  ConsoleOutput output(options.output);
+  ConsoleOutput output(options.output, options.verbosity);
   CommandRun run(options, platform, output);
   int code = run.Run();
-  JsonObject result{{"type", "result"},
-                    {"port", options.ports.front()},
-                    {"exit", code},
-                    {"meaning", ExitMeaning(code)}};
-  if (options.command != CliCommand::kPorts && (code != kExitDone || !options.output.quiet)) {
-    output.Result(
-        code == kExitDone ? kDoneResult : std::string(kFailedResultPrefix) + ExitMeaning(code),
-        result);
-  } else if (options.output.json && options.command != CliCommand::kPorts) {
-    output.Result("", result);
-  }
+  if (options.command == CliCommand::kPorts) return code;
+  // The result is said at every level.
+  output.Result(
+      code == kExitDone ? kDoneResult : std::string(kFailedResultPrefix) + ExitMeaning(code),
+      {{"type", "result"},
+       {"port", options.ports.front()},
+       {"exit", code},
+       {"meaning", ExitMeaning(code)}});
   return code;
 }
 

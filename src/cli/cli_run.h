@@ -27,6 +27,7 @@ struct CliOptions {
   int waitSeconds = 60;
   BoxRules rules;
   OutputMode output;
+  Verbosity verbosity = Verbosity::kNormal;  // -q/--quiet, -v/--verbose
   CliCommand command = CliCommand::kPorts;
   std::string file;        // the command's file
   std::string configFile;  // write-program --config

@@ -82,7 +82,8 @@ BoxAnswer ConsoleHost::ShowMessageBox(const MessageBoxRequest& request) {
     // that nothing goes ahead.
     rule = "unexpected question";
   }
-  output_.Box(request.caption, request.text, BoxAnswerName(answer), rule);
+  output_.Box(request.caption, request.text, BoxAnswerName(answer), rule,
+              request.icon == BoxIcon::kError);
   return answer;
 }
 
@@ -92,7 +93,7 @@ void ConsoleHost::Refuse(const char* hint) {
 
 bool ConsoleHost::ChooseFile(const FileChoiceRequest& request, std::string& path) {
   path.clear();
-  output_.Box(request.title, "file chooser", "Cancel", "unexpected question");
+  output_.Box(request.title, "file chooser", "Cancel", "unexpected question", true);
   return false;
 }
 

@@ -6,15 +6,19 @@ namespace rv4410 {
 
 namespace {
 
-// The phase as the status field shows it, without its padding.
-std::string Trimmed(std::string_view text) {
-  std::size_t first = text.find_first_not_of(' ');
-  if (first == std::string_view::npos) return {};
-  std::size_t last = text.find_last_not_of(' ');
-  return std::string(text.substr(first, last - first + 1));
-}
+// A phase as its own line: the name and an ellipsis.
+constexpr const char* kPhaseLineFormat = "%.*s...\n";
 
 constexpr int kBarWidth = 30;
+
+// A text of several lines as one: its line breaks become spaces.
+std::string OneLine(std::string_view text) {
+  std::string flat(text);
+  for (char& c : flat) {
+    if (c == '\r' || c == '\n') c = ' ';
+  }
+  return flat;
+}
 
 }  // namespace
 
@@ -32,14 +36,14 @@ void ConsoleOutput::LogLine(std::string_view text) {
     WriteJson({{"type", "log"}, {"text", text}});
     return;
   }
-  if (mode_.quiet) return;
+  if (verbosity_ != Verbosity::kVerbose) return;
   EndProgress();
   std::fprintf(stdout, "%.*s\n", static_cast<int>(text.size()), text.data());
   std::fflush(stdout);
 }
 
 void ConsoleOutput::Box(std::string_view caption, std::string_view text, std::string_view answer,
-                        std::string_view rule) {
+                        std::string_view rule, bool error) {
   if (mode_.json) {
     WriteJson({{"type", "box"},
                {"caption", caption},
@@ -48,12 +52,9 @@ void ConsoleOutput::Box(std::string_view caption, std::string_view text, std::st
                {"rule", rule}});
     return;
   }
+  if (verbosity_ == Verbosity::kQuiet && !error) return;
   EndProgress();
-  // A box becomes one line: its line breaks become spaces.
-  std::string flat(text);
-  for (char& c : flat) {
-    if (c == '\r' || c == '\n') c = ' ';
-  }
+  std::string flat = OneLine(text);
   std::fprintf(stderr, "%.*s: %s -> %.*s\n", static_cast<int>(caption.size()), caption.data(),
                flat.c_str(), static_cast<int>(answer.size()), answer.data());
   std::fflush(stderr);
@@ -66,11 +67,42 @@ void ConsoleOutput::Problem(std::string_view text) {
   std::fflush(stderr);
 }
 
-void ConsoleOutput::Progress(std::string_view phase, int position, std::int64_t totalBytes,
-                             std::int64_t nowMs) {
-  if (position == lastPosition_ && Trimmed(phase) == phase_) return;
-  if (Trimmed(phase) != phase_ || position < lastPosition_) {
-    phase_ = Trimmed(phase);
+void ConsoleOutput::Phase(std::string_view name) {
+  if (name == phase_) return;
+  phase_ = std::string(name);
+  phaseStartMs_ = -1;
+  lastPosition_ = -1;
+  lastDecile_ = -1;
+  if (mode_.json) {
+    WriteJson({{"type", "phase"}, {"phase", name}});
+    return;
+  }
+  if (verbosity_ == Verbosity::kQuiet) return;
+  EndProgress();
+  std::fprintf(stderr, kPhaseLineFormat, static_cast<int>(name.size()), name.data());
+  std::fflush(stderr);
+}
+
+void ConsoleOutput::Note(std::string_view text) {
+  if (mode_.json || verbosity_ == Verbosity::kQuiet) return;
+  EndProgress();
+  // The log's words with one space between them, without its blank lines.
+  std::string words;
+  for (char c : OneLine(text)) {
+    if (c != ' ') {
+      words.push_back(c);
+    } else if (!words.empty() && words.back() != ' ') {
+      words.push_back(' ');
+    }
+  }
+  if (!words.empty() && words.back() == ' ') words.pop_back();
+  std::fprintf(stderr, "%s\n", words.c_str());
+  std::fflush(stderr);
+}
+
+void ConsoleOutput::Progress(int position, std::int64_t totalBytes, std::int64_t nowMs) {
+  if (position == lastPosition_) return;
+  if (phaseStartMs_ < 0 || position < lastPosition_) {
     phaseStartMs_ = nowMs;
     lastDecile_ = -1;
   }
@@ -88,7 +120,7 @@ void ConsoleOutput::Progress(std::string_view phase, int position, std::int64_t 
                {"bytesPerSecond", rate}});
     return;
   }
-  if (mode_.quiet) return;
+  if (verbosity_ == Verbosity::kQuiet) return;
   int percent = position / 10;
   char left[32] = "--:--";
   if (leftS >= 0) {

@@ -141,17 +141,13 @@ void ConsoleTransferPage::EndPage(int result) {
   result_ = result;
 }
 
-void ConsoleTransferPage::SetStatusText(int field, std::string_view text) {
-  if (field == kStatusField1033) status_ = std::string(text);
-}
-
 void ConsoleTransferPage::StartTimer(std::int64_t ms) {
   loop_.StartTimer(ms);
 }
 
 void ConsoleTransferPage::SetProgress(int position) {
   if (position <= 0) return;
-  output_.Progress(status_, position, state_.files.loadedImage.length, state_.run.host.TickCount());
+  output_.Progress(position, state_.files.loadedImage.length, state_.run.host.TickCount());
 }
 
 void ConsoleTransferPage::Interrupt() {

@@ -130,7 +130,10 @@ class ConsoleTransferPage : public TransferPageWindow {
 
   int Run() override;
   void EndPage(int result) override;
-  void SetStatusText(int field, std::string_view text) override;
+  // The status fields' texts are the log's and the window's; the console
+  // names the phase instead.
+  void SetStatusText(int, std::string_view) override {}
+  void SetPhase(TransferPhase phase) override { output_.Phase(TransferPhaseName(phase)); }
   WindowRef Window() const override { return this; }
   void StartTimer(std::int64_t ms) override;
   void StopTimer() override { loop_.StopTimer(); }
@@ -153,8 +156,6 @@ class ConsoleTransferPage : public TransferPageWindow {
   ConsoleOutput& output_;
   ConsoleLogWindow& log_;
   PageLoop loop_;
-  // The phase shown beside the progress.
-  std::string status_;
   bool ended_ = false;
   bool leftOpen_ = false;
   bool interrupted_ = false;

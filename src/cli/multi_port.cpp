@@ -98,7 +98,8 @@ std::vector<std::string> ChildArguments(const CliOptions& options, const std::st
   if (options.rules.yes) arguments.push_back("--yes");
   if (options.rules.acceptDates) arguments.push_back("--accept-dates");
   if (options.output.json) arguments.push_back("--json");
-  if (options.output.quiet) arguments.push_back("--quiet");
+  if (options.verbosity == Verbosity::kQuiet) arguments.push_back("--quiet");
+  if (options.verbosity == Verbosity::kVerbose) arguments.push_back("--verbose");
   arguments.push_back(CommandWord(options.command));
   // Each unit's configuration goes to a file of its own; a file that is
   // only read (write-config, the images) is shared.

@@ -127,7 +127,8 @@ std::vector<LeftoverFile> RemoveLeftovers(const std::string& target) {
   for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
     std::string name = it->path().filename().string();
     if (!IsTemporaryOf(name, base, prefix)) continue;
-    std::string path = (folder / name).string();
+    // Named as the caller names the configuration file, separators included.
+    std::string path = target.substr(0, target.size() - base.size()) + name;
     FileLock lock;
     LockTry got = lock.TryLock(path);
     if (got == LockTry::kLocked) {
@@ -255,7 +256,7 @@ void ParameterFileReader::Close() {
 LockTry ConfigurationFileLock::Acquire(const std::string& target,
                                        const std::function<bool()>& waitTurn) {
   for (;;) {
-    LockTry got = lock_.TryLock(target);
+    LockTry got = lock_.TryLockName(target, SiblingName(target, kLockSuffix));
     if (got != LockTry::kHeld) return got;
     if (!waitTurn || !waitTurn()) return LockTry::kHeld;
   }

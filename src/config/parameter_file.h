@@ -26,6 +26,9 @@ inline constexpr std::size_t kParameterLineLimit = 254;
 // The temporary files beside the configuration file while new contents are
 // written: the configuration file's name, this, and a part of their own.
 inline constexpr const char* kTemporaryInfix = ".partial-";
+// Where a platform cannot lock the configuration file itself without keeping it
+// from being replaced, the lock is taken on a file of this name beside it.
+inline constexpr const char* kLockSuffix = ".lock";
 // What every temporary file beside a configuration file begins with, the
 // fixed name of earlier versions included.
 inline constexpr const char* kTemporaryMark = ".partial";
@@ -94,7 +97,8 @@ struct CommitRules {
 // so that two runs never keep the same earlier content or lose each other's.
 class ConfigurationFileLock {
  public:
-  // Locks the file at `target` as it is now; kGone when there is none.
+  // Locks the file at `target` as it is now; kGone when there is none (the
+  // lock may then still be held: the caller may take the free name under it).
   // Waits through `waitTurn` while another run holds it.
   LockTry Acquire(const std::string& target, const std::function<bool()>& waitTurn);
   void Release() { lock_.Release(); }

@@ -482,6 +482,28 @@ LockTry FileLock::TryLock(const std::string& path) {
   return LockTry::kLocked;
 }
 
+LockTry FileLock::TryLockName(const std::string& path, const std::string& guard) {
+  Release();
+  // No sharing: a second run's open fails while this handle lives. Deleted
+  // on close, so a run that dies leaves no guard behind.
+  HANDLE handle = CreateFileA(guard.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
+                              FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) {
+    DWORD error = GetLastError();
+    // Open elsewhere, or still being removed by the run that held it.
+    if (error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED) return LockTry::kHeld;
+    SetErrnoFromLastError();
+    return LockTry::kFailed;
+  }
+  handle_ = reinterpret_cast<std::intptr_t>(handle);
+  DWORD attributes = GetFileAttributesA(path.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES) return LockTry::kLocked;
+  SetErrnoFromLastError();
+  if (errno == ENOENT) return LockTry::kGone;
+  Release();
+  return LockTry::kFailed;
+}
+
 void FileLock::Release() {
   if (handle_ == kNoHandle) return;
   CloseHandle(reinterpret_cast<HANDLE>(handle_));
@@ -575,6 +597,10 @@ LockTry FileLock::TryLock(const std::string& path) {
   }
   handle_ = fd;
   return LockTry::kLocked;
+}
+
+LockTry FileLock::TryLockName(const std::string& path, const std::string&) {
+  return TryLock(path);
 }
 
 void FileLock::Release() {

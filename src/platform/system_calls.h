@@ -100,6 +100,13 @@ class FileLock {
   // into its place meanwhile is not the one locked: kLocked only when the
   // path still names it once the lock is held.
   LockTry TryLock(const std::string& path);
+  // Locks what `path` names so that a new file can be renamed over it while
+  // the lock is held: on POSIX the file itself, as TryLock. Windows renames
+  // over no file that any handle holds open, so there the lock is taken on
+  // `guard` (created if need be, held open by this run alone and removed
+  // when released, also by a crash) and `path` is only looked at: kGone, with
+  // the guard held, when nothing is there.
+  LockTry TryLockName(const std::string& path, const std::string& guard);
   bool Held() const { return handle_ != kNoHandle; }
   void Release();
 

@@ -80,9 +80,11 @@ Outcome UploadMap(LoaderState& state, TransferPageWindow& page, const AskBlockAg
   RunState& run = state.run;
   const LoadedImage& map = state.files.loadedImage;
   RelocateMapControlBlock(state.files.mapControlBlock, run.unitInfo.MapBase());
+  page.SetPhase(TransferPhase::kSendingMap);
   RV4410_TRY(SetupTransfer(run, page, LoadMode::kMap, state.files.mapControlBlock.data()));
   run.log.LogPrintf(kSendingMapDataFormat, static_cast<int>(map.length));
   RV4410_TRY(SendMapBlocks(run, page, map, askAgain));
+  page.SetPhase(TransferPhase::kWritingFlash);
 
   RV4410_TRY(Pause(run, kBeforeFindingAgainMs));
   run.log.LogPrintf(kFindInstrumentAgain);

@@ -112,6 +112,7 @@ Outcome ResyncAndWriteFlash(LoaderState& state, TransferPageWindow& page) {
 Outcome RestartAndRestore(LoaderState& state, TransferPageWindow& page, const char* restartStatus,
                           const char* restoreStatus, const char* refused, bool busyWhileRestoring) {
   RunState& run = state.run;
+  page.SetPhase(TransferPhase::kRestoringConfiguration);
   run.log.LogPrintf(kWaitingForReset);
   Status(page, restartStatus);
   // A Cancel during the restart ends the upload at the next check.
@@ -138,14 +139,17 @@ Outcome StreamImage(RunState& run, TransferPageWindow& page, const LoadedImage& 
 Outcome UploadProgram(LoaderState& state, TransferPageWindow& page) {
   RunState& run = state.run;
   const LoadedImage& image = state.files.loadedImage;
+  page.SetPhase(TransferPhase::kReadingConfiguration);
   RV4410_TRY(SaveConfiguration(state));
   ControlBlock block;
   image.Copy(0, kControlBlockBytes, block.data());
+  page.SetPhase(TransferPhase::kSendingProgram);
   RV4410_TRY(SetupTransfer(run, page, LoadMode::kProgram, block.data()));
   run.log.LogPrintf(kSendingProgramDataFormat, static_cast<int>(image.length));
   RV4410_TRY(SendBlocks(run, page, image));
   RV4410_TRY(Pause(run, kAfterAttentionMs));
   RV4410_TRY(RecordPendingRestore(state));
+  page.SetPhase(TransferPhase::kWritingFlash);
   RV4410_TRY(ResyncAndWriteFlash(state, page));
   Outcome restored = RestartAndRestore(state, page, kStatusResetingUnit, kStatusWritingParameters,
                                        kRestoreRefusedBlock, false);
@@ -163,7 +167,9 @@ Outcome UploadProgramRaw(LoaderState& state, TransferPageWindow& page) {
   RunState& run = state.run;
   const LoadedImage& image = state.files.loadedImage;
   const auto total = static_cast<std::uint32_t>(image.length);
+  page.SetPhase(TransferPhase::kReadingConfiguration);
   RV4410_TRY(SaveConfiguration(state));
+  page.SetPhase(TransferPhase::kSendingProgram);
   Status(page, FormatText(kSendingProgramAtFormat, run.settings.baudRate));
 
   SendLine(run, kByteCountCommandFormat, total);
@@ -174,6 +180,7 @@ Outcome UploadProgramRaw(LoaderState& state, TransferPageWindow& page) {
   RV4410_TRY(StreamImage(run, page, image));
   RV4410_TRY(ExpectOk(run, kRawDataReplyMs));
   RV4410_TRY(RecordPendingRestore(state));
+  page.SetPhase(TransferPhase::kWritingFlash);
   RV4410_TRY(WriteFlashRepeating(state, page, kProgramFlashLineMs, kFlashWriteFailed,
                                  kStatusWritingToFlash));
   Outcome restored = RestartAndRestore(state, page, kStatusWaitingForReset,

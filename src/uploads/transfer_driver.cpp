@@ -59,6 +59,7 @@ Outcome GuardedReadConfiguration(RunState& run) {
 Outcome RunReadConfiguration(LoaderState& state, TransferPageWindow& page) {
   RunState& run = state.run;
   page.EnableExit(true);
+  page.SetPhase(TransferPhase::kReadingConfiguration);
   Outcome outcome = GuardedReadConfiguration(run);
   if (outcome.Done() && !run.CancelRequested) {
     run.host.Beep();
@@ -94,6 +95,7 @@ Outcome WriteAndReset(RunState& run) {
 
 Outcome RunWriteConfiguration(LoaderState& state, TransferPageWindow& page) {
   page.EnableExit(true);
+  page.SetPhase(TransferPhase::kWritingConfiguration);
   Outcome outcome = Finish(state.run, page, WriteAndReset(state.run));
   if (outcome.WentThrough()) {
     CommonEnding(state, page);

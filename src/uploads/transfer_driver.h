@@ -10,6 +10,7 @@
 #include "protocol/outcome.h"
 #include "protocol/transfer_page.h"
 #include "uploads/loader_state.h"
+#include "uploads/transfer_phase.h"
 
 namespace rv4410 {
 
@@ -64,6 +65,9 @@ class TransferPageWindow : public TransferPage {
   virtual void SetProgressRange(int minimum, int maximum, int step) = 0;
   // The progress bar 1016.
   virtual void SetProgress(int position) = 0;
+  // The operation enters `phase`; the status fields and the progress that
+  // follow belong to it. The windows show the status fields alone.
+  virtual void SetPhase(TransferPhase /*phase*/) {}
   virtual void EnableExit(bool enabled) = 0;
   // Shows `shape` over the page now.
   virtual void ShowCursor(CursorShape shape) = 0;

@@ -394,10 +394,20 @@ TEST_F(CliEndToEnd, ConfigurationReadAndWrittenBackWithJsonLines) {
   ASSERT_FALSE(lines.empty());
   EXPECT_EQ(lines.back()["type"], "result");
   EXPECT_EQ(lines.back()["exit"].toInt(), 0);
+  // JSON has every line: the phases and the log's lines as well.
+  std::vector<std::string> phases;
+  int logLines = 0;
+  for (const QJsonObject& object : lines) {
+    if (object["type"] == "phase") phases.push_back(object["phase"].toString().toStdString());
+    logLines += object["type"] == "log" ? 1 : 0;
+  }
+  EXPECT_EQ(phases, (std::vector<std::string>{"finding unit", "reading configuration"}));
+  EXPECT_GT(logLines, 100);
 
   CliRun write = Run(On(sim, {"write-config", "unit.dat"}));
   EXPECT_EQ(write.code, 0) << write.err;
-  EXPECT_NE(write.out.find("Done..."), std::string::npos);
+  EXPECT_EQ(write.out, "Done.\n");
+  EXPECT_NE(write.err.find("writing configuration...\n"), std::string::npos) << write.err;
   // A missing file is refused before the unit is looked for.
   EXPECT_EQ(Run(On(sim, {"write-config", "absent.dat"})).code, 4);
 }
@@ -421,12 +431,61 @@ TEST_F(CliEndToEnd, WriteProgramFlashesTheImageAndKeepsTheConfiguration) {
   EXPECT_NE(ReadFile(dir.File("saved.dat")).find("Swap Reason"), std::string::npos);
 }
 
+// What each level says of one program upload: by default the phases, the
+// progress and the result; the log's lines only with -v; -q the result alone.
+TEST_F(CliEndToEnd, OutputLevelsSayThePhasesTheLogOrTheResultAlone) {
+  SimProcess& sim = StartSim({});
+  WriteProgram("RV4410_a.hex", 256 + 4 * 1024);
+  const std::vector<std::string> phaseLines{"finding unit...\n",    "reading configuration...\n",
+                                            "sending program...\n", "sending program 100% ",
+                                            "writing flash...\n",   "restoring configuration...\n"};
+  struct Level {
+    const char* option;
+    bool phases;
+    bool log;
+  } levels[] = {{nullptr, true, false}, {"-v", true, true}, {"-q", false, false}};
+  for (const Level& level : levels) {
+    SCOPED_TRACE(level.option ? level.option : "default");
+    std::vector<std::string> words{"write-program", "RV4410_a.hex", "--config", "saved.dat"};
+    if (level.option) words.insert(words.begin(), level.option);
+    CliRun run = Run(On(sim, words));
+    ASSERT_EQ(run.code, 0) << run.err;
+    // The result is the last line at every level; standard output has
+    // nothing else unless the log's lines were asked for.
+    ASSERT_GE(run.out.size(), 6u);
+    EXPECT_EQ(run.out.substr(run.out.size() - 6), "Done.\n");
+    EXPECT_EQ(run.out.find("Unit sent '") != std::string::npos, level.log) << run.out;
+    EXPECT_EQ(run.out.find("Communications ready") != std::string::npos, level.log);
+    if (!level.log) {
+      EXPECT_EQ(run.out, "Done.\n");
+    }
+    // The phases in their order; the progress names its phase, not a status text.
+    std::size_t at = 0;
+    for (const std::string& line : phaseLines) {
+      std::size_t found = run.err.find(line, at);
+      EXPECT_EQ(found != std::string::npos, level.phases) << line << run.err;
+      if (found != std::string::npos) at = found;
+    }
+    EXPECT_EQ(run.err.find("Baud Rate"), std::string::npos) << run.err;
+    EXPECT_EQ(run.err.find("Unit sent"), std::string::npos) << run.err;
+    // The loader resets a unit that identified itself.
+    EXPECT_EQ(run.err.find("Unit needs to be reset"), std::string::npos) << run.err;
+    if (!level.phases) {
+      EXPECT_EQ(run.err, "");
+    }
+  }
+}
+
 TEST_F(CliEndToEnd, WriteProgramToAUnitWithoutIdentificationStreamsTheImage) {
   SimProcess& sim = StartSim({"--no-identification"});
   Bytes image = WriteProgram("RV4410_raw.hex", 256 + 4 * 1024, 3);
   CliRun run = Run(On(sim, {"write-program", "RV4410_raw.hex", "--config", "saved.dat"}));
   ASSERT_EQ(run.code, 0) << run.err;
   EXPECT_EQ(ReadFile(dir.File("program-out")), AsString(image));
+  // The log's request for a reset by hand reaches the terminal too.
+  EXPECT_NE(run.err.find("\nUnit needs to be reset to restore the configuration\n"),
+            std::string::npos)
+      << run.err;
 }
 
 TEST_F(CliEndToEnd, FailedFlashWriteExitsOneAfterTheRetriesAllowed) {
@@ -434,6 +493,13 @@ TEST_F(CliEndToEnd, FailedFlashWriteExitsOneAfterTheRetriesAllowed) {
   WriteProgram("RV4410_a.hex", 256 + 1024);
   CliRun plain = Run(On(sim, {"write-program", "RV4410_a.hex", "--config", "saved.dat"}));
   EXPECT_EQ(plain.code, 1) << plain.err;
+  // Quiet still says the error and the result.
+  CliRun quiet = Run(On(sim, {"-q", "write-program", "RV4410_a.hex", "--config", "saved.dat"}));
+  EXPECT_EQ(quiet.code, 1) << quiet.err;
+  EXPECT_EQ(quiet.out, "Failed: the operation failed\n");
+  EXPECT_EQ(quiet.err.rfind(std::string(kErrorCaption) + ": ", 0), 0u) << quiet.err;
+  EXPECT_NE(quiet.err.find("Try again? -> No"), std::string::npos) << quiet.err;
+  EXPECT_EQ(quiet.err.find("finding unit"), std::string::npos) << quiet.err;
 
   CliRun retried = Run(On(sim, {"--json", "--yes", "--retries", "1", "write-program",
                                 "RV4410_a.hex", "--config", "saved.dat"}));
@@ -474,6 +540,10 @@ TEST_F(CliEndToEnd, ExpiredMapStopsUnlessDatesAreAccepted) {
   EXPECT_EQ(Run(On(sim, {"write-map", "old.bin"})).code, 4);
   CliRun accepted = Run(On(sim, {"--accept-dates", "write-map", "old.bin"}));
   EXPECT_EQ(accepted.code, 0) << accepted.err;
+  std::size_t sending = accepted.err.find("sending map...\n");
+  EXPECT_NE(sending, std::string::npos) << accepted.err;
+  EXPECT_NE(accepted.err.find("sending map 100% "), std::string::npos) << accepted.err;
+  EXPECT_NE(accepted.err.find("writing flash...\n", sending), std::string::npos) << accepted.err;
   EXPECT_EQ(ReadFile(dir.File("map-out")).size(), plan.data.size());
 }
 

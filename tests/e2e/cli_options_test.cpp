@@ -40,6 +40,15 @@ TEST(CliOptions, PortsRepeatAndTheDefaultsMatchTheWizard) {
   EXPECT_EQ(plain.ports, (std::vector<std::string>{"COM1"}));
   EXPECT_EQ(plain.rules.restore, RestoreRule::kNone);
   EXPECT_FALSE(plain.rules.noConfigOk);
+  EXPECT_EQ(plain.verbosity, Verbosity::kNormal);
+  for (const auto& [word, level] : {std::pair{"-q", Verbosity::kQuiet},
+                                    {"--quiet", Verbosity::kQuiet},
+                                    {"-v", Verbosity::kVerbose},
+                                    {"--verbose", Verbosity::kVerbose}}) {
+    CliOptions leveled;
+    ASSERT_EQ(Parse({word, "identify"}, leveled, error), ParseOutcome::kRun) << word;
+    EXPECT_EQ(leveled.verbosity, level) << word;
+  }
 
   for (const char* which : {"saved", "unit"}) {
     CliOptions program;
@@ -67,7 +76,8 @@ TEST(CliOptions, BadValuesAndMisplacedFilesAreUsageErrors) {
                                              {"--frobnicate", "identify"},
                                              {"read-config", ""},
                                              {"write-program", "a.hex", "--config", ""},
-                                             {"--log", "", "identify"}}) {
+                                             {"--log", "", "identify"},
+                                             {"-q", "-v", "identify"}}) {
     CliOptions options;
     std::string error;
     EXPECT_EQ(Parse(words, options, error), ParseOutcome::kError) << words.front();
@@ -119,6 +129,13 @@ TEST(MultiPort, EachUnitGetsItsOwnLogAndConfigurationFile) {
   EXPECT_TRUE(contains(arguments, "unit-COM2.dat"));
   EXPECT_TRUE(contains(arguments, "Loader-COM2.LOG"));
   EXPECT_EQ(contains(arguments, "--port"), 1);
+  EXPECT_FALSE(contains(arguments, "--quiet") || contains(arguments, "--verbose"));
+
+  // Each unit says as much as the whole run was asked to.
+  options.verbosity = Verbosity::kVerbose;
+  EXPECT_TRUE(contains(ChildArguments(options, "COM2"), "--verbose"));
+  options.verbosity = Verbosity::kQuiet;
+  EXPECT_TRUE(contains(ChildArguments(options, "COM2"), "--quiet"));
 
   // A file only read is shared.
   options.command = CliCommand::kWriteConfig;

@@ -25,7 +25,7 @@ MessageBoxRequest Question(const char* text, const char* caption,
 }
 
 TEST(ConsoleHost, TryAgainIsYesOnlyWithYesAndAtMostRetriesTimes) {
-  ConsoleOutput output({true, false, false});
+  ConsoleOutput output({true, false}, Verbosity::kNormal);
   ConsoleHost without(platform, BoxRules{}, output);
   EXPECT_EQ(without.ShowMessageBox(Question(kFlashWriteFailed, kErrorCaption)), BoxAnswer::kNo);
   EXPECT_EQ(without.Record().retriesGranted, 0);
@@ -38,7 +38,7 @@ TEST(ConsoleHost, TryAgainIsYesOnlyWithYesAndAtMostRetriesTimes) {
 }
 
 TEST(ConsoleHost, MapDatesGoOnOnlyWithAcceptDates) {
-  ConsoleOutput output({true, false, false});
+  ConsoleOutput output({true, false}, Verbosity::kNormal);
   ConsoleHost strict(platform, BoxRules{}, output);
   MessageBoxRequest warning =
       Question("Map expired", kMapDateWarningCaption, BoxButtons::kOkCancel);
@@ -48,7 +48,7 @@ TEST(ConsoleHost, MapDatesGoOnOnlyWithAcceptDates) {
 }
 
 TEST(ConsoleHost, AnotherUnitIsAlwaysNoAndNoticesAreOk) {
-  ConsoleOutput output({true, false, false});
+  ConsoleOutput output({true, false}, Verbosity::kNormal);
   ConsoleHost host(platform, BoxRules{true, 9, true}, output);
   EXPECT_EQ(host.ShowMessageBox(Question(kUploadAnotherQuestion, kUploadDoneCaption)),
             BoxAnswer::kNo);
@@ -65,7 +65,7 @@ TEST(ConsoleHost, AnotherUnitIsAlwaysNoAndNoticesAreOk) {
 }
 
 TEST(ConsoleHost, ProgramUploadQuestionsAreAnsweredOnlyByTheirOptions) {
-  ConsoleOutput output({true, false, false});
+  ConsoleOutput output({true, false}, Verbosity::kNormal);
   MessageBoxRequest empty{kNoConfigurationQuestion, kNoteCaption, BoxIcon::kInformation,
                           BoxButtons::kYesNo, nullptr};
   MessageBoxRequest which{std::string(kRestoreChoiceLead) + "Yes: ...", kNoteCaption,
@@ -88,7 +88,7 @@ TEST(ConsoleHost, ProgramUploadQuestionsAreAnsweredOnlyByTheirOptions) {
 }
 
 TEST(ConsoleHost, QuestionWithoutRuleIsAnsweredSoThatNothingGoesAhead) {
-  ConsoleOutput output({true, false, false});
+  ConsoleOutput output({true, false}, Verbosity::kNormal);
   ConsoleHost host(platform, BoxRules{true, 9, true}, output);
   EXPECT_EQ(host.ShowMessageBox(Question("Erase everything?", "Question")), BoxAnswer::kNo);
   EXPECT_EQ(host.ShowMessageBox(Question("Proceed?", "Question", BoxButtons::kOkCancel)),

@@ -65,6 +65,8 @@ TEST_F(MapUploadTest, TheMapLandsInFlashBehindItsPlacedControlBlock) {
   EXPECT_EQ(page.progress, (std::vector<int>{0, 409, 819, 1000}));
   EXPECT_EQ(page.status1032.back(), "sent 2500 of 2500 bytes");
   EXPECT_EQ(page.status1033.back(), "          Done            ");
+  EXPECT_EQ(page.phases,
+            (std::vector<TransferPhase>{TransferPhase::kSendingMap, TransferPhase::kWritingFlash}));
   EXPECT_TRUE(LeftOpen());
   EXPECT_TRUE(page.exitEnabled);
   EXPECT_FALSE(state.BusyCursor);

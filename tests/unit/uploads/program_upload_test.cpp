@@ -91,6 +91,11 @@ class ProgramUploadTest : public TransferTest {
   std::vector<std::string> parametersBefore;
 };
 
+// Both variants go through the same phases, in this order.
+const std::vector<TransferPhase> kProgramPhases{
+    TransferPhase::kReadingConfiguration, TransferPhase::kSendingProgram,
+    TransferPhase::kWritingFlash, TransferPhase::kRestoringConfiguration};
+
 TEST_F(ProgramUploadTest, BlocksReachTheFlashAndTheConfigurationComesBack) {
   Prepare(5000, true);
   EXPECT_EQ(Upload(), kPageLeave);
@@ -106,6 +111,7 @@ TEST_F(ProgramUploadTest, BlocksReachTheFlashAndTheConfigurationComesBack) {
   EXPECT_EQ(page.status1033.back(), "          Done          ");
   EXPECT_EQ(page.progress.back(), 1000);
   EXPECT_EQ(page.status1032.back(), "sent 5000 of 5000 bytes");
+  EXPECT_EQ(page.phases, kProgramPhases);
   EXPECT_TRUE(host.ShownBoxes().empty());
   EXPECT_FALSE(run.link.open);
   std::string log = page.log.text;
@@ -238,6 +244,7 @@ TEST_F(ProgramUploadTest, TheRawVariantStreamsTheImageAndAsksForAnotherUnit) {
   EXPECT_TRUE(StatusShowed("   Sending Program At 9600 Baud   "));
   EXPECT_EQ(page.status1033.back(), "       DONE       ");
   EXPECT_EQ(page.progress.back(), 1000);
+  EXPECT_EQ(page.phases, kProgramPhases);
   EXPECT_FALSE(LeftOpen());
   EXPECT_NE(
       page.log.text.find(std::string("Resetting Unit...\r\n") + kUnitNeedsReset + "Done...\r\n"),

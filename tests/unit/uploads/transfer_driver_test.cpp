@@ -79,6 +79,7 @@ TEST_F(TransferDriverTest, ReadConfigurationRunsAfterASecondAndLeavesThePageOpen
   EXPECT_TRUE(page.exitEnabled);
   EXPECT_EQ(ReadFile(configPath).empty(), false);
   EXPECT_NE(LogText().find("... DoTransfer()"), std::string::npos);
+  EXPECT_EQ(page.phases, std::vector<TransferPhase>{TransferPhase::kReadingConfiguration});
   EXPECT_TRUE(host.ShownBoxes().empty());
 }
 
@@ -191,6 +192,7 @@ TEST_F(TransferDriverTest, WriteToAnIdentifiedUnitResetsItTwoSecondsAfterItsOk) 
   EXPECT_LT(reset - listEnd, kResetPauseMs + 100);
   EXPECT_EQ(unit->Commands().back(), "RESET");
   EXPECT_NE(page.log.text.find("Resetting Unit\r\nDone...\r\n"), std::string::npos);
+  EXPECT_EQ(page.phases, std::vector<TransferPhase>{TransferPhase::kWritingConfiguration});
   EXPECT_EQ(host.Beeps(), 2);
   EXPECT_FALSE(run.link.open);
   EXPECT_TRUE(host.ShownBoxes().empty());

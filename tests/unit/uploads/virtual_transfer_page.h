@@ -58,6 +58,7 @@ class VirtualTransferPage : public TransferPageWindow {
     progressStep = step;
   }
   void SetProgress(int position) override { progress.push_back(position); }
+  void SetPhase(TransferPhase phase) override { phases.push_back(phase); }
   void EnableExit(bool enabled) override { exitEnabled = enabled; }
   void ShowCursor(CursorShape shape) override { cursors.push_back(shape); }
   LogWindow& LogControl() override { return log; }
@@ -82,6 +83,7 @@ class VirtualTransferPage : public TransferPageWindow {
   int progressMaximum = -1;
   int progressStep = -1;
   std::vector<int> progress;
+  std::vector<TransferPhase> phases;
   std::vector<CursorShape> cursors;
   std::vector<std::string> status1032;
   std::vector<std::string> status1033;
