@@ -112,7 +112,9 @@ constexpr OptionName kOptionNames[] = {
 
 const OptionName* FindOption(const std::string& name) {
   for (const OptionName& option : kOptionNames) {
-    if (name == option.shortName || name == option.longName) return &option;
+    if (name == option.longName || (*option.shortName != '\0' && name == option.shortName)) {
+      return &option;
+    }
   }
   return nullptr;
 }
@@ -121,9 +123,10 @@ const OptionName* FindOption(const std::string& name) {
 // "-word" is the option "--word" as much as "--word" is, and one that takes a
 // value takes the next word whatever it is ("--wait -1", "--log ''"). Each
 // known option is handed over by its long name, its value as the next word.
-// After "--" every word is an argument.
+// After "--" every word is an argument. The names of unknown options go to
+// `unknown`.
 bool NormalizedWords(const std::vector<std::string>& arguments, std::vector<std::string>& words,
-                     std::string& error) {
+                     std::vector<std::string>& unknown, std::string& error) {
   bool optionsEnded = false;
   for (std::size_t i = 1; i < arguments.size(); ++i) {
     const std::string& word = arguments[i];
@@ -141,8 +144,7 @@ bool NormalizedWords(const std::vector<std::string>& arguments, std::vector<std:
     std::string name = word.substr(dashes, equals == std::string::npos ? equals : equals - dashes);
     const OptionName* option = FindOption(name);
     if (option == nullptr) {
-      // Told by its name once the parser has left it over.
-      words.push_back("--" + name);
+      unknown.push_back(name);
       continue;
     }
     std::string spelled = std::string("--") + option->longName;
@@ -169,12 +171,19 @@ bool NormalizedWords(const std::vector<std::string>& arguments, std::vector<std:
 ParseOutcome ParseCliArguments(const std::vector<std::string>& arguments, CliOptions& options,
                                std::string& error) {
   std::vector<std::string> words;
-  if (!NormalizedWords(arguments, words, error)) return ParseOutcome::kError;
+  std::vector<std::string> unknown;
+  if (!NormalizedWords(arguments, words, unknown, error)) return ParseOutcome::kError;
+  if (!unknown.empty()) {
+    std::string names;
+    for (const std::string& name : unknown) names += (names.empty() ? "" : ", ") + name;
+    error = FormatText(unknown.size() == 1 ? kUnknownOptionFormat : kUnknownOptionsFormat,
+                       names.c_str());
+    return ParseOutcome::kError;
+  }
 
   CLI::App parser;
   // The help is the loader's own text (kCliHelpText), printed by the caller.
   parser.set_help_flag();
-  parser.allow_extras();
   parser.option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
   std::vector<std::string> ports;
   std::string baud, log, wait, retries, config, restore;
@@ -208,18 +217,6 @@ ParseOutcome ParseCliArguments(const std::vector<std::string>& arguments, CliOpt
     parser.parse(words);
   } catch (const CLI::ParseError& failure) {
     error = failure.what();
-    return ParseOutcome::kError;
-  }
-  std::vector<std::string> unknown;
-  for (const std::string& word : parser.remaining()) {
-    if (word.size() > 1 && word[0] == '-' && word != "--")
-      unknown.push_back(word.substr(word[1] == '-' ? 2 : 1));
-  }
-  if (!unknown.empty()) {
-    std::string names;
-    for (const std::string& name : unknown) names += (names.empty() ? "" : ", ") + name;
-    error = FormatText(unknown.size() == 1 ? kUnknownOptionFormat : kUnknownOptionsFormat,
-                       names.c_str());
     return ParseOutcome::kError;
   }
 

@@ -60,6 +60,17 @@ TEST(CliOptions, PortsRepeatAndTheDefaultsMatchTheWizard) {
               std::string(which) == "saved" ? RestoreRule::kSaved : RestoreRule::kUnit);
     EXPECT_TRUE(program.rules.noConfigOk);
   }
+
+  // A single dash names a long option too; a value is the next word, dash or
+  // not; after "--" every word is an argument.
+  CliOptions odd;
+  ASSERT_EQ(
+      Parse({"-port", "COM3", "--log", "-odd.LOG", "read-config", "--", "-unit.dat"}, odd, error),
+      ParseOutcome::kRun)
+      << error;
+  EXPECT_EQ(odd.ports, (std::vector<std::string>{"COM3"}));
+  EXPECT_EQ(odd.logFile, "-odd.LOG");
+  EXPECT_EQ(odd.file, "-unit.dat");
 }
 
 TEST(CliOptions, BadValuesAndMisplacedFilesAreUsageErrors) {
@@ -77,12 +88,22 @@ TEST(CliOptions, BadValuesAndMisplacedFilesAreUsageErrors) {
                                              {"read-config", ""},
                                              {"write-program", "a.hex", "--config", ""},
                                              {"--log", "", "identify"},
-                                             {"-q", "-v", "identify"}}) {
+                                             {"-q", "-v", "identify"},
+                                             {"--yes=1", "identify"},
+                                             {"--=x", "identify"},
+                                             {"identify", "--port"}}) {
     CliOptions options;
     std::string error;
     EXPECT_EQ(Parse(words, options, error), ParseOutcome::kError) << words.front();
     EXPECT_FALSE(error.empty());
   }
+  // Scripts have matched these words.
+  CliOptions options;
+  std::string error;
+  Parse({"--frobnicate", "-x", "identify"}, options, error);
+  EXPECT_EQ(error, "Unknown options: frobnicate, x.");
+  Parse({"identify", "-b"}, options, error);
+  EXPECT_EQ(error, "Missing value after '-b'.");
 }
 
 // The exit code is the ending's: it takes no text of the run at all, so a
