@@ -99,5 +99,15 @@ TEST(ConsoleHost, QuestionWithoutRuleIsAnsweredSoThatNothingGoesAhead) {
   EXPECT_TRUE(path.empty());
 }
 
+// A line from the unit may hold bytes that are no UTF-8: the JSON line still
+// comes, each such byte as U+FFFD, its keys in order as scripts read them.
+TEST(ConsoleOutput, BytesThatAreNoUtf8BecomeReplacementCharactersInAJsonLine) {
+  ConsoleOutput output({true, false}, Verbosity::kNormal);
+  testing::internal::CaptureStdout();
+  output.LogLine("HDG \xff\"1\"");
+  EXPECT_EQ(testing::internal::GetCapturedStdout(),
+            "{\"text\":\"HDG \xef\xbf\xbd\\\"1\\\"\",\"type\":\"log\"}\n");
+}
+
 }  // namespace
 }  // namespace rv4410
