@@ -1,21 +1,20 @@
 // rv4410: the loader on the command line, for production lines and scripts.
 
-#include <unistd.h>
-
-#include <QCoreApplication>
 #include <cstdio>
 
 #include "cli/cli_options.h"
 #include "cli/cli_run.h"
 #include "cli/multi_port.h"
+#include "platform/child_processes.h"
+#include "platform/console_system.h"
 #include "platform/system_calls.h"
 
 int main(int argc, char** argv) {
   rv4410::TreatFileSizeLimitAsWriteError();
-  QCoreApplication app(argc, argv);
+  rv4410::ConsoleSystem system(argc, argv);
   rv4410::CliOptions options;
   std::string error;
-  switch (rv4410::ParseCliArguments(QCoreApplication::arguments(), options, error)) {
+  switch (rv4410::ParseCliArguments(system.Arguments(), options, error)) {
     case rv4410::ParseOutcome::kHelp:
       std::fputs(rv4410::kCliHelpText, stdout);
       return rv4410::kExitDone;
@@ -31,9 +30,9 @@ int main(int argc, char** argv) {
     case rv4410::ParseOutcome::kRun:
       break;
   }
-  options.output.progressTerminal = isatty(STDERR_FILENO) == 1;
+  options.output.progressTerminal = rv4410::StandardErrorIsConsole();
   if (options.ports.size() > 1 && options.command != rv4410::CliCommand::kPorts) {
-    return rv4410::RunOnEveryPort(options, QCoreApplication::applicationFilePath());
+    return rv4410::RunOnEveryPort(options, rv4410::OwnProgramPath());
   }
-  return rv4410::RunCommand(options);
+  return rv4410::RunCommand(options, system.PlatformHost());
 }

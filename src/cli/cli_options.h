@@ -1,8 +1,8 @@
 #pragma once
 // The command line of rv4410: options, the command and its files.
 
-#include <QStringList>
 #include <string>
+#include <vector>
 
 #include "cli/cli_run.h"
 
@@ -146,7 +146,7 @@ enum class ParseOutcome { kRun, kHelp, kCommandHelp, kVersion, kError };
 // Parses `arguments` (the program name first) into `options`; on kError,
 // `error` says what is wrong. --help alone gives kHelp; after a command,
 // kCommandHelp with that command in `options.command`.
-ParseOutcome ParseCliArguments(const QStringList& arguments, CliOptions& options,
+ParseOutcome ParseCliArguments(const std::vector<std::string>& arguments, CliOptions& options,
                                std::string& error);
 
 }  // namespace rv4410

@@ -1,12 +1,11 @@
 #include "cli/cli_run.h"
 
-#include <QSerialPortInfo>
 #include <cstdio>
 
 #include "cli/console_pages.h"
-#include "cli/signal_watch.h"
 #include "platform/format.h"
-#include "platform/qt_port_names.h"
+#include "platform/port_names.h"
+#include "platform/stop_request.h"
 #include "protocol/command_lines.h"
 #include "protocol/page_results.h"
 #include "protocol/port_problem.h"
@@ -30,39 +29,11 @@ const char* StateName(PortState state) {
   return state == PortState::kFound ? "free" : PortStateWord(state);
 }
 
-std::string Hex4(quint16 value) {
-  char text[8];
-  std::snprintf(text, sizeof text, "%04x", value);
-  return text;
-}
-
 int ListPorts(ConsoleHost& host, ConsoleOutput& output) {
-  std::vector<FoundPort> found = FindSerialPorts();
-  const QList<QSerialPortInfo> infos = QSerialPortInfo::availablePorts();
-  // Every device found, with the COM name that reaches it, if any; and the
-  // COM names set to other devices (RV4410_COMn) as well.
-  std::vector<std::pair<std::string, std::string>> rows;  // path, COM name
-  for (const FoundPort& port : found) rows.emplace_back(port.path, "");
-  for (int n = 1; n <= kPortNameCount; ++n) {
-    std::string name = "COM" + std::to_string(n);
-    std::string path = ResolvePortName(name, found);
-    if (path.empty()) continue;
-    bool placed = false;
-    for (auto& row : rows) {
-      if (row.first == path && row.second.empty()) {
-        row.second = name;
-        placed = true;
-      }
-    }
-    if (!placed) rows.emplace_back(path, name);
-  }
+  std::vector<ListedPort> rows = ListSerialPorts();
   if (rows.empty()) output.Result(kNoDevices, {{"type", "ports"}, {"count", 0}});
-  for (const auto& [path, com] : rows) {
-    QSerialPortInfo info;
-    for (const QSerialPortInfo& candidate : infos) {
-      if (candidate.systemLocation().toStdString() == path) info = candidate;
-    }
-    PortDiagnosis diagnosis = host.DiagnosePort(path);
+  for (const ListedPort& row : rows) {
+    PortDiagnosis diagnosis = host.DiagnosePort(row.path);
     std::string state = StateName(diagnosis.state);
     if (diagnosis.state == PortState::kInUse && diagnosis.holder) {
       state +=
@@ -70,20 +41,18 @@ int ListPorts(ConsoleHost& host, ConsoleOutput& output) {
           (diagnosis.holder->program.empty() ? std::string("process") : diagnosis.holder->program) +
           " (" + std::to_string(diagnosis.holder->pid) + ")";
     }
-    std::string vidPid = info.hasVendorIdentifier() && info.hasProductIdentifier()
-                             ? Hex4(info.vendorIdentifier()) + ":" + Hex4(info.productIdentifier())
-                             : "-";
-    std::string text = (com.empty() ? std::string("-") : com) + "\t" + path + "\t" +
-                       info.description().toStdString() + "\t" + info.manufacturer().toStdString() +
-                       "\t" + vidPid + "\t" + info.serialNumber().toStdString() + "\t" + state;
+    std::string vidPid = row.vidPid.empty() ? std::string("-") : row.vidPid;
+    std::string text = (row.com.empty() ? std::string("-") : row.com) + "\t" + row.path + "\t" +
+                       row.description + "\t" + row.manufacturer + "\t" + vidPid + "\t" +
+                       row.serialNumber + "\t" + state;
     output.Result(text, {{"type", "port"},
-                         {"com", QString::fromStdString(com)},
-                         {"path", QString::fromStdString(path)},
-                         {"description", info.description()},
-                         {"manufacturer", info.manufacturer()},
-                         {"vidPid", QString::fromStdString(vidPid)},
-                         {"serialNumber", info.serialNumber()},
-                         {"state", QString::fromStdString(state)}});
+                         {"com", row.com},
+                         {"path", row.path},
+                         {"description", row.description},
+                         {"manufacturer", row.manufacturer},
+                         {"vidPid", vidPid},
+                         {"serialNumber", row.serialNumber},
+                         {"state", state}});
   }
   return kExitDone;
 }
@@ -107,10 +76,10 @@ LoaderFunction FunctionOf(CliCommand command) {
 // never from a text the run showed.
 class CommandRun {
  public:
-  CommandRun(const CliOptions& options, ConsoleOutput& output)
+  CommandRun(const CliOptions& options, Host& platform, ConsoleOutput& output)
       : options_(options),
         output_(output),
-        host_(options.rules, output),
+        host_(platform, options.rules, output),
         state_(host_, options.logFile.empty() ? std::string(kLogFileName) : options.logFile),
         logWindow_(output) {
     RunState& run = state_.run;
@@ -139,7 +108,7 @@ class CommandRun {
   ConsoleHost host_;
   LoaderState state_;
   ConsoleLogWindow logWindow_;
-  SignalWatch signals_;
+  StopRequest stop_;
 };
 
 int CommandRun::PortNotOpened() {
@@ -170,7 +139,7 @@ int CommandRun::Setup() {
   }
   ConsoleSetupPage page(RunOf(), state_.files, choice);
   int result = DoSetup(RunOf(), page);
-  if (signals_.Arrived()) return kExitInterrupted;
+  if (stop_.Arrived()) return kExitInterrupted;
   if (result == kPageNext) return kExitDone;
   if (page.Next() == NextOutcome::kPortNotOpened) {
     // The page logged why the port will not open; standard error hears it too.
@@ -186,10 +155,10 @@ int CommandRun::Transfer(bool& again) {
   RunState& run = RunOf();
   ConsoleWaitingPage waiting(run, RequirementOf(state_.files.mapHeader));
   output_.Phase(kPhaseFindingUnit);
-  signals_.OnSignal([&waiting] { waiting.Interrupt(); });
+  host_.OnStop([&waiting] { waiting.Interrupt(); });
   int result = DoWaiting(run, waiting);
-  signals_.OnSignal(nullptr);
-  if (signals_.Arrived()) return kExitInterrupted;
+  host_.OnStop(nullptr);
+  if (stop_.Arrived()) return kExitInterrupted;
   if (result != kPageNext) {
     const Outcome& detection = waiting.PageOutcome();
     TellProblem(detection);
@@ -199,12 +168,12 @@ int CommandRun::Transfer(bool& again) {
   if (options_.command == CliCommand::kIdentify) return Identify();
 
   ConsoleTransferPage transfer(state_, output_, logWindow_);
-  signals_.OnSignal([&transfer] { transfer.Interrupt(); });
+  host_.OnStop([&transfer] { transfer.Interrupt(); });
   result = DoTransfer(state_, transfer);
-  signals_.OnSignal(nullptr);
+  host_.OnStop(nullptr);
   // The page's log control goes with the page; the console's stays.
   run.log.LogWindowAttach(&logWindow_);
-  if (signals_.Arrived()) return kExitInterrupted;
+  if (stop_.Arrived()) return kExitInterrupted;
   const Outcome& operation = transfer.PageOutcome();
   TellProblem(operation);
   // "Try again?" answered Yes: the page asks for the unit to be found again.
@@ -237,12 +206,12 @@ int CommandRun::Identify() {
                 info.MapAreaStart(), info.MapAreaEnd(), info.MapBase(), info.FeatureFlags(),
                 info.Check(), free);
   output_.Result(text, {{"type", "identification"},
-                        {"mapAreaStart", static_cast<qint64>(info.MapAreaStart())},
-                        {"mapAreaEnd", static_cast<qint64>(info.MapAreaEnd())},
-                        {"mapBase", static_cast<qint64>(info.MapBase())},
-                        {"featureFlags", static_cast<qint64>(info.FeatureFlags())},
-                        {"check", static_cast<qint64>(info.Check())},
-                        {"freeMapMemory", static_cast<qint64>(free)}});
+                        {"mapAreaStart", info.MapAreaStart()},
+                        {"mapAreaEnd", info.MapAreaEnd()},
+                        {"mapBase", info.MapBase()},
+                        {"featureFlags", info.FeatureFlags()},
+                        {"check", info.Check()},
+                        {"freeMapMemory", free}});
   return kExitDone;
 }
 
@@ -310,16 +279,16 @@ const char* ExitMeaning(int code) {
   return "unknown";
 }
 
-int RunCommand(const CliOptions& options) {
+int RunCommand(const CliOptions& options, Host& platform) {
   ConsoleOutput output(options.output, options.verbosity);
-  CommandRun run(options, output);
+  CommandRun run(options, platform, output);
   int code = run.Run();
   if (options.command == CliCommand::kPorts) return code;
   // The result is said at every level.
   output.Result(
       code == kExitDone ? kDoneResult : std::string(kFailedResultPrefix) + ExitMeaning(code),
       {{"type", "result"},
-       {"port", QString::fromStdString(options.ports.front())},
+       {"port", options.ports.front()},
        {"exit", code},
        {"meaning", ExitMeaning(code)}});
   return code;

@@ -45,8 +45,8 @@ int ExitCodeFor(Ending ending, RunStage stage);
 // The meaning of an exit code, for the summary and the messages.
 const char* ExitMeaning(int code);
 
-// Runs `options.command` on the first port; returns the exit code. Needs a
-// QCoreApplication.
-int RunCommand(const CliOptions& options);
+// Runs `options.command` on the first port, on the platform's host (see
+// ConsoleSystem); returns the exit code.
+int RunCommand(const CliOptions& options, Host& platform);
 
 }  // namespace rv4410

@@ -1,39 +1,36 @@
 #include "cli/console_host.h"
 
-#include <QCoreApplication>
-
-#include "cli/signal_watch.h"
 #include "config/saved_configuration.h"
 #include "datafiles/map_file.h"
-#include "platform/qt_port_names.h"
+#include "platform/stop_request.h"
 #include "protocol/command_lines.h"
 #include "uploads/transfer_driver.h"
 
 namespace rv4410 {
 
-ConsoleHost::ConsoleHost(BoxRules rules, ConsoleOutput& output)
-    : rules_(rules),
-      output_(output),
-      waits_([](QEventLoop::ProcessEventsFlags flags) { QCoreApplication::processEvents(flags); }) {
-}
-
-std::int64_t ConsoleHost::TickCount() {
-  return waits_.TickCount();
-}
+ConsoleHost::ConsoleHost(Host& platform, BoxRules rules, ConsoleOutput& output)
+    : platform_(platform), rules_(rules), output_(output) {}
 
 void ConsoleHost::PumpMessages() {
-  waits_.PumpMessages();
+  platform_.PumpMessages();
+  ReactToStop();
 }
 
 void ConsoleHost::WaitForEvent(std::int64_t deadline) {
-  waits_.WaitForEvent(deadline);
+  platform_.WaitForEvent(deadline);
+  ReactToStop();
 }
 
 void ConsoleHost::WaitForUserEvent(std::int64_t deadline) {
-  // As the desktop host: input gathers in the system while this sleeps.
-  device_.HoldInputWakeups(true);
-  waits_.WaitForEvent(deadline);
-  device_.HoldInputWakeups(false);
+  platform_.WaitForUserEvent(deadline);
+  ReactToStop();
+}
+
+void ConsoleHost::ReactToStop() {
+  if (!stopReaction_ || !StopRequestArrived()) return;
+  std::function<void()> reaction = std::move(stopReaction_);
+  stopReaction_ = nullptr;
+  reaction();
 }
 
 BoxAnswer ConsoleHost::ShowMessageBox(const MessageBoxRequest& request) {
@@ -94,10 +91,6 @@ void ConsoleHost::Refuse(const char* hint) {
   output_.Problem(hint);
 }
 
-std::time_t ConsoleHost::WallClock() {
-  return std::time(nullptr);
-}
-
 bool ConsoleHost::ChooseFile(const FileChoiceRequest& request, std::string& path) {
   path.clear();
   output_.Box(request.title, "file chooser", "Cancel", "unexpected question", true);
@@ -105,14 +98,7 @@ bool ConsoleHost::ChooseFile(const FileChoiceRequest& request, std::string& path
 }
 
 bool ConsoleHost::StopRequested() {
-  return StopSignalArrived();
-}
-
-PortDiagnosis ConsoleHost::DiagnosePort(const std::string& portName) {
-  std::vector<FoundPort> found = FindSerialPorts();
-  std::vector<std::string> known;
-  for (const FoundPort& port : found) known.push_back(port.path);
-  return DiagnoseDevice(ResolvePortName(portName, found), known, DefaultLockDirectories());
+  return StopRequestArrived();
 }
 
 }  // namespace rv4410

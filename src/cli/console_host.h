@@ -1,15 +1,14 @@
 #pragma once
-// The host of the command line: Qt Core's event loop and QSerialPort, with
-// the same waits as the desktop host. A box becomes a line; its answer comes
-// from the options, by the rules below, and never from a person.
+// The host of the command line: the platform's host (Qt Core on Linux, Win32
+// on Windows) for the clock, the waits and the serial device; the boxes, the
+// file choices and the stop are the console's own. A box becomes a line; its
+// answer comes from the options, by the rules below, and never from a person.
 
 #include <functional>
 #include <string>
 
 #include "cli/console_output.h"
 #include "platform/host.h"
-#include "platform/qt_serial_device.h"
-#include "platform/qt_waits.h"
 
 namespace rv4410 {
 
@@ -46,34 +45,40 @@ struct BoxRecord {
 
 class ConsoleHost : public Host {
  public:
-  ConsoleHost(BoxRules rules, ConsoleOutput& output);
+  ConsoleHost(Host& platform, BoxRules rules, ConsoleOutput& output);
 
-  std::int64_t TickCount() override;
+  std::int64_t TickCount() override { return platform_.TickCount(); }
   void PumpMessages() override;
   void WaitForEvent(std::int64_t deadline) override;
   void WaitForUserEvent(std::int64_t deadline) override;
   BoxAnswer ShowMessageBox(const MessageBoxRequest& request) override;
   void Beep() override {}
   void SetCursor(CursorShape) override {}
-  std::time_t WallClock() override;
+  std::time_t WallClock() override { return platform_.WallClock(); }
   // No one is there to choose: the files come from the command line.
   bool ChooseFile(const FileChoiceRequest& request, std::string& path) override;
-  PortDiagnosis DiagnosePort(const std::string& portName) override;
-  SerialDevice& Serial() override { return device_; }
-  // SIGINT or SIGTERM has arrived (a SignalWatch catches them).
+  PortDiagnosis DiagnosePort(const std::string& portName) override {
+    return platform_.DiagnosePort(portName);
+  }
+  SerialDevice& Serial() override { return platform_.Serial(); }
+  // SIGINT or SIGTERM, Ctrl-C or Ctrl-Break has arrived (a StopRequest catches them).
   bool StopRequested() override;
 
   const BoxRecord& Record() const { return record_; }
-  std::int64_t Wakeups() const { return waits_.Wakeups(); }
+  // What runs once a stop has arrived, from the first wait or pump that sees
+  // it, as a button's handler runs from the wait it ends: the page's Cancel
+  // or Exit. Null: none.
+  void OnStop(std::function<void()> reaction) { stopReaction_ = std::move(reaction); }
 
  private:
+  Host& platform_;
   BoxRules rules_;
   ConsoleOutput& output_;
-  QtWaits waits_;
-  QtSerialDevice device_;
   // A question whose option was not given: refused, and the option named.
   void Refuse(const char* hint);
+  void ReactToStop();
 
+  std::function<void()> stopReaction_;
   BoxRecord record_;
 };
 

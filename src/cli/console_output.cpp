@@ -1,16 +1,10 @@
 #include "cli/console_output.h"
 
-#include <QJsonDocument>
-#include <QString>
 #include <cstdio>
 
 namespace rv4410 {
 
 namespace {
-
-QString Q(std::string_view text) {
-  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 // A phase as its own line: the name and an ellipsis.
 constexpr const char* kPhaseLineFormat = "%.*s...\n";
@@ -28,16 +22,18 @@ std::string OneLine(std::string_view text) {
 
 }  // namespace
 
-void ConsoleOutput::WriteJson(const QJsonObject& object) {
-  QByteArray line = QJsonDocument(object).toJson(QJsonDocument::Compact);
-  std::fwrite(line.constData(), 1, static_cast<std::size_t>(line.size()), stdout);
+void ConsoleOutput::WriteJson(const JsonObject& object) {
+  // A text from the unit or a file may hold bytes that are no UTF-8: each
+  // becomes U+FFFD rather than ending the program.
+  std::string line = object.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+  std::fwrite(line.data(), 1, line.size(), stdout);
   std::fputc('\n', stdout);
   std::fflush(stdout);
 }
 
 void ConsoleOutput::LogLine(std::string_view text) {
   if (mode_.json) {
-    WriteJson({{"type", "log"}, {"text", Q(text)}});
+    WriteJson({{"type", "log"}, {"text", text}});
     return;
   }
   if (verbosity_ != Verbosity::kVerbose) return;
@@ -50,10 +46,10 @@ void ConsoleOutput::Box(std::string_view caption, std::string_view text, std::st
                         std::string_view rule, bool error) {
   if (mode_.json) {
     WriteJson({{"type", "box"},
-               {"caption", Q(caption)},
-               {"text", Q(text)},
-               {"answer", Q(answer)},
-               {"rule", Q(rule)}});
+               {"caption", caption},
+               {"text", text},
+               {"answer", answer},
+               {"rule", rule}});
     return;
   }
   if (verbosity_ == Verbosity::kQuiet && !error) return;
@@ -66,7 +62,7 @@ void ConsoleOutput::Box(std::string_view caption, std::string_view text, std::st
 
 void ConsoleOutput::Problem(std::string_view text) {
   EndProgress();
-  if (mode_.json) WriteJson({{"type", "problem"}, {"text", Q(text)}});
+  if (mode_.json) WriteJson({{"type", "problem"}, {"text", text}});
   std::fprintf(stderr, "%.*s\n", static_cast<int>(text.size()), text.data());
   std::fflush(stderr);
 }
@@ -78,7 +74,7 @@ void ConsoleOutput::Phase(std::string_view name) {
   lastPosition_ = -1;
   lastDecile_ = -1;
   if (mode_.json) {
-    WriteJson({{"type", "phase"}, {"phase", Q(name)}});
+    WriteJson({{"type", "phase"}, {"phase", name}});
     return;
   }
   if (verbosity_ == Verbosity::kQuiet) return;
@@ -117,11 +113,11 @@ void ConsoleOutput::Progress(int position, std::int64_t totalBytes, std::int64_t
   std::int64_t leftS = rate > 0 ? (totalBytes - bytes) / rate : -1;
   if (mode_.json) {
     WriteJson({{"type", "progress"},
-               {"phase", QString::fromStdString(phase_)},
+               {"phase", phase_},
                {"permille", position},
-               {"bytes", static_cast<qint64>(bytes)},
-               {"total", static_cast<qint64>(totalBytes)},
-               {"bytesPerSecond", static_cast<qint64>(rate)}});
+               {"bytes", bytes},
+               {"total", totalBytes},
+               {"bytesPerSecond", rate}});
     return;
   }
   if (verbosity_ == Verbosity::kQuiet) return;
@@ -155,7 +151,7 @@ void ConsoleOutput::EndProgress() {
   progressLineOpen_ = false;
 }
 
-void ConsoleOutput::Result(const std::string& text, QJsonObject object) {
+void ConsoleOutput::Result(const std::string& text, const JsonObject& object) {
   EndProgress();
   if (mode_.json) {
     WriteJson(object);

@@ -4,12 +4,15 @@
 // with --json one JSON object per line on standard output instead, every
 // line whatever the level.
 
-#include <QJsonObject>
 #include <cstdint>
+#include <nlohmann/json.hpp>
 #include <string>
 #include <string_view>
 
 namespace rv4410 {
+
+// One JSON line: its keys come out sorted, as scripts have read them so far.
+using JsonObject = nlohmann::json;
 
 // How much a run says in text: kQuiet the result and the errors only;
 // kNormal also the phases, the progress and the boxes with their answers;
@@ -47,9 +50,9 @@ class ConsoleOutput {
   // Ends a redrawn progress line, so that the next text starts on a line of its own.
   void EndProgress();
   // A plain result line (text mode) or a JSON object with "type" set.
-  void Result(const std::string& text, QJsonObject object);
+  void Result(const std::string& text, const JsonObject& object);
   // Writes `object` as one compact line on standard output.
-  static void WriteJson(const QJsonObject& object);
+  static void WriteJson(const JsonObject& object);
 
  private:
   OutputMode mode_;

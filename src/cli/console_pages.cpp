@@ -33,6 +33,29 @@ void ConsoleLogWindow::Append(std::string_view text) {
   }
 }
 
+namespace {
+
+// How long the page sleeps at most with no timer due; a stop wakes it sooner.
+constexpr std::int64_t kIdleWaitMs = 60'000;
+
+}  // namespace
+
+void PageLoop::Run(const std::function<bool()>& ended, const std::function<void()>& posted,
+                   const std::function<void()>& timer) {
+  while (!ended()) {
+    if (posted_) {
+      posted_ = false;
+      posted();
+    } else if (due_ >= 0 && host_.TickCount() >= due_) {
+      due_ = -1;
+      timer();
+    } else {
+      host_.WaitForEvent(due_ >= 0 ? due_ : host_.TickCount() + kIdleWaitMs);
+    }
+  }
+  due_ = -1;
+}
+
 int ConsoleSetupPage::Run() {
   SetupPageOpen(run_, *this);
   // The page's own posted command: the remembered function's radio button.
@@ -62,16 +85,15 @@ std::string ConsoleSetupPage::FieldText(int field) const {
   return it == fields_.end() ? std::string() : it->second;
 }
 
-ConsoleWaitingPage::ConsoleWaitingPage(RunState& run, MapRequirement map) : run_(run), map_(map) {
-  startTimer_.setSingleShot(true);
-  QObject::connect(&startTimer_, &QTimer::timeout, &context_,
-                   [this] { WaitingPageTimer(run_, *this); });
-}
+ConsoleWaitingPage::ConsoleWaitingPage(RunState& run, MapRequirement map)
+    : run_(run), map_(map), loop_(run.host) {}
 
 int ConsoleWaitingPage::Run() {
   WaitingPageOpen(run_, *this);
-  if (!ended_) loop_.exec();
-  startTimer_.stop();
+  // The loop ends once control is back in it (a handler may end the page
+  // from inside a wait).
+  loop_.Run([this] { return ended_; }, [this] { Command(WaitingCommand::kNext); },
+            [this] { WaitingPageTimer(run_, *this); });
   return result_;
 }
 
@@ -79,17 +101,10 @@ void ConsoleWaitingPage::EndPage(int result) {
   if (ended_) return;
   ended_ = true;
   result_ = result;
-  // Ends the loop once control is back in it (the handler may be nested in a wait).
-  loop_.quit();
 }
 
 void ConsoleWaitingPage::StartTimer(std::int64_t ms) {
-  startTimer_.start(static_cast<int>(ms));
-}
-
-void ConsoleWaitingPage::PostDefaultCommand() {
-  QMetaObject::invokeMethod(
-      &context_, [this] { Command(WaitingCommand::kNext); }, Qt::QueuedConnection);
+  loop_.StartTimer(ms);
 }
 
 void ConsoleWaitingPage::Interrupt() {
@@ -103,24 +118,20 @@ void ConsoleWaitingPage::Command(WaitingCommand command) {
 
 ConsoleTransferPage::ConsoleTransferPage(LoaderState& state, ConsoleOutput& output,
                                          ConsoleLogWindow& log)
-    : state_(state), output_(output), log_(log) {
-  startTimer_.setSingleShot(true);
-  QObject::connect(&startTimer_, &QTimer::timeout, &context_, [this] {
-    TransferPageTimer(state_, *this);
-    output_.EndProgress();
-    // The operation is over; a page still open waits for Exit in the
-    // wizard. Here nobody is there to press it.
-    if (!ended_) {
-      leftOpen_ = true;
-      loop_.quit();
-    }
-  });
-}
+    : state_(state), output_(output), log_(log), loop_(state.run.host) {}
 
 int ConsoleTransferPage::Run() {
   TransferPageOpen(state_, *this);
-  if (!ended_) loop_.exec();
-  startTimer_.stop();
+  // The operation runs in the timer's handler; once it is over, a page still
+  // open waits for Exit in the wizard. Here nobody is there to press it.
+  bool over = false;
+  loop_.Run([this, &over] { return over || ended_; }, [] {},
+            [this, &over] {
+              TransferPageTimer(state_, *this);
+              output_.EndProgress();
+              leftOpen_ = !ended_;
+              over = true;
+            });
   return leftOpen_ ? kPageLeave : result_;
 }
 
@@ -128,11 +139,10 @@ void ConsoleTransferPage::EndPage(int result) {
   if (ended_) return;
   ended_ = true;
   result_ = result;
-  loop_.quit();
 }
 
 void ConsoleTransferPage::StartTimer(std::int64_t ms) {
-  startTimer_.start(static_cast<int>(ms));
+  loop_.StartTimer(ms);
 }
 
 void ConsoleTransferPage::SetProgress(int position) {

@@ -1,12 +1,11 @@
 #pragma once
 // The wizard's three pages without windows: each implements the page
-// interface of the logic, runs the same handlers on Qt Core events, and
-// tells afterwards how it ended. The setup page's fields hold the files of
-// the command line; Next is pressed at once.
+// interface of the logic, runs the same handlers from a loop of its own over
+// the host's waits, and tells afterwards how it ended. The setup page's
+// fields hold the files of the command line; Next is pressed at once.
 
-#include <QEventLoop>
-#include <QObject>
-#include <QTimer>
+#include <cstdint>
+#include <functional>
 #include <map>
 #include <string>
 
@@ -33,6 +32,26 @@ class ConsoleLogWindow : public LogWindow {
   ConsoleOutput& output_;
   std::string text_;     // what the control holds, trimmed by the log
   std::string partial_;  // the line being written
+};
+
+// A page's timer and its one posted command, run by the page's own loop: it
+// sleeps in the host's wait until the timer is due or the host's events
+// (a stop) end the page.
+class PageLoop {
+ public:
+  explicit PageLoop(Host& host) : host_(host) {}
+  void StartTimer(std::int64_t ms) { due_ = host_.TickCount() + ms; }
+  void StopTimer() { due_ = -1; }
+  void Post() { posted_ = true; }
+  // Runs until `ended` says so: the posted command first, then the timer
+  // when due.
+  void Run(const std::function<bool()>& ended, const std::function<void()>& posted,
+           const std::function<void()>& timer);
+
+ private:
+  Host& host_;
+  std::int64_t due_ = -1;
+  bool posted_ = false;
 };
 
 // The files the command line names; empty ones keep the page's proposal.
@@ -82,14 +101,14 @@ class ConsoleWaitingPage : public WaitingPage {
   int Run() override;
   void EndPage(int result) override;
   void StartTimer(std::int64_t ms) override;
-  void StopTimer() override { startTimer_.stop(); }
-  void PostDefaultCommand() override;
+  void StopTimer() override { loop_.StopTimer(); }
+  void PostDefaultCommand() override { loop_.Post(); }
   void DisableNext() override {}
   void SetApplicationIcon() override {}
   WindowRef Window() const override { return this; }
   void ReportOutcome(const Outcome& outcome) override { outcome_ = outcome; }
 
-  // SIGINT or SIGTERM: the page is cancelled as by its Cancel button.
+  // A stop: the page is cancelled as by its Cancel button.
   void Interrupt();
   // How the page's work ended (cancelled until told otherwise).
   const Outcome& PageOutcome() const { return outcome_; }
@@ -99,9 +118,7 @@ class ConsoleWaitingPage : public WaitingPage {
 
   RunState& run_;
   MapRequirement map_;
-  QObject context_;
-  QTimer startTimer_;
-  QEventLoop loop_;
+  PageLoop loop_;
   bool ended_ = false;
   int result_ = 0;
   Outcome outcome_ = Outcome::StoppedByUser();
@@ -119,7 +136,7 @@ class ConsoleTransferPage : public TransferPageWindow {
   void SetPhase(TransferPhase phase) override { output_.Phase(TransferPhaseName(phase)); }
   WindowRef Window() const override { return this; }
   void StartTimer(std::int64_t ms) override;
-  void StopTimer() override { startTimer_.stop(); }
+  void StopTimer() override { loop_.StopTimer(); }
   void SetApplicationIcon() override {}
   void SetProgressRange(int, int, int) override {}
   void SetProgress(int position) override;
@@ -129,7 +146,7 @@ class ConsoleTransferPage : public TransferPageWindow {
   bool Ended() const override { return ended_; }
   void ReportOutcome(const Outcome& outcome) override { outcome_ = outcome; }
 
-  // SIGINT or SIGTERM: the page is left as by its Exit button.
+  // A stop: the page is left as by its Exit button.
   void Interrupt();
   // How the page's operation ended (cancelled until told otherwise).
   const Outcome& PageOutcome() const { return outcome_; }
@@ -138,9 +155,7 @@ class ConsoleTransferPage : public TransferPageWindow {
   LoaderState& state_;
   ConsoleOutput& output_;
   ConsoleLogWindow& log_;
-  QObject context_;
-  QTimer startTimer_;
-  QEventLoop loop_;
+  PageLoop loop_;
   bool ended_ = false;
   bool leftOpen_ = false;
   bool interrupted_ = false;

@@ -1,19 +1,15 @@
 #include "cli/multi_port.h"
 
-#include <QCoreApplication>
-#include <QJsonDocument>
-#include <QJsonObject>
-#include <QProcess>
-#include <QStringList>
+#include <algorithm>
 #include <cstdio>
 #include <ctime>
-#include <memory>
 #include <vector>
 
 #include "activity_log/activity_log.h"
 #include "cli/console_output.h"
-#include "cli/signal_watch.h"
 #include "datafiles/default_files.h"
+#include "platform/child_processes.h"
+#include "platform/stop_request.h"
 
 namespace rv4410 {
 
@@ -40,37 +36,34 @@ const char* CommandWord(CliCommand command) {
 // One unit's process and the part of a line it has written so far.
 struct Unit {
   std::string port;
-  std::unique_ptr<QProcess> process;
-  QByteArray pendingOut;
-  QByteArray pendingErr;
+  std::string pendingOut;
+  std::string pendingErr;
   int exitCode = kExitFailed;
-  bool finished = false;
 };
 
-void EmitLine(const Unit& unit, const QByteArray& line, bool json, FILE* stream) {
+void EmitLine(const Unit& unit, std::string_view line, bool json, FILE* stream) {
   if (json && stream == stdout) {
-    QJsonDocument document = QJsonDocument::fromJson(line);
-    if (document.isObject()) {
-      QJsonObject object = document.object();
-      object.insert("port", QString::fromStdString(unit.port));
+    JsonObject object = JsonObject::parse(line, nullptr, false);
+    if (object.is_object()) {
+      object["port"] = unit.port;
       ConsoleOutput::WriteJson(object);
       return;
     }
   }
   std::fprintf(stream, "[%s] %.*s\n", unit.port.c_str(), static_cast<int>(line.size()),
-               line.constData());
+               line.data());
   std::fflush(stream);
 }
 
-void Drain(Unit& unit, QByteArray& pending, const QByteArray& bytes, bool json, FILE* stream,
+void Drain(Unit& unit, std::string& pending, std::string_view bytes, bool json, FILE* stream,
            bool flush) {
   pending.append(bytes);
-  qsizetype end;
-  while ((end = pending.indexOf('\n')) >= 0) {
-    EmitLine(unit, pending.left(end), json, stream);
-    pending.remove(0, end + 1);
+  std::size_t end;
+  while ((end = pending.find('\n')) != std::string::npos) {
+    EmitLine(unit, std::string_view(pending).substr(0, end), json, stream);
+    pending.erase(0, end + 1);
   }
-  if (flush && !pending.isEmpty()) {
+  if (flush && !pending.empty()) {
     EmitLine(unit, pending, json, stream);
     pending.clear();
   }
@@ -96,101 +89,77 @@ std::string PerPortFileName(const std::string& base, const std::string& port) {
   return stem + "-" + name + extension;
 }
 
-QStringList ChildArguments(const CliOptions& options, const std::string& port) {
-  QStringList arguments;
-  arguments << "--port" << QString::fromStdString(port);
-  arguments << "--baud" << QString::number(options.baud);
+std::vector<std::string> ChildArguments(const CliOptions& options, const std::string& port) {
+  std::vector<std::string> arguments{"--port", port, "--baud", std::to_string(options.baud)};
   std::string log = options.logFile.empty() ? std::string(kLogFileName) : options.logFile;
-  arguments << "--log" << QString::fromStdString(PerPortFileName(log, port));
-  arguments << "--wait" << QString::number(options.waitSeconds);
-  arguments << "--retries" << QString::number(options.rules.retries);
-  if (options.rules.yes) arguments << "--yes";
-  if (options.rules.acceptDates) arguments << "--accept-dates";
-  if (options.output.json) arguments << "--json";
-  if (options.verbosity == Verbosity::kQuiet) arguments << "--quiet";
-  if (options.verbosity == Verbosity::kVerbose) arguments << "--verbose";
-  arguments << CommandWord(options.command);
+  arguments.insert(arguments.end(), {"--log", PerPortFileName(log, port), "--wait",
+                                     std::to_string(options.waitSeconds), "--retries",
+                                     std::to_string(options.rules.retries)});
+  if (options.rules.yes) arguments.push_back("--yes");
+  if (options.rules.acceptDates) arguments.push_back("--accept-dates");
+  if (options.output.json) arguments.push_back("--json");
+  if (options.verbosity == Verbosity::kQuiet) arguments.push_back("--quiet");
+  if (options.verbosity == Verbosity::kVerbose) arguments.push_back("--verbose");
+  arguments.push_back(CommandWord(options.command));
   // Each unit's configuration goes to a file of its own; a file that is
   // only read (write-config, the images) is shared.
   std::string file = options.file;
   if (options.command == CliCommand::kReadConfig) file = PerPortFileName(file, port);
-  if (!file.empty()) arguments << QString::fromStdString(file);
+  if (!file.empty()) arguments.push_back(file);
   if (options.command == CliCommand::kWriteProgram) {
     std::string config =
         options.configFile.empty() ? DefaultConfigFileName(std::time(nullptr)) : options.configFile;
-    arguments << "--config" << QString::fromStdString(PerPortFileName(config, port));
+    arguments.insert(arguments.end(), {"--config", PerPortFileName(config, port)});
     if (options.rules.restore != RestoreRule::kNone) {
-      arguments << "--restore" << (options.rules.restore == RestoreRule::kSaved ? "saved" : "unit");
+      arguments.insert(
+          arguments.end(),
+          {"--restore", options.rules.restore == RestoreRule::kSaved ? "saved" : "unit"});
     }
-    if (options.rules.noConfigOk) arguments << "--no-config-ok";
+    if (options.rules.noConfigOk) arguments.push_back("--no-config-ok");
   }
   return arguments;
 }
 
-int RunOnEveryPort(const CliOptions& options, const QString& program) {
+int RunOnEveryPort(const CliOptions& options, const std::string& program) {
   bool json = options.output.json;
-  std::vector<std::unique_ptr<Unit>> units;
-  int running = 0;
-  QEventLoop loop;
+  std::vector<Unit> units;
+  std::vector<std::vector<std::string>> argumentLists;
   for (const std::string& port : options.ports) {
-    auto unit = std::make_unique<Unit>();
-    unit->port = port;
-    unit->process = std::make_unique<QProcess>();
-    Unit* u = unit.get();
-    QProcess* process = u->process.get();
-    QObject::connect(process, &QProcess::readyReadStandardOutput, process, [u, json] {
-      Drain(*u, u->pendingOut, u->process->readAllStandardOutput(), json, stdout, false);
-    });
-    QObject::connect(process, &QProcess::readyReadStandardError, process, [u, json] {
-      Drain(*u, u->pendingErr, u->process->readAllStandardError(), json, stderr, false);
-    });
-    QObject::connect(
-        process, &QProcess::finished, process,
-        [u, json, &running, &loop](int code, QProcess::ExitStatus status) {
-          Drain(*u, u->pendingOut, u->process->readAllStandardOutput(), json, stdout, true);
-          Drain(*u, u->pendingErr, u->process->readAllStandardError(), json, stderr, true);
-          u->exitCode = status == QProcess::NormalExit ? code : kExitInterrupted;
-          u->finished = true;
-          if (--running == 0) loop.quit();
-        });
-    QObject::connect(process, &QProcess::errorOccurred, process,
-                     [u, &running, &loop](QProcess::ProcessError error) {
-                       if (error != QProcess::FailedToStart) return;
-                       u->exitCode = kExitFailed;
-                       u->finished = true;
-                       if (--running == 0) loop.quit();
-                     });
-    units.push_back(std::move(unit));
+    units.push_back({port, "", "", kExitFailed});
+    argumentLists.push_back(ChildArguments(options, port));
   }
-  // A signal is the children's as well: each stops at its next check.
-  SignalWatch signalWatch;
-  signalWatch.OnSignal([&units] {
-    for (auto& unit : units) {
-      if (!unit->finished) unit->process->terminate();
-    }
-  });
-  for (auto& unit : units) {
-    ++running;
-    unit->process->start(program, ChildArguments(options, unit->port));
-  }
-  if (running > 0) loop.exec();
+  ChildEvents events;
+  events.output = [&units, json](std::size_t index, bool error, std::string_view bytes) {
+    Unit& unit = units[index];
+    Drain(unit, error ? unit.pendingErr : unit.pendingOut, bytes, json, error ? stderr : stdout,
+          false);
+  };
+  events.ended = [&units, json](std::size_t index, const ChildEnd& end) {
+    Unit& unit = units[index];
+    Drain(unit, unit.pendingOut, "", json, stdout, true);
+    Drain(unit, unit.pendingErr, "", json, stderr, true);
+    unit.exitCode = !end.started ? kExitFailed : end.exited ? end.code : kExitInterrupted;
+  };
+  // A stop is the children's as well: each ends at its next check.
+  StopRequest stop;
+  RunChildProcesses(program, argumentLists, stop, events);
 
   int worst = kExitDone;
   if (!json) std::printf("\n%-24s %-5s %s\n", "PORT", "EXIT", "RESULT");
-  for (const auto& unit : units) {
-    int code = signalWatch.Arrived() && unit->exitCode == kExitDone ? kExitDone : unit->exitCode;
+  for (const Unit& unit : units) {
+    int code = unit.exitCode;
     worst = std::max(worst, code);
     if (json) {
       ConsoleOutput::WriteJson({{"type", "summary"},
-                                {"port", QString::fromStdString(unit->port)},
+                                {"port", unit.port},
                                 {"exit", code},
                                 {"meaning", ExitMeaning(code)}});
     } else {
-      std::printf("%-24s %-5d %s\n", unit->port.c_str(), code, ExitMeaning(code));
+      std::printf("%-24s %-5d %s\n", unit.port.c_str(), code, ExitMeaning(code));
     }
   }
   std::fflush(stdout);
-  if (signalWatch.Arrived() && worst == kExitDone) worst = kExitInterrupted;
+  if (stop.Arrived() && worst == kExitDone) worst = kExitInterrupted;
   return worst;
 }
 

@@ -2,8 +2,8 @@
 // Several units at once: one process per port (this program again, with one
 // --port), their lines prefixed with the port, then a summary.
 
-#include <QStringList>
 #include <string>
+#include <vector>
 
 #include "cli/cli_run.h"
 
@@ -14,9 +14,10 @@ namespace rv4410 {
 std::string PerPortFileName(const std::string& base, const std::string& port);
 
 // The arguments that run `options` on `port` alone.
-QStringList ChildArguments(const CliOptions& options, const std::string& port);
+std::vector<std::string> ChildArguments(const CliOptions& options, const std::string& port);
 
-// Runs every port of `options` at once; returns the worst exit code.
-int RunOnEveryPort(const CliOptions& options, const QString& program);
+// Runs every port of `options` at once, each in a process of `program`;
+// returns the worst exit code.
+int RunOnEveryPort(const CliOptions& options, const std::string& program);
 
 }  // namespace rv4410

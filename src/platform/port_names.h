@@ -28,4 +28,18 @@ std::optional<int> PortNumber(const std::string& portName);
 std::string ResolvePortPath(const std::string& portName, const char* environmentOverride,
                             const std::vector<FoundPort>& orderedPorts);
 
+// One serial device as `rv4410 ports` lists it; empty fields are unknown.
+struct ListedPort {
+  std::string com;   // the COM name that reaches it ("COM1"); empty for none
+  std::string path;  // what the serial device opens
+  std::string description;
+  std::string manufacturer;
+  std::string vidPid;  // "0403:6001"
+  std::string serialNumber;
+};
+
+// Every serial device found, with the COM name that reaches it, and the COM
+// names set to devices not found (RV4410_COMn) as well.
+std::vector<ListedPort> ListSerialPorts();
+
 }  // namespace rv4410

@@ -1,6 +1,7 @@
 #include "platform/qt_port_names.h"
 
 #include <QSerialPortInfo>
+#include <cstdio>
 #include <cstdlib>
 
 namespace rv4410 {
@@ -35,6 +36,48 @@ std::string ResolvePortName(const std::string& portName, const std::vector<Found
   std::string variable = "RV4410_COM" + std::to_string(*number);
   return ResolvePortPath(portName, std::getenv(variable.c_str()), found);
 #endif
+}
+
+namespace {
+
+std::string Hex4(quint16 value) {
+  char text[8];
+  std::snprintf(text, sizeof text, "%04x", value);
+  return text;
+}
+
+}  // namespace
+
+std::vector<ListedPort> ListSerialPorts() {
+  std::vector<FoundPort> found = FindSerialPorts();
+  const QList<QSerialPortInfo> infos = QSerialPortInfo::availablePorts();
+  std::vector<ListedPort> rows;
+  for (const FoundPort& port : found) rows.push_back({"", port.path, "", "", "", ""});
+  for (int n = 1; n <= kPortNameCount; ++n) {
+    std::string name = "COM" + std::to_string(n);
+    std::string path = ResolvePortName(name, found);
+    if (path.empty()) continue;
+    bool placed = false;
+    for (ListedPort& row : rows) {
+      if (row.path == path && row.com.empty()) {
+        row.com = name;
+        placed = true;
+      }
+    }
+    if (!placed) rows.push_back({name, path, "", "", "", ""});
+  }
+  for (ListedPort& row : rows) {
+    for (const QSerialPortInfo& info : infos) {
+      if (info.systemLocation().toStdString() != row.path) continue;
+      row.description = info.description().toStdString();
+      row.manufacturer = info.manufacturer().toStdString();
+      if (info.hasVendorIdentifier() && info.hasProductIdentifier()) {
+        row.vidPid = Hex4(info.vendorIdentifier()) + ":" + Hex4(info.productIdentifier());
+      }
+      row.serialNumber = info.serialNumber().toStdString();
+    }
+  }
+  return rows;
 }
 
 }  // namespace rv4410

@@ -164,4 +164,32 @@ PortDiagnosis DiagnoseWin32Port(const std::string& portName, std::uint32_t openE
   return diagnosis;
 }
 
+std::string VidPidOfHardwareId(const std::string& hardwareId) {
+  auto field = [&hardwareId](const char* key) -> std::string {
+    std::string upper = hardwareId;
+    for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    std::size_t at = upper.find(key);
+    if (at == std::string::npos || at + 8 > upper.size()) return {};
+    std::string digits = hardwareId.substr(at + 4, 4);
+    for (char& c : digits) {
+      if (!std::isxdigit(static_cast<unsigned char>(c))) return {};
+      c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    return digits;
+  };
+  std::string vid = field("VID_");
+  std::string pid = field("PID_");
+  return vid.empty() || pid.empty() ? std::string() : vid + ":" + pid;
+}
+
+std::vector<ListedPort> ListSerialPorts() {
+  std::vector<ListedPort> rows;
+  // The name is the device: it reaches its port whether listed or not.
+  for (const Win32Port& port : FindWin32Ports()) {
+    rows.push_back(
+        {port.name, port.name, port.friendlyName, "", VidPidOfHardwareId(port.hardwareId), ""});
+  }
+  return rows;
+}
+
 }  // namespace rv4410

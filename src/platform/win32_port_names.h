@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/port_diagnosis.h"
+#include "platform/port_names.h"
 
 namespace rv4410 {
 
@@ -33,6 +34,10 @@ PortState ClassifyWin32OpenError(std::uint32_t error);
 // The COM ports present now, sorted by number: the registry's SERIALCOMM map,
 // with the friendly names and hardware ids SetupAPI knows.
 std::vector<Win32Port> FindWin32Ports();
+
+// "0403:6001" from a hardware id that holds "VID_0403" and "PID_6001"; empty
+// when it holds no such pair.
+std::string VidPidOfHardwareId(const std::string& hardwareId);
 
 // What stands behind `portName` now, without opening it; see
 // Host::DiagnosePort. Windows tells a port in use only by refusing an open:

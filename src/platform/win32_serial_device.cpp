@@ -269,13 +269,16 @@ std::vector<void*> Win32SerialDevice::WakeEvents(bool withInput) const {
 }
 
 std::size_t Win32SerialDevice::Write(const std::uint8_t* data, std::size_t count) {
-  Poll();
   if (handle_ == nullptr) return 0;
   std::size_t queued = output_.size() + (write_->busy ? write_->count : 0);
   if (queued >= kDriverQueueSize) return 0;
   std::size_t taken = std::min(count, kDriverQueueSize - queued);
   output_.insert(output_.end(), data, data + taken);
-  StartWrite();
+  // The link writes a byte at a time; a WriteFile for each would cost a call
+  // into the system (under Wine a round trip to its server) per byte. The
+  // bytes gather while a write is under way, or until the host's next pump
+  // (a millisecond at most) or wait hands them on together.
+  if (output_.size() >= kTransferChunk) StartWrite();
   return taken;
 }
 

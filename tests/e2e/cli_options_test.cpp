@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "cli/cli_options.h"
 #include "cli/cli_run.h"
 #include "cli/multi_port.h"
@@ -11,8 +13,8 @@ namespace rv4410 {
 namespace {
 
 ParseOutcome Parse(const std::vector<const char*>& words, CliOptions& options, std::string& error) {
-  QStringList arguments{"rv4410"};
-  for (const char* word : words) arguments << word;
+  std::vector<std::string> arguments{"rv4410"};
+  arguments.insert(arguments.end(), words.begin(), words.end());
   return ParseCliArguments(arguments, options, error);
 }
 
@@ -58,6 +60,17 @@ TEST(CliOptions, PortsRepeatAndTheDefaultsMatchTheWizard) {
               std::string(which) == "saved" ? RestoreRule::kSaved : RestoreRule::kUnit);
     EXPECT_TRUE(program.rules.noConfigOk);
   }
+
+  // A single dash names a long option too; a value is the next word, dash or
+  // not; after "--" every word is an argument.
+  CliOptions odd;
+  ASSERT_EQ(
+      Parse({"-port", "COM3", "--log", "-odd.LOG", "read-config", "--", "-unit.dat"}, odd, error),
+      ParseOutcome::kRun)
+      << error;
+  EXPECT_EQ(odd.ports, (std::vector<std::string>{"COM3"}));
+  EXPECT_EQ(odd.logFile, "-odd.LOG");
+  EXPECT_EQ(odd.file, "-unit.dat");
 }
 
 TEST(CliOptions, BadValuesAndMisplacedFilesAreUsageErrors) {
@@ -75,12 +88,22 @@ TEST(CliOptions, BadValuesAndMisplacedFilesAreUsageErrors) {
                                              {"read-config", ""},
                                              {"write-program", "a.hex", "--config", ""},
                                              {"--log", "", "identify"},
-                                             {"-q", "-v", "identify"}}) {
+                                             {"-q", "-v", "identify"},
+                                             {"--yes=1", "identify"},
+                                             {"--=x", "identify"},
+                                             {"identify", "--port"}}) {
     CliOptions options;
     std::string error;
     EXPECT_EQ(Parse(words, options, error), ParseOutcome::kError) << words.front();
     EXPECT_FALSE(error.empty());
   }
+  // Scripts have matched these words.
+  CliOptions options;
+  std::string error;
+  Parse({"--frobnicate", "-x", "identify"}, options, error);
+  EXPECT_EQ(error, "Unknown options: frobnicate, x.");
+  Parse({"identify", "-b"}, options, error);
+  EXPECT_EQ(error, "Missing value after '-b'.");
 }
 
 // The exit code is the ending's: it takes no text of the run at all, so a
@@ -120,29 +143,34 @@ TEST(MultiPort, EachUnitGetsItsOwnLogAndConfigurationFile) {
   options.ports = {"COM1", "COM2"};
   options.command = CliCommand::kReadConfig;
   options.file = "unit.dat";
-  QStringList arguments = ChildArguments(options, "COM2");
-  EXPECT_TRUE(arguments.contains("unit-COM2.dat"));
-  EXPECT_TRUE(arguments.contains("Loader-COM2.LOG"));
-  EXPECT_EQ(arguments.count("--port"), 1);
-  EXPECT_FALSE(arguments.contains("--quiet") || arguments.contains("--verbose"));
+  auto contains = [](const std::vector<std::string>& words, const std::string& word) {
+    return std::count(words.begin(), words.end(), word);
+  };
+  std::vector<std::string> arguments = ChildArguments(options, "COM2");
+  EXPECT_TRUE(contains(arguments, "unit-COM2.dat"));
+  EXPECT_TRUE(contains(arguments, "Loader-COM2.LOG"));
+  EXPECT_EQ(contains(arguments, "--port"), 1);
+  EXPECT_FALSE(contains(arguments, "--quiet") || contains(arguments, "--verbose"));
 
   // Each unit says as much as the whole run was asked to.
   options.verbosity = Verbosity::kVerbose;
-  EXPECT_TRUE(ChildArguments(options, "COM2").contains("--verbose"));
+  EXPECT_TRUE(contains(ChildArguments(options, "COM2"), "--verbose"));
   options.verbosity = Verbosity::kQuiet;
-  EXPECT_TRUE(ChildArguments(options, "COM2").contains("--quiet"));
+  EXPECT_TRUE(contains(ChildArguments(options, "COM2"), "--quiet"));
 
   // A file only read is shared.
   options.command = CliCommand::kWriteConfig;
-  EXPECT_TRUE(ChildArguments(options, "COM2").contains("unit.dat"));
+  EXPECT_TRUE(contains(ChildArguments(options, "COM2"), "unit.dat"));
 
   // Every unit answers the program upload's questions by the same options.
   options.command = CliCommand::kWriteProgram;
   options.rules.restore = RestoreRule::kUnit;
   options.rules.noConfigOk = true;
   arguments = ChildArguments(options, "COM2");
-  EXPECT_EQ(arguments.at(arguments.indexOf("--restore") + 1), "unit");
-  EXPECT_TRUE(arguments.contains("--no-config-ok"));
+  auto restore = std::find(arguments.begin(), arguments.end(), "--restore");
+  ASSERT_NE(restore, arguments.end());
+  EXPECT_EQ(*(restore + 1), "unit");
+  EXPECT_TRUE(contains(arguments, "--no-config-ok"));
 }
 
 }  // namespace

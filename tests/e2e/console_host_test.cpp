@@ -7,12 +7,17 @@
 #include "cli/console_host.h"
 #include "config/saved_configuration.h"
 #include "datafiles/map_file.h"
+#include "platform/virtual_host.h"
 #include "protocol/command_lines.h"
 #include "uploads/program_upload.h"
 #include "uploads/transfer_driver.h"
 
 namespace rv4410 {
 namespace {
+
+// The clock and the serial device the console host would wait on; its
+// answers never reach them.
+VirtualHost platform;
 
 MessageBoxRequest Question(const char* text, const char* caption,
                            BoxButtons buttons = BoxButtons::kYesNo) {
@@ -21,11 +26,11 @@ MessageBoxRequest Question(const char* text, const char* caption,
 
 TEST(ConsoleHost, TryAgainIsYesOnlyWithYesAndAtMostRetriesTimes) {
   ConsoleOutput output({true, false}, Verbosity::kNormal);
-  ConsoleHost without(BoxRules{}, output);
+  ConsoleHost without(platform, BoxRules{}, output);
   EXPECT_EQ(without.ShowMessageBox(Question(kFlashWriteFailed, kErrorCaption)), BoxAnswer::kNo);
   EXPECT_EQ(without.Record().retriesGranted, 0);
 
-  ConsoleHost with(BoxRules{true, 2, false}, output);
+  ConsoleHost with(platform, BoxRules{true, 2, false}, output);
   EXPECT_EQ(with.ShowMessageBox(Question(kFlashWriteFailed, kErrorCaption)), BoxAnswer::kYes);
   EXPECT_EQ(with.ShowMessageBox(Question(kRestoreRefusedBlock, kErrorCaption)), BoxAnswer::kYes);
   EXPECT_EQ(with.ShowMessageBox(Question(kFlashWriteFailed, kErrorCaption)), BoxAnswer::kNo);
@@ -34,17 +39,17 @@ TEST(ConsoleHost, TryAgainIsYesOnlyWithYesAndAtMostRetriesTimes) {
 
 TEST(ConsoleHost, MapDatesGoOnOnlyWithAcceptDates) {
   ConsoleOutput output({true, false}, Verbosity::kNormal);
-  ConsoleHost strict(BoxRules{}, output);
+  ConsoleHost strict(platform, BoxRules{}, output);
   MessageBoxRequest warning =
       Question("Map expired", kMapDateWarningCaption, BoxButtons::kOkCancel);
   EXPECT_EQ(strict.ShowMessageBox(warning), BoxAnswer::kCancel);
-  ConsoleHost accepting(BoxRules{false, 3, true}, output);
+  ConsoleHost accepting(platform, BoxRules{false, 3, true}, output);
   EXPECT_EQ(accepting.ShowMessageBox(warning), BoxAnswer::kOk);
 }
 
 TEST(ConsoleHost, AnotherUnitIsAlwaysNoAndNoticesAreOk) {
   ConsoleOutput output({true, false}, Verbosity::kNormal);
-  ConsoleHost host(BoxRules{true, 9, true}, output);
+  ConsoleHost host(platform, BoxRules{true, 9, true}, output);
   EXPECT_EQ(host.ShowMessageBox(Question(kUploadAnotherQuestion, kUploadDoneCaption)),
             BoxAnswer::kNo);
   EXPECT_EQ(host.Record().retriesGranted, 0);
@@ -65,7 +70,7 @@ TEST(ConsoleHost, ProgramUploadQuestionsAreAnsweredOnlyByTheirOptions) {
                           BoxButtons::kYesNo, nullptr};
   MessageBoxRequest which{std::string(kRestoreChoiceLead) + "Yes: ...", kNoteCaption,
                           BoxIcon::kInformation, BoxButtons::kYesNoCancel, nullptr};
-  ConsoleHost without(BoxRules{true, 9, true}, output);
+  ConsoleHost without(platform, BoxRules{true, 9, true}, output);
   EXPECT_EQ(without.ShowMessageBox(empty), BoxAnswer::kNo);
   EXPECT_EQ(without.ShowMessageBox(which), BoxAnswer::kCancel);
   EXPECT_EQ(without.Record().retriesGranted, 0);
@@ -73,18 +78,18 @@ TEST(ConsoleHost, ProgramUploadQuestionsAreAnsweredOnlyByTheirOptions) {
   BoxRules saved;
   saved.restore = RestoreRule::kSaved;
   saved.noConfigOk = true;
-  ConsoleHost with(saved, output);
+  ConsoleHost with(platform, saved, output);
   EXPECT_EQ(with.ShowMessageBox(empty), BoxAnswer::kYes);
   EXPECT_EQ(with.ShowMessageBox(which), BoxAnswer::kYes);
   BoxRules unit;
   unit.restore = RestoreRule::kUnit;
-  ConsoleHost own(unit, output);
+  ConsoleHost own(platform, unit, output);
   EXPECT_EQ(own.ShowMessageBox(which), BoxAnswer::kNo);
 }
 
 TEST(ConsoleHost, QuestionWithoutRuleIsAnsweredSoThatNothingGoesAhead) {
   ConsoleOutput output({true, false}, Verbosity::kNormal);
-  ConsoleHost host(BoxRules{true, 9, true}, output);
+  ConsoleHost host(platform, BoxRules{true, 9, true}, output);
   EXPECT_EQ(host.ShowMessageBox(Question("Erase everything?", "Question")), BoxAnswer::kNo);
   EXPECT_EQ(host.ShowMessageBox(Question("Proceed?", "Question", BoxButtons::kOkCancel)),
             BoxAnswer::kCancel);
@@ -92,6 +97,16 @@ TEST(ConsoleHost, QuestionWithoutRuleIsAnsweredSoThatNothingGoesAhead) {
   std::string path = "stale";
   EXPECT_FALSE(host.ChooseFile({"Open", {}, nullptr}, path));
   EXPECT_TRUE(path.empty());
+}
+
+// A line from the unit may hold bytes that are no UTF-8: the JSON line still
+// comes, each such byte as U+FFFD, its keys in order as scripts read them.
+TEST(ConsoleOutput, BytesThatAreNoUtf8BecomeReplacementCharactersInAJsonLine) {
+  ConsoleOutput output({true, false}, Verbosity::kNormal);
+  testing::internal::CaptureStdout();
+  output.LogLine("HDG \xff\"1\"");
+  EXPECT_EQ(testing::internal::GetCapturedStdout(),
+            "{\"text\":\"HDG \xef\xbf\xbd\\\"1\\\"\",\"type\":\"log\"}\n");
 }
 
 }  // namespace

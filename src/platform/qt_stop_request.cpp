@@ -1,9 +1,12 @@
-#include "cli/signal_watch.h"
-
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <QSocketNotifier>
+#include <cerrno>
 #include <csignal>
+#include <memory>
+
+#include "platform/stop_request.h"
 
 namespace rv4410 {
 
@@ -11,6 +14,8 @@ namespace {
 
 int g_pipe[2] = {-1, -1};
 volatile std::sig_atomic_t g_arrived = 0;
+// Wakes Qt's event loop, and so the wait sleeping in it, when a byte arrives.
+std::unique_ptr<QSocketNotifier> g_notifier;
 
 void OnSignalArrived(int) {
   // Only what is safe in a handler: a flag, one write, errno kept.
@@ -23,19 +28,18 @@ void OnSignalArrived(int) {
 
 }  // namespace
 
-bool StopSignalArrived() {
+bool StopRequestArrived() {
   return g_arrived != 0;
 }
 
-SignalWatch::SignalWatch() {
+StopRequest::StopRequest() {
   g_arrived = 0;
   if (pipe2(g_pipe, O_CLOEXEC | O_NONBLOCK) != 0) return;
-  notifier_ = std::make_unique<QSocketNotifier>(g_pipe[0], QSocketNotifier::Read);
-  QObject::connect(notifier_.get(), &QSocketNotifier::activated, notifier_.get(), [this] {
+  g_notifier = std::make_unique<QSocketNotifier>(g_pipe[0], QSocketNotifier::Read);
+  QObject::connect(g_notifier.get(), &QSocketNotifier::activated, g_notifier.get(), [] {
     char bytes[16];
     while (read(g_pipe[0], bytes, sizeof bytes) > 0) {
     }
-    if (reaction_) reaction_();
   });
   struct sigaction action {};
   action.sa_handler = OnSignalArrived;
@@ -45,14 +49,10 @@ SignalWatch::SignalWatch() {
   sigaction(SIGTERM, &action, nullptr);
 }
 
-bool SignalWatch::Arrived() const {
-  return StopSignalArrived();
-}
-
-SignalWatch::~SignalWatch() {
+StopRequest::~StopRequest() {
   signal(SIGINT, SIG_DFL);
   signal(SIGTERM, SIG_DFL);
-  notifier_.reset();
+  g_notifier.reset();
   for (int& fd : g_pipe) {
     if (fd >= 0) close(fd);
     fd = -1;
