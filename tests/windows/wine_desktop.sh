@@ -99,6 +99,12 @@ press() {
   xdotool key --window "$1" "$2" 2>/dev/null
 }
 
+# Types $1 into the window that has the focus, as real key presses: Wine
+# drops the shifted characters of keys sent to a window directly.
+type_text() {
+  xdotool type --delay 20 "$1"
+}
+
 # Waits up to $2 seconds for the line $1 in the run's Loader.LOG.
 wait_log() {
   local deadline=$((SECONDS + $2))
@@ -165,6 +171,7 @@ ADVANCED_COMMS=(24 218 101 14)
 CONFIG_FIND=(293 68 25 14)
 PAGE=(322 241)
 READ_CONFIGURATION=(161 89 107 10)
+WRITE_CONFIGURATION=(161 103 99 10)
 WRITE_PROGRAM=(161 20 99 10)
 NEXT=(210 218 50 14)
 BACK=(160 218 50 14)
