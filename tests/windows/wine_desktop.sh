@@ -118,15 +118,16 @@ wait_log() {
 # Starts rv4410-sim with the options given and makes COM1 of the prefix its
 # terminal.
 start_sim() {
-  "$sim" "$@" >"$work/sim-out" &
+  "$sim" "$@" >"$work/sim-out" 2>"$work/sim-err" &
   sim_pid=$!
-  for _ in $(seq 100); do
+  for _ in $(seq 300); do
     [ -s "$work/sim-out" ] && break
+    kill -0 "$sim_pid" 2>/dev/null || break
     sleep 0.1
   done
   local pty
   pty=$(head -n 1 "$work/sim-out")
-  [ -n "$pty" ] || fail "rv4410-sim did not start"
+  [ -n "$pty" ] || fail "rv4410-sim did not start: $(cat "$work/sim-err")"
   com1_is "$pty"
 }
 
@@ -173,6 +174,7 @@ PAGE=(322 241)
 READ_CONFIGURATION=(161 89 107 10)
 WRITE_CONFIGURATION=(161 103 99 10)
 WRITE_PROGRAM=(161 20 99 10)
+WRITE_MAP=(161 124 118 10)
 NEXT=(210 218 50 14)
 BACK=(160 218 50 14)
 EXIT=(265 218 50 14)
