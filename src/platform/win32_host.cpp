@@ -179,8 +179,10 @@ bool Win32Host::ChooseFile(const FileChoiceRequest& request, std::string& path) 
   dialog.lpstrFile = chosen.data();
   dialog.nMaxFile = kChosenPathSize;
   dialog.lpstrTitle = request.title.empty() ? nullptr : request.title.c_str();
-  // A name that does not exist yet may be given; its folder must exist.
-  dialog.Flags = OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_NOCHANGEDIR;
+  // A name that does not exist yet may be given, after the dialog has asked
+  // whether to create it (it creates nothing); its folder must exist. The
+  // working folder stays: Loader.LOG and the default files are found there.
+  dialog.Flags = OFN_CREATEPROMPT | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_NOCHANGEDIR;
   if (!GetOpenFileNameA(&dialog)) return false;
   path = chosen.data();
   return true;

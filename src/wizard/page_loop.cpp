@@ -1,6 +1,7 @@
 #include "wizard/page_loop.h"
 
 #include "protocol/page_results.h"
+#include "serial/serial_link.h"
 
 namespace rv4410 {
 
@@ -51,6 +52,19 @@ void RunPageLoop(const PageRunners& runners) {
     int result = runner ? runner() : kPageLeave;
     state = NextPageState(state, result);
   }
+}
+
+void StartRun(RunState& run, const std::function<void()>& frontEndSteps) {
+  IoBufferAlloc(run.link);
+  if (frontEndSteps) frontEndSteps();
+  run.log.LogOpen();
+  run.log.LogBanner();
+}
+
+void ShutDownRun(RunState& run) {
+  SerialClose(run.link);
+  run.log.LogClose();
+  IoBufferFree(run.link);
 }
 
 }  // namespace rv4410

@@ -5,6 +5,8 @@
 
 #include <functional>
 
+#include "protocol/run_state.h"
+
 namespace rv4410 {
 
 enum class PageState { kSetup, kWaiting, kTransfer, kEnd };
@@ -25,5 +27,13 @@ struct PageRunners {
 // Runs the pages from Setup until a result leads to End or a quit request has
 // arrived (asked before every page and after it).
 void RunPageLoop(const PageRunners& runners);
+
+// The start of a run, in order: the serial scratch buffer, the front end's
+// own steps (its controls and the application icon), the log opened and its
+// banner written.
+void StartRun(RunState& run, const std::function<void()>& frontEndSteps);
+
+// The end of a run: the port closed, the log closed, the scratch buffer freed.
+void ShutDownRun(RunState& run);
 
 }  // namespace rv4410

@@ -46,15 +46,8 @@ SplashWindow::SplashWindow(const std::optional<VersionInfo>& version, QWidget* p
   setModal(true);
   setWindowIcon(AppIcon());
 
-  QString title = QString::fromLatin1(kSplashTemplateCaption);
-  QString line1 = QString::fromLatin1(kSplashTemplateLine1);
-  QString line2 = QString::fromLatin1(kSplashTemplateLine2);
-  if (version) {
-    title = Latin1(version->productName + "  " + version->productVersion);
-    line1 = Latin1(version->fileDescription + kSplashVersionWord + version->productVersion);
-    line2 = Latin1(version->legalCopyright);
-  }
-  setWindowTitle(title);
+  SplashTexts texts = SplashTextsFor(version);
+  setWindowTitle(Latin1(texts.caption));
 
   DialogUnits units(font());
   auto* picture = new PagePicture(PictureKind::kSplash, this);
@@ -63,8 +56,8 @@ SplashWindow::SplashWindow(const std::optional<VersionInfo>& version, QWidget* p
   layout->setContentsMargins(units.X(kMargin), units.Y(kMargin), units.X(kMargin),
                              units.Y(kMargin));
   layout->addWidget(picture, 1);
-  layout->addWidget(MakeLine(line1, "line1029", this));
-  layout->addWidget(MakeLine(line2, "line1030", this));
+  layout->addWidget(MakeLine(Latin1(texts.line1), "line1029", this));
+  layout->addWidget(MakeLine(Latin1(texts.line2), "line1030", this));
   // A release anywhere in the window ends it, over the picture and the lines too.
   for (QWidget* child : findChildren<QWidget*>()) {
     child->setAttribute(Qt::WA_TransparentForMouseEvents);

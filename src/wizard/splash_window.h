@@ -7,35 +7,14 @@
 #include <QDialog>
 #include <QTimer>
 #include <optional>
-#include <string>
+
+#include "wizard/splash_texts.h"
 
 class QLabel;
 
 namespace rv4410 {
 
 class ActivityLog;
-
-inline constexpr const char* kDoSplashLogLine = "... DoSplash()";
-// The template's texts, which stay when the program has no version information.
-inline constexpr const char* kSplashTemplateCaption = "RV4410 Loader";
-inline constexpr const char* kSplashTemplateLine1 = "RV4410 Program and Map Loader";
-inline constexpr const char* kSplashTemplateLine2 = "Copyright (C) RV4410 Loader developers";
-inline constexpr const char* kSplashVersionWord = " Version ";
-inline constexpr int kSplashMs = 2000;
-// The window's size in dialog units.
-inline constexpr int kSplashWidth = 205;
-inline constexpr int kSplashHeight = 212;
-
-// The values of the program's version information that the splash shows.
-struct VersionInfo {
-  std::string productName;
-  std::string productVersion;
-  std::string fileDescription;
-  std::string legalCopyright;
-};
-
-// The program's own version information, as the build recorded it.
-std::optional<VersionInfo> ProgramVersionInfo();
 
 class SplashWindow : public QDialog {
   Q_OBJECT

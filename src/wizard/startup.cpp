@@ -2,7 +2,6 @@
 
 #include <QApplication>
 
-#include "serial/serial_link.h"
 #include "uploads/transfer_driver.h"
 #include "wizard/app_icon.h"
 #include "wizard/page_loop.h"
@@ -28,12 +27,6 @@ int RunTransferPage(LoaderState& state) {
   return DoTransfer(state, dialog);
 }
 
-void ShutDown(LoaderState& state) {
-  SerialClose(state.run.link);
-  state.run.log.LogClose();
-  IoBufferFree(state.run.link);
-}
-
 }  // namespace
 
 SetupRunner SetupPageRunner(LoaderState& state) {
@@ -47,12 +40,11 @@ SetupRunner SetupPageRunner(LoaderState& state) {
 int RunWizard(LoaderState& state, const SetupRunner& setup) {
   // Watches from the very start, so that no quit request slips past the loop.
   QuitWatch quit;
-  IoBufferAlloc(state.run.link);
-  // The pages take the icon as they open; the application's windows without
-  // one of their own (message boxes) show it too.
-  QApplication::setWindowIcon(AppIcon());
-  state.run.log.LogOpen();
-  state.run.log.LogBanner();
+  StartRun(state.run, [] {
+    // The pages take the icon as they open; the application's windows without
+    // one of their own (message boxes) show it too.
+    QApplication::setWindowIcon(AppIcon());
+  });
   DoSplash(state.run.log, ProgramVersionInfo());
 
   PageRunners pages;
@@ -62,7 +54,7 @@ int RunWizard(LoaderState& state, const SetupRunner& setup) {
   pages.quitRequested = [&quit] { return quit.Requested(); };
   RunPageLoop(pages);
 
-  ShutDown(state);
+  ShutDownRun(state.run);
   return 0;
 }
 
