@@ -34,7 +34,9 @@ int main(int argc, char** argv) {
     return 0;
   }
   if (!options.samplesDir.empty()) {
-    if (!WriteSamples(options.samplesDir, std::time(nullptr), error)) {
+    std::size_t programBytes =
+        kSampleControlBlockBytes + static_cast<std::size_t>(options.sampleProgramKib) * 1024;
+    if (!WriteSamples(options.samplesDir, std::time(nullptr), error, programBytes)) {
       std::fprintf(stderr, "rv4410-sim: %s\n", error.c_str());
       return 1;
     }

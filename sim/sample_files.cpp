@@ -28,9 +28,9 @@ std::int32_t MapOrdinalDate(std::time_t when) {
   return (local.tm_year % 100) * 1000 + local.tm_yday + 1;
 }
 
-std::vector<std::uint8_t> SampleProgramImage() {
+std::vector<std::uint8_t> SampleProgramImage(std::size_t bytes) {
   ProgramImagePlan plan;
-  plan.length = kSampleProgramBytes;
+  plan.length = bytes;
   plan.seed = 4410;
   return BuildProgramImage(plan);
 }
@@ -49,10 +49,11 @@ std::vector<std::uint8_t> SampleMapFile(std::time_t now) {
   return file;
 }
 
-bool WriteSamples(const std::string& dir, std::time_t now, std::string& error) {
+bool WriteSamples(const std::string& dir, std::time_t now, std::string& error,
+                  std::size_t programBytes) {
   std::string program = dir + "/" + kSampleProgramName;
   std::string map = dir + "/" + kSampleMapName;
-  if (!SaveFile(program, AsBytes(HexText(SampleProgramImage())))) {
+  if (!SaveFile(program, AsBytes(HexText(SampleProgramImage(programBytes))))) {
     error = "cannot write " + program + ": " + std::strerror(errno);
     return false;
   }

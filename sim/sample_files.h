@@ -13,7 +13,13 @@ namespace rv4410::sim {
 
 inline constexpr const char* kSampleProgramName = "RV4410_sample.hex";
 inline constexpr const char* kSampleMapName = "RV4410_sample.bin";
-inline constexpr std::size_t kSampleProgramBytes = 256 + 64 * 1024;
+// The control block and the program after it.
+inline constexpr std::size_t kSampleControlBlockBytes = 256;
+inline constexpr int kSampleProgramKib = 64;
+inline constexpr std::size_t kSampleProgramBytes =
+    kSampleControlBlockBytes + kSampleProgramKib * 1024;
+// The largest sample program that --sample-program-kib asks for.
+inline constexpr int kSampleProgramMaxKib = 16 * 1024;
 inline constexpr std::size_t kSampleMapDataBytes = 16 * 1024;
 inline constexpr int kSampleDaysValidBefore = 30;
 inline constexpr int kSampleDaysValidAfter = 365;
@@ -22,11 +28,13 @@ inline constexpr int kSampleDaysValidAfter = 365;
 // 1000 plus the day of the year from 1.
 std::int32_t MapOrdinalDate(std::time_t when);
 
-std::vector<std::uint8_t> SampleProgramImage();
+// The control block and `bytes` in all (kSampleProgramBytes by default).
+std::vector<std::uint8_t> SampleProgramImage(std::size_t bytes = kSampleProgramBytes);
 std::vector<std::uint8_t> SampleMapFile(std::time_t now);
 
 // Writes both samples into `dir` (each replaced in one step); false with
 // `error` saying why.
-bool WriteSamples(const std::string& dir, std::time_t now, std::string& error);
+bool WriteSamples(const std::string& dir, std::time_t now, std::string& error,
+                  std::size_t programBytes = kSampleProgramBytes);
 
 }  // namespace rv4410::sim

@@ -165,6 +165,15 @@ std::vector<SimOption> LoadOptions() {
   table.push_back({"--write-samples", "DIR",
                    "write a sample program file and map file into DIR and exit",
                    [](SimOptions& o, const std::string& v) { return SetPath(v, o.samplesDir); }});
+  table.push_back({"--sample-program-kib", "N",
+                   "...with a sample program of N KiB after its control block (default 64), "
+                   "for longer uploads",
+                   [](SimOptions& o, const std::string& v) {
+                     long kib = 0;
+                     if (!ParseInt(v, 1, kSampleProgramMaxKib, kib)) return false;
+                     o.sampleProgramKib = static_cast<int>(kib);
+                     return true;
+                   }});
   return table;
 }
 

@@ -10,6 +10,7 @@
 #include "sim/identification.h"
 #include "sim/map_load.h"
 #include "sim/program_load.h"
+#include "sim/sample_files.h"
 #include "sim/speed_and_modes.h"
 #include "sim/unit_model.h"
 
@@ -39,6 +40,8 @@ struct SimOptions {
   MapLoadKnobs map;
   std::string journalPath;  // every command, restart and flash commit, as it happens
   std::string samplesDir;   // write the sample files here and exit
+  int sampleProgramKib =
+      kSampleProgramKib;  // ...with a program of this many KiB after its control block
   bool help = false;
 };
 

@@ -36,6 +36,13 @@ TEST_P(SampleFilesTest, SamplesPassTheLoadersReadersWithoutADateWarning) {
             static_cast<int>(sim::kSampleProgramBytes));
   EXPECT_FALSE(CheckProgramImage(files.loadedImage, program.c_str()));
   EXPECT_EQ(ImageBytes(files.loadedImage), sim::SampleProgramImage());
+  // A larger sample, for longer uploads, passes the same checks.
+  const std::size_t larger = sim::kSampleControlBlockBytes + 256 * 1024;
+  ASSERT_TRUE(sim::WriteSamples(dir.Path(), now, error, larger)) << error;
+  ASSERT_EQ(ReadProgramFile(host, files.loadedImage, program.c_str()).length,
+            static_cast<int>(larger));
+  EXPECT_FALSE(CheckProgramImage(files.loadedImage, program.c_str()));
+  EXPECT_EQ(ImageBytes(files.loadedImage), sim::SampleProgramImage(larger));
 
   std::string map = dir.File(sim::kSampleMapName);
   ASSERT_EQ(MapFileReader(host, files, map.c_str()).Read().length,
