@@ -1,7 +1,9 @@
 #include "sim/save_file.h"
 
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
+#include <system_error>
 
 namespace rv4410::sim {
 
@@ -16,7 +18,11 @@ bool SaveFile(const std::string& path, std::string_view bytes) {
       return false;
     }
   }
-  return std::rename(temporary.c_str(), path.c_str()) == 0;
+  // Replaces a file already there on every platform (std::rename does not on Windows).
+  std::error_code error;
+  std::filesystem::rename(temporary, path, error);
+  if (error) std::remove(temporary.c_str());
+  return !error;
 }
 
 }  // namespace rv4410::sim
