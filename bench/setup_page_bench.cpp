@@ -14,7 +14,7 @@
 #include "support/image_builders.h"
 #include "support/sim_process.h"
 #include "support/temp_dir.h"
-#include "wizard/setup_dialog.h"
+#include "wizard/qt/setup_dialog.h"
 #include "wizard/setup_page.h"
 
 namespace rv4410::bench {

@@ -16,7 +16,7 @@
 #include "platform/qt_host.h"
 #include "support/sim_process.h"
 #include "support/temp_dir.h"
-#include "wizard/transfer_dialog.h"
+#include "wizard/qt/transfer_dialog.h"
 
 namespace rv4410::bench {
 namespace {

@@ -33,7 +33,7 @@
 #include "support/sim_process.h"
 #include "support/temp_dir.h"
 #include "uploads/upload_steps.h"
-#include "wizard/transfer_dialog.h"
+#include "wizard/qt/transfer_dialog.h"
 
 namespace rv4410::bench {
 namespace {

@@ -31,8 +31,8 @@
 #include "protocol/run_state.h"
 #include "support/sim_process.h"
 #include "support/temp_dir.h"
-#include "wizard/splash_window.h"
-#include "wizard/waiting_dialog.h"
+#include "wizard/qt/splash_window.h"
+#include "wizard/qt/waiting_dialog.h"
 
 extern char** environ;
 

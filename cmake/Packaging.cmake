@@ -10,7 +10,7 @@ set(RV4410_MAINTAINER "RV4410 Loader developers <rv4410-loader@example.org>"
 install(TARGETS rv4410-loader rv4410 rv4410-sim RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES ${PROJECT_SOURCE_DIR}/src/app/rv4410-loader.desktop
         DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
-install(FILES ${PROJECT_SOURCE_DIR}/src/wizard/app_icon.xpm
+install(FILES ${PROJECT_SOURCE_DIR}/src/wizard/qt/app_icon.xpm
         DESTINATION ${CMAKE_INSTALL_DATADIR}/pixmaps RENAME rv4410-loader.xpm)
 install(FILES ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/docs/copyright
         DESTINATION ${RV4410_DOC_DIR})

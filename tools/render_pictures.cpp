@@ -9,8 +9,8 @@
 #include <QPainter>
 #include <cstdio>
 
-#include "wizard/app_icon.h"
-#include "wizard/page_picture.h"
+#include "wizard/qt/app_icon.h"
+#include "wizard/qt/page_picture.h"
 
 namespace {
 

@@ -23,14 +23,14 @@
 #include "uploads/program_upload.h"
 #include "uploads/transfer_driver.h"
 #include "uploads/upload_steps.h"
-#include "wizard/comms_dialog.h"
 #include "wizard/comms_page.h"
-#include "wizard/page_picture.h"
-#include "wizard/setup_dialog.h"
+#include "wizard/qt/comms_dialog.h"
+#include "wizard/qt/page_picture.h"
+#include "wizard/qt/setup_dialog.h"
+#include "wizard/qt/splash_window.h"
+#include "wizard/qt/transfer_dialog.h"
+#include "wizard/qt/waiting_dialog.h"
 #include "wizard/setup_page.h"
-#include "wizard/splash_window.h"
-#include "wizard/transfer_dialog.h"
-#include "wizard/waiting_dialog.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include "platform/qt_host.h"
 #include "platform/system_calls.h"
 #include "uploads/loader_state.h"
-#include "wizard/startup.h"
+#include "wizard/qt/startup.h"
 
 int main(int argc, char** argv) {
   rv4410::TreatFileSizeLimitAsWriteError();

@@ -20,7 +20,7 @@
 #include "support/sim_process.h"
 #include "support/temp_dir.h"
 #include "uploads/map_upload.h"
-#include "wizard/transfer_dialog.h"
+#include "wizard/qt/transfer_dialog.h"
 
 namespace rv4410::test {
 namespace {

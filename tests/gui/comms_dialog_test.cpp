@@ -3,7 +3,7 @@
 // and the rate in force shown when it opens. COM1 reaches a pseudo-terminal,
 // COM2 a device that does not exist.
 
-#include "wizard/comms_dialog.h"
+#include "wizard/qt/comms_dialog.h"
 
 #include <gtest/gtest.h>
 #include <pty.h>
@@ -19,7 +19,7 @@
 #include "gui/modal_answerer.h"
 #include "platform/qt_host.h"
 #include "support/temp_dir.h"
-#include "wizard/dialog_units.h"
+#include "wizard/qt/dialog_units.h"
 
 namespace rv4410::test {
 namespace {

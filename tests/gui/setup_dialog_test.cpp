@@ -3,7 +3,7 @@
 // real message boxes, Enter as "&Next >", the file-open dialog and the
 // communications dialog. COM1 reaches a pseudo-terminal.
 
-#include "wizard/setup_dialog.h"
+#include "wizard/qt/setup_dialog.h"
 
 #include <gtest/gtest.h>
 #include <pty.h>
@@ -27,8 +27,8 @@
 #include "protocol/page_results.h"
 #include "support/image_builders.h"
 #include "support/temp_dir.h"
-#include "wizard/comms_dialog.h"
-#include "wizard/dialog_units.h"
+#include "wizard/qt/comms_dialog.h"
+#include "wizard/qt/dialog_units.h"
 
 namespace rv4410::test {
 namespace {

@@ -3,9 +3,9 @@
 // commands while an operation runs, the cursor, and whole configuration reads
 // and writes.
 
-#include "wizard/transfer_dialog.h"
+#include "wizard/qt/transfer_dialog.h"
 
-#include "wizard/log_window_widget.h"
+#include "wizard/qt/log_window_widget.h"
 
 #include <gtest/gtest.h>
 

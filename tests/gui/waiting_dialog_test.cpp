@@ -2,7 +2,7 @@
 // pseudo-terminal behind it: its texts, its hidden and disabled controls, and
 // the result of each way out.
 
-#include "wizard/waiting_dialog.h"
+#include "wizard/qt/waiting_dialog.h"
 
 #include <gtest/gtest.h>
 

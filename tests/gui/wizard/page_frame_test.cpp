@@ -1,7 +1,7 @@
 // The frame of the waiting and transfer pages, offscreen: the page's picture
 // on the left of its controls, buttons that never take Enter, and a fixed size.
 
-#include "wizard/page_frame.h"
+#include "wizard/qt/page_frame.h"
 
 #include <gtest/gtest.h>
 
@@ -11,8 +11,8 @@
 
 #include "platform/qt_host.h"
 #include "support/temp_dir.h"
-#include "wizard/transfer_dialog.h"
-#include "wizard/waiting_dialog.h"
+#include "wizard/qt/transfer_dialog.h"
+#include "wizard/qt/waiting_dialog.h"
 
 namespace rv4410::test {
 namespace {

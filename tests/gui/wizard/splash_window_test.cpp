@@ -1,7 +1,7 @@
 // The splash, offscreen: its texts from the version information, its window
 // flags and size, and each way it ends.
 
-#include "wizard/splash_window.h"
+#include "wizard/qt/splash_window.h"
 
 #include <gtest/gtest.h>
 
@@ -12,7 +12,7 @@
 #include <QTimer>
 #include <functional>
 
-#include "wizard/dialog_units.h"
+#include "wizard/qt/dialog_units.h"
 
 namespace rv4410::test {
 namespace {

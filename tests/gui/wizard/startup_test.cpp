@@ -3,7 +3,7 @@
 // behind it, a read of the configuration through every page, and the port
 // and the log closed at the end.
 
-#include "wizard/startup.h"
+#include "wizard/qt/startup.h"
 
 #include <gtest/gtest.h>
 
@@ -18,9 +18,9 @@
 #include "protocol/page_results.h"
 #include "support/sim_process.h"
 #include "support/temp_dir.h"
-#include "wizard/splash_window.h"
-#include "wizard/transfer_dialog.h"
-#include "wizard/waiting_dialog.h"
+#include "wizard/qt/splash_window.h"
+#include "wizard/qt/transfer_dialog.h"
+#include "wizard/qt/waiting_dialog.h"
 
 namespace rv4410::test {
 namespace {

@@ -23,12 +23,12 @@
 #include "support/image_builders.h"
 #include "support/sim_process.h"
 #include "support/temp_dir.h"
-#include "wizard/setup_dialog.h"
+#include "wizard/qt/setup_dialog.h"
+#include "wizard/qt/splash_window.h"
+#include "wizard/qt/startup.h"
+#include "wizard/qt/transfer_dialog.h"
+#include "wizard/qt/waiting_dialog.h"
 #include "wizard/setup_page.h"
-#include "wizard/splash_window.h"
-#include "wizard/startup.h"
-#include "wizard/transfer_dialog.h"
-#include "wizard/waiting_dialog.h"
 
 namespace rv4410::test {
 namespace {

@@ -4,8 +4,8 @@
 
 #include <QSize>
 
-#include "wizard/dialog_units.h"
-#include "wizard/page_picture.h"
+#include "wizard/qt/dialog_units.h"
+#include "wizard/qt/page_picture.h"
 
 class QDialog;
 class QHBoxLayout;

@@ -1,16 +1,16 @@
-#include "wizard/startup.h"
+#include "wizard/qt/startup.h"
 
 #include <QApplication>
 
 #include "uploads/transfer_driver.h"
-#include "wizard/app_icon.h"
 #include "wizard/page_loop.h"
-#include "wizard/quit_watch.h"
-#include "wizard/setup_dialog.h"
+#include "wizard/qt/app_icon.h"
+#include "wizard/qt/quit_watch.h"
+#include "wizard/qt/setup_dialog.h"
+#include "wizard/qt/splash_window.h"
+#include "wizard/qt/transfer_dialog.h"
+#include "wizard/qt/waiting_dialog.h"
 #include "wizard/setup_page.h"
-#include "wizard/splash_window.h"
-#include "wizard/transfer_dialog.h"
-#include "wizard/waiting_dialog.h"
 
 namespace rv4410 {
 

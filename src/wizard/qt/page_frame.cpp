@@ -1,4 +1,4 @@
-#include "wizard/page_frame.h"
+#include "wizard/qt/page_frame.h"
 
 #include <QDialog>
 #include <QFrame>

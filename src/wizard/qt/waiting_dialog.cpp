@@ -1,4 +1,4 @@
-#include "wizard/waiting_dialog.h"
+#include "wizard/qt/waiting_dialog.h"
 
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -6,8 +6,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "wizard/app_icon.h"
-#include "wizard/page_frame.h"
+#include "wizard/qt/app_icon.h"
+#include "wizard/qt/page_frame.h"
 
 namespace rv4410 {
 

@@ -10,7 +10,7 @@
 
 #include "protocol/run_state.h"
 #include "wizard/comms_page.h"
-#include "wizard/dialog_units.h"
+#include "wizard/qt/dialog_units.h"
 
 class QButtonGroup;
 class QLabel;

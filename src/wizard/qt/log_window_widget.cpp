@@ -1,4 +1,4 @@
-#include "wizard/log_window_widget.h"
+#include "wizard/qt/log_window_widget.h"
 
 #include <QScrollBar>
 #include <QTextCursor>

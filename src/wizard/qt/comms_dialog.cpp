@@ -1,4 +1,4 @@
-#include "wizard/comms_dialog.h"
+#include "wizard/qt/comms_dialog.h"
 
 #include <QButtonGroup>
 #include <QGroupBox>
@@ -7,8 +7,8 @@
 #include <QRadioButton>
 
 #include "protocol/waiting_page.h"
-#include "wizard/app_icon.h"
-#include "wizard/dialog_units.h"
+#include "wizard/qt/app_icon.h"
+#include "wizard/qt/dialog_units.h"
 
 namespace rv4410 {
 

@@ -1,4 +1,4 @@
-#include "wizard/dialog_units.h"
+#include "wizard/qt/dialog_units.h"
 
 #include <QFontMetrics>
 #include <QGroupBox>

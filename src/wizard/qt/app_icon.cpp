@@ -1,4 +1,4 @@
-#include "wizard/app_icon.h"
+#include "wizard/qt/app_icon.h"
 
 // The wizard is a static library: its resources register only when asked.
 static void InitWizardResources() {

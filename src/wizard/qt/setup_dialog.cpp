@@ -1,4 +1,4 @@
-#include "wizard/setup_dialog.h"
+#include "wizard/qt/setup_dialog.h"
 
 #include <QFrame>
 #include <QGroupBox>
@@ -9,10 +9,10 @@
 #include <QRadioButton>
 
 #include "protocol/page_results.h"
-#include "wizard/app_icon.h"
-#include "wizard/comms_dialog.h"
-#include "wizard/dialog_units.h"
-#include "wizard/page_picture.h"
+#include "wizard/qt/app_icon.h"
+#include "wizard/qt/comms_dialog.h"
+#include "wizard/qt/dialog_units.h"
+#include "wizard/qt/page_picture.h"
 
 namespace rv4410 {
 

@@ -1,4 +1,4 @@
-#include "wizard/splash_window.h"
+#include "wizard/qt/splash_window.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -8,10 +8,10 @@
 #include <QVBoxLayout>
 
 #include "activity_log/activity_log.h"
-#include "wizard/app_icon.h"
-#include "wizard/dialog_units.h"
-#include "wizard/page_picture.h"
 #include "wizard/program_version.h"
+#include "wizard/qt/app_icon.h"
+#include "wizard/qt/dialog_units.h"
+#include "wizard/qt/page_picture.h"
 
 namespace rv4410 {
 

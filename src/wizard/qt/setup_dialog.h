@@ -10,7 +10,7 @@
 
 #include "datafiles/loaded_image.h"
 #include "protocol/run_state.h"
-#include "wizard/dialog_units.h"
+#include "wizard/qt/dialog_units.h"
 #include "wizard/setup_page.h"
 
 class QAbstractButton;

@@ -1,4 +1,4 @@
-#include "wizard/quit_watch.h"
+#include "wizard/qt/quit_watch.h"
 
 #include <QCoreApplication>
 #include <QEvent>

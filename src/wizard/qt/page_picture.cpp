@@ -1,4 +1,4 @@
-#include "wizard/page_picture.h"
+#include "wizard/qt/page_picture.h"
 
 #include <QPainter>
 #include <QPainterPath>

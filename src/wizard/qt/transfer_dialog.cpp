@@ -1,4 +1,4 @@
-#include "wizard/transfer_dialog.h"
+#include "wizard/qt/transfer_dialog.h"
 
 #include <QCloseEvent>
 #include <QHBoxLayout>
@@ -8,9 +8,9 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "wizard/app_icon.h"
-#include "wizard/log_window_widget.h"
-#include "wizard/page_frame.h"
+#include "wizard/qt/app_icon.h"
+#include "wizard/qt/log_window_widget.h"
+#include "wizard/qt/page_frame.h"
 
 namespace rv4410 {
 
