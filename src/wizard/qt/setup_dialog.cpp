@@ -22,13 +22,14 @@ namespace {
 constexpr int kSetupWidth = 325;
 constexpr int kSetupHeight = 239;
 
-struct RadioPlace {
+// A control with a caption: its id, its text and its place.
+struct CaptionedPlace {
   int id;
   const char* text;
   DialogPlace place;
 };
 
-constexpr RadioPlace kRadios[] = {
+constexpr CaptionedPlace kRadios[] = {
     {kWriteProgram, kWriteProgramText, {161, 20, 99, 10}},
     {kReadConfiguration, kReadConfigurationText, {161, 89, 107, 10}},
     {kWriteConfiguration, kWriteConfigurationText, {161, 103, 99, 10}},
@@ -48,13 +49,7 @@ constexpr FieldPlace kFields[] = {
     {kSetupMapField, {171, 140, 116, 14}, kSetupMapFind, {293, 140, 25, 14}},
 };
 
-struct ButtonPlace {
-  int id;
-  const char* text;
-  DialogPlace place;
-};
-
-constexpr ButtonPlace kButtons[] = {
+constexpr CaptionedPlace kButtons[] = {
     {kSetupCommsButton, kCommsButtonText, {24, 218, 101, 14}},
     {kSetupBackButton, kSetupBackText, {160, 218, 50, 14}},
     {kSetupNextButton, kSetupNextText, {210, 218, 50, 14}},
@@ -90,7 +85,7 @@ void SetupDialog::BuildControls() {
   group->setObjectName(QStringLiteral("functionGroup"));
   Place(group, kGroupPlace);
 
-  for (const RadioPlace& radio : kRadios) {
+  for (const CaptionedPlace& radio : kRadios) {
     auto* button = new QRadioButton(QString::fromLatin1(radio.text), this);
     radios_[radio.id] = button;
     AddButton(button, radio.id, radio.place);
@@ -113,7 +108,7 @@ void SetupDialog::BuildControls() {
     Place(line, at);
   }
 
-  for (const ButtonPlace& button : kButtons) {
+  for (const CaptionedPlace& button : kButtons) {
     auto* push = new QPushButton(QString::fromLatin1(button.text), this);
     // Enter is the page's default command, whichever control has the focus.
     push->setAutoDefault(false);
