@@ -147,8 +147,15 @@ void RunChildProcesses(const std::string& program,
       waitedFor.push_back(index);
     }
     if (waitedFor.empty()) break;
-    // Sleeps until a child writes or ends, or the stop.
-    WaitForMultipleObjects(static_cast<DWORD>(handles.size()), handles.data(), FALSE, INFINITE);
+    // Sleeps until a child writes or ends, or the stop. One wait takes at most
+    // MAXIMUM_WAIT_OBJECTS handles (a failed wait would return at once, for
+    // ever): with more units, the ends of the rest are looked for every 100 ms.
+    DWORD timeout = INFINITE;
+    if (handles.size() > MAXIMUM_WAIT_OBJECTS) {
+      handles.resize(MAXIMUM_WAIT_OBJECTS);
+      timeout = 100;
+    }
+    WaitForMultipleObjects(static_cast<DWORD>(handles.size()), handles.data(), FALSE, timeout);
     deliver();
     if (!stopped && stop.Arrived()) {
       // A stop is the children's as well: each ends at its next check.
